@@ -1,0 +1,191 @@
+// Chunks: the raw, undecoded units of a data stream, and the code tables
+// that type them.
+//
+//   AFP_  one structured field; code = the 3-byte identifier (N3)
+//   PTX_  one control sequence inside presentation text; code = function type (N1)
+//   T_    one triplet; code = triplet identifier (N1)
+//   MCF_  one repeating group of the coded-font map; no code (N0)
+//
+// A chunk holds its code and its payload. The payload is the record's byte
+// form as a record reader consumes it, so it starts with the code's own
+// bytes: a structured field's payload is everything after the 2-byte length
+// of its introducer (identifier, flag byte, two reserved bytes, then any
+// extension, data and padding); a triplet's payload is everything after its
+// length byte; a control sequence's payload is its function type and its
+// parameters. Framing (X'5A' and length, length bytes, X'2BD3' prefixes) is
+// added back by the writers.
+//
+// Nested chunks also carry a Frame: Item for a well-framed item, Text for
+// code points between control sequences, Raw for bytes that do not frame as
+// an item (a length that overruns, a length too small to count itself).
+// Text and Raw chunks are written back verbatim, so any payload survives a
+// read and a write byte for byte.
+//
+// ChunkType names the record type a chunk decodes to. It is decided from the
+// code alone, through the fixed tables of codes.hpp; the payload is never
+// looked at, so typing a chunk never fails.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "pressel/binary.hpp"
+#include "pressel/bytes.hpp"
+#include "pressel/codec.hpp"
+#include "pressel/codes.hpp"
+
+namespace pressel {
+
+// ---- runtime type identity --------------------------------------------------
+enum class Family : std::uint8_t { AFP, PTX, T, MCF, Other };
+
+// One static descriptor per record type; a TypeId is a pointer to it and
+// equality of TypeIds is identity of record types.
+struct TypeInfo {
+    const char* name;
+    Family family;
+    std::uint16_t index;  // dense index over all record types of the library
+};
+using TypeId = const TypeInfo*;
+
+// The record types of the code tables, by dense index.
+enum RecordIndex : std::uint16_t {
+#define PRESSEL_X(code, name) idx_##name,
+    PRESSEL_AFP_CODES(PRESSEL_X)
+    idx_Unknown,
+    PRESSEL_T_CODES(PRESSEL_X)
+    idx_T_Unknown,
+    idx_T_Raw,
+    PRESSEL_PTX_CODES(PRESSEL_X)
+    idx_PTX_Unknown,
+    idx_PTX_Text,
+    idx_PTX_Raw,
+    idx_MCF_T,
+#undef PRESSEL_X
+    idx_tableTypes  // count of the record types above
+};
+
+// Descriptor of table record type `i`.
+const TypeInfo& tableType(RecordIndex i) noexcept;
+
+struct ChunkType {
+    TypeId id = nullptr;
+    const char* name() const noexcept { return id ? id->name : "?"; }
+    friend bool operator==(ChunkType a, ChunkType b) noexcept { return a.id == b.id; }
+};
+// "ChunkType T_FQN"; as an argument "(ChunkType T_FQN)".
+void showsPrec(std::string& out, int prec, ChunkType t);
+
+// ---- the code tables --------------------------------------------------------
+// Record type of a structured-field identifier; `Unknown` for any identifier
+// outside the table. Constant time (a switch the compiler turns into a jump
+// table or a few compares).
+TypeId afpTypeOf(std::uint32_t code) noexcept;
+// Record type of a triplet identifier; `T_Unknown` outside the table.
+TypeId tripletTypeOf(std::uint8_t code) noexcept;
+// Record type of a control-sequence function type (even and odd code of a
+// pair map to the same type); `PTX_Unknown` outside the table.
+TypeId controlTypeOf(std::uint8_t code) noexcept;
+// Identifier of a record type name of the structured-field table ("BPG" ->
+// 0xD3A8AF); 0 when the name is not there.
+std::uint32_t afpCodeOfName(std::string_view name) noexcept;
+// Any record type of the tables by name ("BPG", "T_FQN", "PTX_STO", "Unknown").
+TypeId tableTypeByName(std::string_view name) noexcept;
+
+// ---- chunk families ---------------------------------------------------------
+enum class Frame : std::uint8_t { Item, Text, Raw };
+
+struct AFP_ {
+    using Code = N3;
+    static constexpr const char* name = "AFP_";
+    std::uint32_t code = 0;
+    Bytes payload;
+    friend bool operator==(const AFP_&, const AFP_&) = default;
+};
+
+struct PTX_ {
+    using Code = N1;
+    static constexpr const char* name = "PTX_";
+    std::uint8_t code = 0;
+    Bytes payload;
+    Frame frame = Frame::Item;
+    friend bool operator==(const PTX_&, const PTX_&) = default;
+};
+
+struct T_ {
+    using Code = N1;
+    static constexpr const char* name = "T_";
+    std::uint8_t code = 0;
+    Bytes payload;
+    Frame frame = Frame::Item;
+    friend bool operator==(const T_&, const T_&) = default;
+};
+
+struct MCF_ {
+    using Code = N0;
+    static constexpr const char* name = "MCF_";
+    Bytes payload;
+    Frame frame = Frame::Item;
+    friend bool operator==(const MCF_&, const MCF_&) = default;
+};
+
+template <class C>
+concept ChunkFamily = std::same_as<C, AFP_> || std::same_as<C, PTX_> || std::same_as<C, T_> ||
+                      std::same_as<C, MCF_>;
+
+// chunkCon / chunkDecon / mkChunk: exact inverses, no normalisation.
+template <ChunkFamily C>
+C chunkCon(const std::pair<typename C::Code, Bytes>& p) {
+    if constexpr (std::same_as<C, MCF_>) return C{p.second};
+    else return C{p.first.value, p.second};
+}
+inline std::pair<N3, Bytes> chunkDecon(const AFP_& c) { return {N3(c.code), c.payload}; }
+inline std::pair<N1, Bytes> chunkDecon(const PTX_& c) { return {N1(c.code), c.payload}; }
+inline std::pair<N1, Bytes> chunkDecon(const T_& c) { return {N1(c.code), c.payload}; }
+inline std::pair<N0, Bytes> chunkDecon(const MCF_& c) { return {N0{}, c.payload}; }
+template <ChunkFamily C>
+C mkChunk(typename C::Code code, Bytes payload) {
+    return chunkCon<C>({code, std::move(payload)});
+}
+
+inline ChunkType chunkType(const AFP_& c) noexcept { return {afpTypeOf(c.code)}; }
+ChunkType chunkType(const PTX_& c) noexcept;
+ChunkType chunkType(const T_& c) noexcept;
+inline ChunkType chunkType(const MCF_&) noexcept { return {&tableType(idx_MCF_T)}; }
+
+// Bytes a record reader consumes. For a structured field whose flag byte
+// announces an introducer extension (X'80') or padding (X'08'), these are the
+// identifier, the flag byte with those two bits cleared, the reserved bytes
+// and the data alone, so that records read their fields at the architected
+// offsets; every other payload is handed on as it is.
+Bytes packChunk(const AFP_& c);
+inline const Bytes& packChunk(const PTX_& c) noexcept { return c.payload; }
+inline const Bytes& packChunk(const T_& c) noexcept { return c.payload; }
+inline const Bytes& packChunk(const MCF_& c) noexcept { return c.payload; }
+
+// Text forms: the family name, then the code and the payload at argument
+// precedence; parenthesised as an argument. "AFP_ 13871791 \"D3A8AF...\"".
+void showsPrec(std::string& out, int prec, const AFP_& c);
+void showsPrec(std::string& out, int prec, const PTX_& c);
+void showsPrec(std::string& out, int prec, const T_& c);
+void showsPrec(std::string& out, int prec, const MCF_& c);
+
+// ---- framing of single chunks ----------------------------------------------
+// The largest payload a structured field can frame: its length counts the
+// two length bytes and must fit in 16 bits.
+constexpr std::size_t maxAfpPayload = 65535 - 2;
+
+// X'5A', the 2-byte length, the payload. Throws Error if the payload is too long.
+void writeChunk(Builder& b, const AFP_& c);
+// Length byte, then the payload (Item); the payload alone (Raw). Throws Error
+// for an item payload above 254 bytes.
+void writeChunk(Builder& b, const T_& c);
+// 2-byte length, then the group (Item); the payload alone (Raw).
+void writeChunk(Builder& b, const MCF_& c);
+// Bytes a chunk occupies when written, framing included.
+std::size_t chunkSize(const AFP_& c) noexcept;
+std::size_t chunkSize(const T_& c) noexcept;
+std::size_t chunkSize(const MCF_& c) noexcept;
+
+} // namespace pressel

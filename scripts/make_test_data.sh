@@ -1,0 +1,43 @@
+#!/bin/sh
+# Regenerates the AFP test files in tests/data/ from their XSL-FO sources.
+#
+# Needs Apache FOP as packaged by Debian (`apt-get install fop`, tested with
+# FOP 2.8). The generated .afp files are committed, so nobody needs FOP to
+# build or run the tests; run this only after changing a .fo file.
+#
+# FOP runs with its default AFP setup (no configuration file): text uses the
+# core raster fonts it maps Helvetica/Times to, code page T1V10500. The output
+# is not expected to be byte-identical across FOP versions; tests compare the
+# committed files, never a fresh regeneration.
+#
+# Usage: scripts/make_test_data.sh            (all .fo files in tests/data)
+#        scripts/make_test_data.sh hello      (only tests/data/hello.fo)
+set -eu
+
+cd "$(dirname "$0")/../tests/data"
+
+if ! command -v fop >/dev/null 2>&1; then
+    echo "make_test_data.sh: fop not found (Debian: apt-get install fop)" >&2
+    exit 1
+fi
+
+if [ "$#" -eq 0 ]; then
+    set -- hello letter invoice graphics
+fi
+
+for name in "$@"; do
+    name=${name%.fo}
+    echo "fop: $name.fo -> $name.afp"
+    # FOP resolves relative image paths (logo.png) against the current directory.
+    if ! fop -q -fo "$name.fo" -afp "$name.afp.tmp" >"$name.log.tmp" 2>&1; then
+        cat "$name.log.tmp" >&2
+        rm -f "$name.log.tmp" "$name.afp.tmp"
+        exit 1
+    fi
+    # Drop the Debian wrapper's JVM chatter and FOP's "no AFP fonts configured".
+    grep -v -e '^\[warning\] /usr/bin/fop:' -e 'No AFP fonts configured' \
+        "$name.log.tmp" >&2 || true
+    rm -f "$name.log.tmp"
+    mv "$name.afp.tmp" "$name.afp"
+    ls -l "$name.afp"
+done

@@ -1,0 +1,213 @@
+// The code tables and the framing of single chunks.
+#include "pressel/chunk.hpp"
+
+#include "pressel/buffer.hpp"
+
+#include <array>
+#include <string_view>
+
+namespace pressel {
+
+namespace {
+
+constexpr TypeInfo kTypes[] = {
+#define PRESSEL_X(code, name) {#name, Family::AFP, idx_##name},
+    PRESSEL_AFP_CODES(PRESSEL_X)
+    {"Unknown", Family::AFP, idx_Unknown},
+#undef PRESSEL_X
+#define PRESSEL_X(code, name) {#name, Family::T, idx_##name},
+    PRESSEL_T_CODES(PRESSEL_X)
+    {"T_Unknown", Family::T, idx_T_Unknown},
+    {"T_Raw", Family::T, idx_T_Raw},
+#undef PRESSEL_X
+#define PRESSEL_X(code, name) {#name, Family::PTX, idx_##name},
+    PRESSEL_PTX_CODES(PRESSEL_X)
+    {"PTX_Unknown", Family::PTX, idx_PTX_Unknown},
+    {"PTX_Text", Family::PTX, idx_PTX_Text},
+    {"PTX_Raw", Family::PTX, idx_PTX_Raw},
+#undef PRESSEL_X
+    {"MCF_T", Family::MCF, idx_MCF_T},
+};
+static_assert(std::size(kTypes) == idx_tableTypes);
+
+#define PRESSEL_COUNT(code, name) +1
+static_assert(0 PRESSEL_AFP_CODES(PRESSEL_COUNT) == 124);
+static_assert(0 PRESSEL_T_CODES(PRESSEL_COUNT) == 55);
+static_assert(0 PRESSEL_PTX_CODES(PRESSEL_COUNT) == 19);
+#undef PRESSEL_COUNT
+
+// 256-entry tables for the one-byte codes, built at compile time.
+constexpr std::array<std::uint16_t, 256> makeTripletTable() {
+    std::array<std::uint16_t, 256> t{};
+    for (auto& e : t) e = idx_T_Unknown;
+#define PRESSEL_X(code, name) t[code] = idx_##name;
+    PRESSEL_T_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    return t;
+}
+constexpr std::array<std::uint16_t, 256> makeControlTable() {
+    std::array<std::uint16_t, 256> t{};
+    for (auto& e : t) e = idx_PTX_Unknown;
+#define PRESSEL_X(code, name) t[code] = idx_##name; t[code + 1] = idx_##name;
+    PRESSEL_PTX_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    return t;
+}
+constexpr auto kTripletTable = makeTripletTable();
+constexpr auto kControlTable = makeControlTable();
+
+void showChunkHead(std::string& out, int prec, const char* family) {
+    if (prec >= 11) out += '(';
+    out += family;
+    out += ' ';
+}
+
+}  // namespace
+
+const TypeInfo& tableType(RecordIndex i) noexcept { return kTypes[i]; }
+
+TypeId afpTypeOf(std::uint32_t code) noexcept {
+    switch (code) {
+#define PRESSEL_X(code, name) case code: return &kTypes[idx_##name];
+        PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return &kTypes[idx_Unknown];
+    }
+}
+
+TypeId tripletTypeOf(std::uint8_t code) noexcept { return &kTypes[kTripletTable[code]]; }
+TypeId controlTypeOf(std::uint8_t code) noexcept { return &kTypes[kControlTable[code]]; }
+
+std::uint32_t afpCodeOfName(std::string_view name) noexcept {
+#define PRESSEL_X(code, n) if (name == #n) return code;
+    PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    return 0;
+}
+
+TypeId tableTypeByName(std::string_view name) noexcept {
+    for (const TypeInfo& t : kTypes)
+        if (name == t.name) return &t;
+    return nullptr;
+}
+
+void showsPrec(std::string& out, int prec, ChunkType t) {
+    if (prec > 10) out += '(';
+    out += "ChunkType ";
+    out += t.name();
+    if (prec > 10) out += ')';
+}
+
+ChunkType chunkType(const PTX_& c) noexcept {
+    switch (c.frame) {
+    case Frame::Text: return {&kTypes[idx_PTX_Text]};
+    case Frame::Raw: return {&kTypes[idx_PTX_Raw]};
+    default: return {controlTypeOf(c.code)};
+    }
+}
+
+ChunkType chunkType(const T_& c) noexcept {
+    if (c.frame != Frame::Item) return {&kTypes[idx_T_Raw]};
+    return {tripletTypeOf(c.code)};
+}
+
+Bytes packChunk(const AFP_& c) {
+    const Bytes& p = c.payload;
+    if (p.size() < 6) return p;
+    byte flags = p[3];
+    if ((flags & 0x88) == 0) return p;
+    // Introducer extension (X'80'): a length byte that counts itself, then
+    // application data. Padding (X'08'): at the end of the data, its length in
+    // the last byte, or in the two bytes before a last byte of X'00'.
+    std::size_t start = 6, end = p.size();
+    if (flags & 0x80) {
+        std::size_t ext = p[6];
+        if (ext < 1 || start + ext > end) return p;  // malformed: hand on as is
+        start += ext;
+    }
+    if (flags & 0x08) {
+        std::size_t pad = p[end - 1];
+        if (pad == 0 && end >= start + 3) pad = (std::size_t(p[end - 3]) << 8) | p[end - 2];
+        if (pad == 0 || start + pad > end) return p;
+        end -= pad;
+    }
+    std::vector<byte> v;
+    v.reserve(6 + end - start);
+    v.insert(v.end(), p.begin(), p.begin() + 6);
+    v[3] = static_cast<byte>(flags & ~0x88);
+    v.insert(v.end(), p.begin() + std::ptrdiff_t(start), p.begin() + std::ptrdiff_t(end));
+    return Bytes::adopt(std::move(v));
+}
+
+void showsPrec(std::string& out, int prec, const AFP_& c) {
+    showChunkHead(out, prec, "AFP_");
+    showsPrec(out, 11, N3(c.code));
+    out += ' ';
+    showBytes(out, c.payload);
+    if (prec >= 11) out += ')';
+}
+
+static const char* frameSuffix(Frame f) {
+    switch (f) {
+    case Frame::Text: return " Text";
+    case Frame::Raw: return " Raw";
+    default: return "";
+    }
+}
+
+void showsPrec(std::string& out, int prec, const PTX_& c) {
+    showChunkHead(out, prec, "PTX_");
+    showsPrec(out, 11, N1(c.code));
+    out += ' ';
+    showBytes(out, c.payload);
+    out += frameSuffix(c.frame);
+    if (prec >= 11) out += ')';
+}
+
+void showsPrec(std::string& out, int prec, const T_& c) {
+    showChunkHead(out, prec, "T_");
+    showsPrec(out, 11, N1(c.code));
+    out += ' ';
+    showBytes(out, c.payload);
+    out += frameSuffix(c.frame);
+    if (prec >= 11) out += ')';
+}
+
+void showsPrec(std::string& out, int prec, const MCF_& c) {
+    showChunkHead(out, prec, "MCF_");
+    showsPrec(out, 11, N0{});
+    out += ' ';
+    showBytes(out, c.payload);
+    out += frameSuffix(c.frame);
+    if (prec >= 11) out += ')';
+}
+
+void writeChunk(Builder& b, const AFP_& c) {
+    if (c.payload.size() > maxAfpPayload)
+        throw Error("structured field " + zeropad(3, c.code) + " of " + std::to_string(c.payload.size()) +
+                    " payload bytes cannot be framed: its length exceeds 65535");
+    b.put8(0x5A);
+    b.putBE(c.payload.size() + 2, 2);
+    b.putBytes(c.payload);
+}
+
+void writeChunk(Builder& b, const T_& c) {
+    if (c.frame == Frame::Item) {
+        if (c.payload.size() > 254)
+            throw Error("triplet " + zeropad(1, c.code) + " of " + std::to_string(c.payload.size()) +
+                        " bytes cannot be framed: its length exceeds 255");
+        b.put8(static_cast<byte>(c.payload.size() + 1));
+    }
+    b.putBytes(c.payload);
+}
+
+void writeChunk(Builder& b, const MCF_& c) {
+    if (c.frame == Frame::Item) writeField(b, Buffer2{c.payload});
+    else b.putBytes(c.payload);
+}
+
+std::size_t chunkSize(const AFP_& c) noexcept { return 3 + c.payload.size(); }
+std::size_t chunkSize(const T_& c) noexcept { return (c.frame == Frame::Item ? 1 : 0) + c.payload.size(); }
+std::size_t chunkSize(const MCF_& c) noexcept { return (c.frame == Frame::Item ? 2 : 0) + c.payload.size(); }
+
+}  // namespace pressel

@@ -1,0 +1,67 @@
+// pressel: a multi-tool over AFP data streams. Each subcommand lives in a
+// file of its own and registers itself in the command table.
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "command.hpp"
+#include "pressel/error.hpp"
+
+namespace pressel::tool {
+
+std::vector<Command>& commands() {
+    static std::vector<Command> table;
+    return table;
+}
+
+void printError(const std::string& message) {
+    std::fflush(stdout);
+    std::cerr << "*** Error: " << message << std::endl;
+}
+
+}  // namespace pressel::tool
+
+namespace {
+
+void listCommands(std::ostream& out) {
+    using namespace pressel::tool;
+    auto cmds = commands();
+    std::sort(cmds.begin(), cmds.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
+    std::size_t w = 0;
+    for (const auto& c : cmds) w = std::max(w, c.name.size());
+    out << "Usage: pressel COMMAND [ARGS...]\n\nCommands:\n";
+    for (const auto& c : cmds) out << "  " << c.name << std::string(w - c.name.size() + 2, ' ') << c.summary << "\n";
+    out << "\n`pressel COMMAND --help` describes a command.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pressel::tool;
+    // A closed pipe on standard output is reported as a write error, not a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        listCommands(std::cerr);
+        return 1;
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
+        listCommands(std::cout);
+        return 0;
+    }
+    auto& cmds = commands();
+    auto it = std::find_if(cmds.begin(), cmds.end(), [&](const Command& c) { return c.name == args[0]; });
+    if (it == cmds.end()) {
+        printError("unknown command '" + args[0] + "'");
+        listCommands(std::cerr);
+        return 1;
+    }
+    try {
+        return it->run(std::vector<std::string>(args.begin() + 1, args.end()));
+    } catch (const std::exception& e) {
+        printError(e.what());
+        return 1;
+    }
+}
