@@ -1,2 +1,115 @@
-// Placeholder replaced below
-int main() { return 0; }
+// pressel_gen_stream OUT SIZE_MB [INPUT.afp...]
+//
+// Builds a large, realistic data stream for the benchmarks out of small real
+// files. The result is one document: the first input's prologue (everything
+// before its first page, resource groups and the open document and page
+// group included), then the pages of all inputs (each page from its
+// Begin Page to its End Page, with the presentation text, font maps and
+// objects inside it), repeated in turn until the stream has SIZE_MB MiB,
+// then the first input's epilogue (everything after its last page).
+//
+// Without inputs, the FOP-made samples of tests/data are used, the invoice
+// first so that the resources its pages include are in the prologue.
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "pressel/io.hpp"
+
+namespace {
+
+constexpr std::uint32_t kBeginPage = 0xD3A8AF;
+constexpr std::uint32_t kEndPage = 0xD3A9AF;
+
+struct Parts {
+    std::vector<pressel::AFP_> prologue, epilogue;
+    std::vector<std::vector<pressel::AFP_>> pages;
+};
+
+Parts split(const std::string& path) {
+    Parts p;
+    std::vector<pressel::AFP_> all;
+    for (const pressel::AFP_& c : pressel::readAFP(path)) all.push_back(c);
+    std::size_t i = 0;
+    while (i < all.size() && all[i].code != kBeginPage) p.prologue.push_back(all[i++]);
+    std::size_t afterLastPage = i;
+    while (i < all.size()) {
+        if (all[i].code != kBeginPage) {
+            ++i;
+            continue;
+        }
+        std::vector<pressel::AFP_> page;
+        while (i < all.size()) {
+            page.push_back(all[i]);
+            if (all[i++].code == kEndPage) break;
+        }
+        if (page.back().code != kEndPage) throw pressel::Error(path + ": a page has no End Page");
+        p.pages.push_back(std::move(page));
+        afterLastPage = i;
+    }
+    p.epilogue.assign(all.begin() + std::ptrdiff_t(afterLastPage), all.end());
+    return p;
+}
+
+std::vector<std::string> defaultInputs() {
+    namespace fs = std::filesystem;
+    // The source tree this program was built from, else the working directory.
+    fs::path data = fs::path(__FILE__).parent_path().parent_path() / "tests" / "data";
+    if (!fs::exists(data / "hello.afp")) data = fs::path("tests") / "data";
+    std::vector<std::string> files;
+    for (const char* name : {"invoice.afp", "letter.afp", "hello.afp", "graphics.afp"})
+        files.push_back((data / name).string());
+    return files;
+}
+
+std::size_t framedSize(const std::vector<pressel::AFP_>& cs) {
+    std::size_t n = 0;
+    for (const auto& c : cs) n += 3 + c.payload.size();
+    return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "Usage: pressel_gen_stream OUT SIZE_MB [INPUT.afp...]\n");
+        return 1;
+    }
+    try {
+        const std::string out = argv[1];
+        char* end = nullptr;
+        const double mb = std::strtod(argv[2], &end);
+        if (end == argv[2] || *end != '\0' || !(mb > 0)) throw pressel::Error("SIZE_MB must be a positive number");
+        const auto target = static_cast<std::uint64_t>(mb * 1024 * 1024);
+
+        std::vector<std::string> inputs(argv + 3, argv + argc);
+        if (inputs.empty()) inputs = defaultInputs();
+
+        std::vector<Parts> parts;
+        std::vector<const std::vector<pressel::AFP_>*> pages;
+        for (const auto& in : inputs) parts.push_back(split(in));
+        for (const auto& p : parts)
+            for (const auto& page : p.pages) pages.push_back(&page);
+        if (pages.empty()) throw pressel::Error("the inputs have no pages to repeat");
+
+        const Parts& first = parts.front();
+        const std::uint64_t closing = framedSize(first.epilogue);
+        pressel::AfpWriter w(out);
+        for (const auto& c : first.prologue) w.write(c);
+        std::uint64_t count = 0;
+        for (std::size_t k = 0; w.bytesWritten() + closing < target; k = (k + 1) % pages.size(), ++count)
+            for (const auto& c : *pages[k]) w.write(c);
+        for (const auto& c : first.epilogue) w.write(c);
+        w.close();
+        std::fprintf(stderr, "%s: %llu bytes, %llu pages from %zu distinct pages\n", out.c_str(),
+                     static_cast<unsigned long long>(w.bytesWritten()), static_cast<unsigned long long>(count),
+                     pages.size());
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "*** Error: %s\n", e.what());
+        return 1;
+    }
+}

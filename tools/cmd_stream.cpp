@@ -18,12 +18,11 @@ void checkDistinct(const std::string& in, const std::string& out) {
         throw Error("input and output are the same file: '" + out + "'");
 }
 
-int cmdCat(const std::vector<std::string>& args) {
-    if (args.size() != 2) {
-        printError("cat needs an input and an output (\"-\" for standard input or output)");
-        std::cerr << "Usage: pressel cat IN OUT\n";
-        return 1;
-    }
+const CommandSpec catSpec{"cat", "IN OUT", {}, 2, 2};
+const CommandSpec chunksSpec{"chunks", "FILE", {}, 1, 1};
+
+int cmdCat(const std::vector<std::string>& argv) {
+    std::vector<std::string> args = parseCommandArgs(catSpec, argv).operands;
     checkDistinct(args[0], args[1]);
     AfpStream in = readAFP(args[0]);
     AfpWriter out(args[1]);
@@ -42,12 +41,8 @@ int cmdCat(const std::vector<std::string>& args) {
     return 0;
 }
 
-int cmdChunks(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
-        printError("chunks needs one input file (\"-\" for standard input)");
-        std::cerr << "Usage: pressel chunks FILE\n";
-        return 1;
-    }
+int cmdChunks(const std::vector<std::string>& argv) {
+    std::vector<std::string> args = parseCommandArgs(chunksSpec, argv).operands;
     AfpStream in = readAFP(args[0]);
     std::string line;
     for (auto it = in.begin(); it != in.end(); ++it) {

@@ -1,9 +1,13 @@
-// The subcommands of the pressel tool register themselves here.
+// The subcommands of the pressel tool register themselves here, each with an
+// option table that drives `pressel COMMAND --help`, usage errors and parsing.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "pressel/cli.hpp"
 
 namespace pressel::tool {
 
@@ -22,5 +26,41 @@ struct Register {
 
 // "*** Error: " + message on standard error.
 void printError(const std::string& message);
+
+// What a command accepts: its operands (for the usage line), its options and
+// how many operands it takes.
+struct CommandSpec {
+    std::string name;      // "cat"
+    std::string operands;  // "IN OUT"
+    std::vector<OptDescr> options;
+    std::size_t minOperands = 0;
+    std::size_t maxOperands = SIZE_MAX;
+};
+
+// Parses a command's arguments against its option table (a -h/--help option
+// is added). --help prints the usage text on standard output and exits 0; an
+// unknown option, a missing option argument or a wrong operand count prints
+// "*** Error: " with the usage text on standard error and exits 1.
+ParsedArgs parseCommandArgs(const CommandSpec& spec, const std::vector<std::string>& args);
+
+// Progress on standard error for long runs: shown only when standard error is
+// a terminal and --quiet was not given; at most a few updates a second.
+class Progress {
+public:
+    Progress(bool enabled, std::int64_t total);
+    void update(std::uint64_t done);
+    // Clears the progress line (call before printing the summary).
+    void finish();
+    bool enabled() const noexcept { return enabled_; }
+
+private:
+    bool enabled_;
+    std::int64_t total_;
+    std::int64_t lastNs_ = 0;
+    bool shown_ = false;
+};
+
+// True when standard error is a terminal (summaries and progress are shown).
+bool stderrIsTerminal();
 
 }  // namespace pressel::tool

@@ -74,6 +74,8 @@ public:
         pos_ = bytes_.size();
         return b;
     }
+    // Back to an earlier position (an item that turned out not to fit).
+    void rewindTo(std::size_t pos) noexcept { pos_ = std::min(pos, bytes_.size()); }
     void skip(std::size_t n) {
         need(n);
         pos_ += n;

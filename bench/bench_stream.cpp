@@ -1,0 +1,144 @@
+// Stream throughput against baselines measured in the same run, on the same
+// file:
+//
+//   read         plain sequential read(2) of the file in 1 MiB blocks
+//   walk         every structured field of the file through readAFP
+//   cat          /bin/cat FILE > /dev/null
+//   pressel_cat  pressel cat FILE /dev/null (the lossless copy)
+//
+// and the ratios walk/read and pressel_cat/cat. The file is
+// $PRESSEL_BENCH_FILE, or a 256 MiB stream generated once into /tmp with
+// pressel_gen_stream (built next to this program). The tool is
+// $PRESSEL_TOOL, or the pressel built next to this program.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pressel/io.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string gFile;
+std::string gTool;
+std::uint64_t gSize = 0;
+
+fs::path selfDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string benchFile() {
+    if (const char* env = std::getenv("PRESSEL_BENCH_FILE"); env && *env) return env;
+    const std::string path = "/tmp/pressel_bench_256M.afp";
+    if (fs::exists(path) && fs::file_size(path) >= (std::uint64_t(256) << 20)) return path;
+    const std::string cmd = quote((selfDir() / "pressel_gen_stream").string()) + " " + quote(path) + " 256";
+    if (std::system(cmd.c_str()) != 0) {
+        std::fprintf(stderr, "cannot generate %s\n", path.c_str());
+        std::exit(1);
+    }
+    return path;
+}
+
+std::string toolPath() {
+    if (const char* env = std::getenv("PRESSEL_TOOL"); env && *env) return env;
+    return (selfDir() / "pressel").string();
+}
+
+void run(const std::string& cmd, benchmark::State& state) {
+    if (std::system(cmd.c_str()) != 0) state.SkipWithError(("failed: " + cmd).c_str());
+}
+
+void BM_read(benchmark::State& state) {
+    std::vector<char> buf(std::size_t(1) << 20);
+    for (auto _ : state) {
+        int fd = ::open(gFile.c_str(), O_RDONLY);
+        std::uint64_t total = 0;
+        for (ssize_t r; (r = ::read(fd, buf.data(), buf.size())) > 0;) total += std::uint64_t(r);
+        ::close(fd);
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
+}
+
+void BM_walk(benchmark::State& state) {
+    std::uint64_t fields = 0;
+    for (auto _ : state) {
+        std::uint64_t n = 0, bytes = 0;
+        for (const pressel::AFP_& c : pressel::readAFP(gFile)) {
+            ++n;
+            bytes += c.payload.size() + 3;
+        }
+        if (bytes != gSize) state.SkipWithError("walk did not cover the file");
+        fields = n;
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["fields"] = double(fields);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
+}
+
+void BM_cat(benchmark::State& state) {
+    const std::string cmd = "/bin/cat " + quote(gFile) + " > /dev/null";
+    for (auto _ : state) run(cmd, state);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
+}
+
+void BM_pressel_cat(benchmark::State& state) {
+    const std::string cmd = quote(gTool) + " cat " + quote(gFile) + " /dev/null";
+    for (auto _ : state) run(cmd, state);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
+}
+
+// Keeps the real time per iteration of every run for the summary.
+class Recorder : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> seconds;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred)
+                seconds[r.run_name.function_name] = r.real_accumulated_time / double(r.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    gFile = benchFile();
+    gTool = toolPath();
+    gSize = fs::file_size(gFile);
+    // Warm the page cache so that every contender reads from memory.
+    std::system(("/bin/cat " + quote(gFile) + " > /dev/null").c_str());
+    std::printf("file: %s (%.1f MiB), tool: %s\n", gFile.c_str(), double(gSize) / (1 << 20), gTool.c_str());
+
+    for (auto* b : {benchmark::RegisterBenchmark("read", BM_read), benchmark::RegisterBenchmark("walk", BM_walk),
+                    benchmark::RegisterBenchmark("cat", BM_cat),
+                    benchmark::RegisterBenchmark("pressel_cat", BM_pressel_cat)})
+        b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+    Recorder rec;
+    benchmark::RunSpecifiedBenchmarks(&rec);
+    benchmark::Shutdown();
+
+    auto ratio = [&](const char* a, const char* b, double target) {
+        if (!rec.seconds.count(a) || !rec.seconds.count(b)) return;
+        const double r = rec.seconds[a] / rec.seconds[b];
+        std::printf("%s/%s = %.2fx (target < %.1fx)%s\n", a, b, r, target, r < target ? "" : "  MISSED");
+    };
+    ratio("walk", "read", 1.5);
+    ratio("pressel_cat", "cat", 2.0);
+    return 0;
+}

@@ -1,0 +1,172 @@
+// Control-sequence records: one per pair of function types of the code
+// table (the unchained even code and the chained odd code), the fallback of
+// unknown function types, the code points between control sequences and the
+// bytes that do not frame as a control sequence.
+//
+// Every control-sequence record starts with its function type, written as
+// stored: the chaining bit is the record's own. The X'2BD3' prefix and the
+// length byte in front of it are framing.
+#pragma once
+
+#include "pressel/record.hpp"
+
+namespace pressel {
+
+struct PTX_STC {
+    N1 ptx_stc_Type;
+    Buffer0 ptx_stc;
+    friend bool operator==(const PTX_STC&, const PTX_STC&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_STC, ptx_stc_Type, ptx_stc)
+
+struct PTX_SIM {
+    N1 ptx_sim_Type;
+    Buffer0 ptx_sim;
+    friend bool operator==(const PTX_SIM&, const PTX_SIM&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SIM, ptx_sim_Type, ptx_sim)
+
+struct PTX_SIA {
+    N1 ptx_sia_Type;
+    Buffer0 ptx_sia;
+    friend bool operator==(const PTX_SIA&, const PTX_SIA&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SIA, ptx_sia_Type, ptx_sia)
+
+struct PTX_SVI {
+    N1 ptx_svi_Type;
+    Buffer0 ptx_svi;
+    friend bool operator==(const PTX_SVI&, const PTX_SVI&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SVI, ptx_svi_Type, ptx_svi)
+
+struct PTX_AMI {
+    N1 ptx_ami_Type;
+    Buffer0 ptx_ami;
+    friend bool operator==(const PTX_AMI&, const PTX_AMI&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_AMI, ptx_ami_Type, ptx_ami)
+
+struct PTX_RMI {
+    N1 ptx_rmi_Type;
+    N2 ptx_rmi_Displacement;
+    friend bool operator==(const PTX_RMI&, const PTX_RMI&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_RMI, ptx_rmi_Type, ptx_rmi_Displacement)
+
+struct PTX_SBI {
+    N1 ptx_sbi_Type;
+    Buffer0 ptx_sbi;
+    friend bool operator==(const PTX_SBI&, const PTX_SBI&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SBI, ptx_sbi_Type, ptx_sbi)
+
+struct PTX_AMB {
+    N1 ptx_amb_Type;
+    Buffer0 ptx_amb;
+    friend bool operator==(const PTX_AMB&, const PTX_AMB&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_AMB, ptx_amb_Type, ptx_amb)
+
+struct PTX_RMB {
+    N1 ptx_rmb_Type;
+    N2 ptx_rmb_Displacement;
+    friend bool operator==(const PTX_RMB&, const PTX_RMB&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_RMB, ptx_rmb_Type, ptx_rmb_Displacement)
+
+struct PTX_BLN {
+    N1 ptx_bln_Type;
+    Buffer0 ptx_bln;
+    friend bool operator==(const PTX_BLN&, const PTX_BLN&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_BLN, ptx_bln_Type, ptx_bln)
+
+struct PTX_TRN {
+    N1 ptx_trn_Type;
+    Buffer0 ptx_trn;
+    friend bool operator==(const PTX_TRN&, const PTX_TRN&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_TRN, ptx_trn_Type, ptx_trn)
+
+struct PTX_DIR {
+    N1 ptx_dir_Type;
+    Buffer0 ptx_dir;
+    friend bool operator==(const PTX_DIR&, const PTX_DIR&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_DIR, ptx_dir_Type, ptx_dir)
+
+struct PTX_DBR {
+    N1 ptx_dbr_Type;
+    Buffer0 ptx_dbr;
+    friend bool operator==(const PTX_DBR&, const PTX_DBR&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_DBR, ptx_dbr_Type, ptx_dbr)
+
+struct PTX_RPS {
+    N1 ptx_rps_Type;
+    Buffer0 ptx_rps;
+    friend bool operator==(const PTX_RPS&, const PTX_RPS&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_RPS, ptx_rps_Type, ptx_rps)
+
+struct PTX_SCFL {
+    N1 ptx_scfl_Type;
+    N1 ptx_scfl_LocalId;
+    friend bool operator==(const PTX_SCFL&, const PTX_SCFL&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SCFL, ptx_scfl_Type, ptx_scfl_LocalId)
+
+struct PTX_BSU {
+    N1 ptx_bsu_Type;
+    Buffer0 ptx_bsu;
+    friend bool operator==(const PTX_BSU&, const PTX_BSU&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_BSU, ptx_bsu_Type, ptx_bsu)
+
+struct PTX_ESU {
+    N1 ptx_esu_Type;
+    Buffer0 ptx_esu;
+    friend bool operator==(const PTX_ESU&, const PTX_ESU&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_ESU, ptx_esu_Type, ptx_esu)
+
+struct PTX_STO {
+    N1 ptx_sto_Type;
+    N2 ptx_sto_IOrientation;
+    N2 ptx_sto_BOrientation;
+    friend bool operator==(const PTX_STO&, const PTX_STO&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_STO, ptx_sto_Type, ptx_sto_IOrientation, ptx_sto_BOrientation)
+
+struct PTX_NOP {
+    N1 ptx_nop_Type;
+    Buffer0 ptx_nop;
+    friend bool operator==(const PTX_NOP&, const PTX_NOP&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_NOP, ptx_nop_Type, ptx_nop)
+
+// A control sequence whose function type no table lists.
+struct PTX_Unknown {
+    N1 ptx_unknown_Type;
+    Buffer0 ptx_unknown;
+    friend bool operator==(const PTX_Unknown&, const PTX_Unknown&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_Unknown, ptx_unknown_Type, ptx_unknown)
+
+// Code points between control sequences (graphic characters of the active font).
+struct PTX_Text {
+    Buffer0 ptx_text;
+    friend bool operator==(const PTX_Text&, const PTX_Text&) = default;
+};
+PRESSEL_VERBATIM_RECORD(PTX_, PTX_Text, Text, ptx_text)
+
+// Bytes that do not frame as a control sequence (a length below 2, or one that
+// runs past the end of the data), kept as they are.
+struct PTX_Raw {
+    Buffer0 ptx_raw;
+    friend bool operator==(const PTX_Raw&, const PTX_Raw&) = default;
+};
+PRESSEL_VERBATIM_RECORD(PTX_, PTX_Raw, Raw, ptx_raw)
+
+}  // namespace pressel

@@ -1,0 +1,312 @@
+// The structured-field records with fixed layouts of their own, their
+// repeating groups, and the fallback record of unknown structured fields.
+//
+// Every structured-field record starts with two N3 header fields: the
+// structured-field identifier (xxx_Type) and the flag byte with the two
+// reserved bytes that follow it in the introducer (xxx_).
+#pragma once
+
+#include "pressel/record.hpp"
+
+namespace pressel {
+
+// ---- image (IM image object) -------------------------------------------------
+struct IID {
+    N3 iid_Type; N3 iid_;
+    A12 iid_ConstantData1;
+    N1 iid_XBase; N1 iid_YBase;
+    N2 iid_XUnits; N2 iid_YUnits; N2 iid_XSize; N2 iid_YSize;
+    A6 iid_ConstantData2;
+    N2 iid_XCellSize; N2 iid_YCellSize;
+    A1 iid_ConstantData3;
+    N2 iid_Color;
+    friend bool operator==(const IID&, const IID&) = default;
+};
+PRESSEL_RECORD(AFP_, IID, iid_Type, iid_, iid_ConstantData1, iid_XBase, iid_YBase, iid_XUnits, iid_YUnits,
+               iid_XSize, iid_YSize, iid_ConstantData2, iid_XCellSize, iid_YCellSize, iid_ConstantData3, iid_Color)
+
+struct IOC {
+    N3 ioc_Type; N3 ioc_;
+    A1 ioc_Reserved1; N2 ioc_XOffset; A1 ioc_Reserved2; N2 ioc_YOffset;
+    N2 ioc_XOrientation; N2 ioc_YOrientation;
+    A8 ioc_ConstantData1;
+    N2 ioc_XMap; N2 ioc_YMap;
+    A2 ioc_ConstantData2;
+    friend bool operator==(const IOC&, const IOC&) = default;
+};
+PRESSEL_RECORD(AFP_, IOC, ioc_Type, ioc_, ioc_Reserved1, ioc_XOffset, ioc_Reserved2, ioc_YOffset, ioc_XOrientation,
+               ioc_YOrientation, ioc_ConstantData1, ioc_XMap, ioc_YMap, ioc_ConstantData2)
+
+struct ICP {
+    N3 icp_Type; N3 icp_;
+    N2 icp_XCellOffset; N2 icp_YCellOffset; N2 icp_XCellSize; N2 icp_YCellSize; N2 icp_XFillSize; N2 icp_YFillSize;
+    friend bool operator==(const ICP&, const ICP&) = default;
+};
+PRESSEL_RECORD(AFP_, ICP, icp_Type, icp_, icp_XCellOffset, icp_YCellOffset, icp_XCellSize, icp_YCellSize,
+               icp_XFillSize, icp_YFillSize)
+
+// ---- page --------------------------------------------------------------------
+// The 3-byte page extents are split into a 1-byte and a 2-byte field.
+struct PGD {
+    N3 pgd_Type; N3 pgd_;
+    N1 pgd_XBase; N1 pgd_YBase; N2 pgd_XUnits; N2 pgd_YUnits;
+    N1 pgd_Field7; N2 pgd_XSize; N1 pgd_Field9; N2 pgd_YSize;
+    Buffer0 pgd_Data;
+    friend bool operator==(const PGD&, const PGD&) = default;
+};
+PRESSEL_RECORD(AFP_, PGD, pgd_Type, pgd_, pgd_XBase, pgd_YBase, pgd_XUnits, pgd_YUnits, pgd_Field7, pgd_XSize,
+               pgd_Field9, pgd_YSize, pgd_Data)
+
+struct PTD {
+    N3 ptd_Type; N3 ptd_;
+    Buffer0 ptd_Data;
+    friend bool operator==(const PTD&, const PTD&) = default;
+};
+PRESSEL_RECORD(AFP_, PTD, ptd_Type, ptd_, ptd_Data)
+
+// Presentation text: the escape sequence X'2BD3' that opens the data, then
+// the control sequences and the code points between them. After the escape
+// sequence the first control sequence carries no prefix of its own; when the
+// data does not open with X'2BD3' the two bytes are kept in the escape field
+// and what follows is read as text.
+struct PTX {
+    N3 ptx_Type; N3 ptx_;
+    N2 ptx_EscapeSequence;
+    Chunks<PTX_> ptx_Chunks;
+    bool opensChain() const noexcept { return ptx_EscapeSequence.value == 0x2BD3; }
+    friend bool operator==(const PTX&, const PTX&) = default;
+};
+PRESSEL_RECORD(AFP_, PTX, ptx_Type, ptx_, ptx_EscapeSequence, ptx_Chunks)
+template <>
+struct RecordHooks<PTX> {
+    static PTX get(ByteReader& r) {
+        PTX v;
+        r.setContext("PTX", "ptx_Type");
+        v.ptx_Type = readField<N3>(r);
+        r.setContext("PTX", "ptx_");
+        v.ptx_ = readField<N3>(r);
+        r.setContext("PTX", "ptx_EscapeSequence");
+        v.ptx_EscapeSequence = readField<N2>(r);
+        r.setContext(nullptr, nullptr);
+        v.ptx_Chunks = Chunks<PTX_>::fromPayload(r.takeRest(), v.opensChain());
+        return v;
+    }
+    static void put(Builder& b, const PTX& v) {
+        writeField(b, v.ptx_Type);
+        writeField(b, v.ptx_);
+        writeField(b, v.ptx_EscapeSequence);
+        v.ptx_Chunks.write(b, v.opensChain());
+    }
+    static std::size_t size(const PTX& v) { return 8 + v.ptx_Chunks.writtenSize(v.opensChain()); }
+};
+
+// ---- tag logical element: triplets only ---------------------------------------
+struct TLE {
+    N3 tle_Type; N3 tle_;
+    Chunks<T_> tle_Chunks;
+    friend bool operator==(const TLE&, const TLE&) = default;
+};
+PRESSEL_RECORD(AFP_, TLE, tle_Type, tle_, tle_Chunks)
+
+// ---- code page ---------------------------------------------------------------
+struct CPC {
+    N3 cpc_Type; N3 cpc_;
+    A8 cpc_GCGID;
+    N1 cpc_DefaultCharacterUseFlags; N1 cpc_CPIRepeatingGroupLength; N1 cpc_SpaceSectionNumber;
+    N1 cpc_SpaceCodePoint;
+    Buffer0 cpc_Data;
+    friend bool operator==(const CPC&, const CPC&) = default;
+};
+PRESSEL_RECORD(AFP_, CPC, cpc_Type, cpc_, cpc_GCGID, cpc_DefaultCharacterUseFlags, cpc_CPIRepeatingGroupLength,
+               cpc_SpaceSectionNumber, cpc_SpaceCodePoint, cpc_Data)
+
+struct CPI_Data {
+    A8 cpi_GCGID; N1 cpi_CharacterUseFlags; N1 cpi_CodePoint;
+    friend bool operator==(const CPI_Data&, const CPI_Data&) = default;
+};
+PRESSEL_GROUP_RECORD(CPI_Data, cpi_GCGID, cpi_CharacterUseFlags, cpi_CodePoint)
+
+struct CPI {
+    N3 cpi_Type; N3 cpi_;
+    std::vector<Record<CPI_Data>> cpi_Data;
+    friend bool operator==(const CPI&, const CPI&) = default;
+};
+PRESSEL_RECORD(AFP_, CPI, cpi_Type, cpi_, cpi_Data)
+
+// ---- coded font ----------------------------------------------------------------
+struct CFC {
+    N3 cfc_Type; N3 cfc_;
+    N1 cfc_CFIRepeatingGroupLength;
+    Buffer0 cfc_Data;
+    friend bool operator==(const CFC&, const CFC&) = default;
+};
+PRESSEL_RECORD(AFP_, CFC, cfc_Type, cfc_, cfc_CFIRepeatingGroupLength, cfc_Data)
+
+struct CFI_Data {
+    A8 cfi_FontCharacterSetName; A8 cfi_CodePageName; A8 cfi_CodedFontName; N1 cfi_SectionNumber;
+    friend bool operator==(const CFI_Data&, const CFI_Data&) = default;
+};
+PRESSEL_GROUP_RECORD(CFI_Data, cfi_FontCharacterSetName, cfi_CodePageName, cfi_CodedFontName, cfi_SectionNumber)
+
+struct CFI {
+    N3 cfi_Type; N3 cfi_;
+    std::vector<Record<CFI_Data>> cfi_Data;
+    friend bool operator==(const CFI&, const CFI&) = default;
+};
+PRESSEL_RECORD(AFP_, CFI, cfi_Type, cfi_, cfi_Data)
+
+// ---- map coded font, format 1 ------------------------------------------------------
+struct MCF1_Data {
+    N1 mcf1_CodedFontLocalId; A1 mcf1_Reserved1; N1 mcf1_CodedFontResourceSectionId; A1 mcf1_Reserved2;
+    A8 mcf1_CodedFontName; A8 mcf1_CodePageName; A8 mcf1_FontCharacterSetName;
+    N2 mcf1_CharacterRotation;
+    friend bool operator==(const MCF1_Data&, const MCF1_Data&) = default;
+};
+PRESSEL_GROUP_RECORD(MCF1_Data, mcf1_CodedFontLocalId, mcf1_Reserved1, mcf1_CodedFontResourceSectionId,
+                     mcf1_Reserved2, mcf1_CodedFontName, mcf1_CodePageName, mcf1_FontCharacterSetName,
+                     mcf1_CharacterRotation)
+
+struct MCF1 {
+    N3 mcf1_Type; N3 mcf1_;
+    N1 mcf1_RepeatingGroupLength;
+    A3 mcf1__;
+    std::vector<Record<MCF1_Data>> mcf1_Data;
+    friend bool operator==(const MCF1&, const MCF1&) = default;
+};
+PRESSEL_RECORD(AFP_, MCF1, mcf1_Type, mcf1_, mcf1_RepeatingGroupLength, mcf1__, mcf1_Data)
+
+// ---- map coded font, format 2: repeating groups of triplets ----------------------
+struct MCF {
+    N3 mcf_Type; N3 mcf_;
+    Chunks<MCF_> mcf_Chunks;
+    friend bool operator==(const MCF&, const MCF&) = default;
+};
+PRESSEL_RECORD(AFP_, MCF, mcf_Type, mcf_, mcf_Chunks)
+
+// One repeating group of MCF: its triplets.
+struct MCF_T {
+    Chunks<T_> mcf_t_Chunks;
+    friend bool operator==(const MCF_T&, const MCF_T&) = default;
+};
+PRESSEL_RECORD(MCF_, MCF_T, mcf_t_Chunks)
+
+// ---- font character set ----------------------------------------------------------
+struct FNI_Data {
+    A8 fni_GCGID;
+    N2 fni_CharacterIncrement; I2 fni_AscendHeight; I2 fni_DescendDepth; N2 fni_Reserved1; N2 fni_FNMIndex;
+    I2 fni_ASpace; N2 fni_BSpace; I2 fni_CSpace; N2 fni_Reserved2; I2 fni_BaselineOffset;
+    friend bool operator==(const FNI_Data&, const FNI_Data&) = default;
+};
+PRESSEL_GROUP_RECORD(FNI_Data, fni_GCGID, fni_CharacterIncrement, fni_AscendHeight, fni_DescendDepth,
+                     fni_Reserved1, fni_FNMIndex, fni_ASpace, fni_BSpace, fni_CSpace, fni_Reserved2,
+                     fni_BaselineOffset)
+
+struct FNI {
+    N3 fni_Type; N3 fni_;
+    std::vector<Record<FNI_Data>> fni_Data;
+    friend bool operator==(const FNI&, const FNI&) = default;
+};
+PRESSEL_RECORD(AFP_, FNI, fni_Type, fni_, fni_Data)
+
+struct FNM_Data {
+    N2 fnm_CharacterBoxWidth; N2 fnm_CharacterBoxHeight; N4 fnm_PatternDataOffset;
+    friend bool operator==(const FNM_Data&, const FNM_Data&) = default;
+};
+PRESSEL_GROUP_RECORD(FNM_Data, fnm_CharacterBoxWidth, fnm_CharacterBoxHeight, fnm_PatternDataOffset)
+
+struct FNM {
+    N3 fnm_Type; N3 fnm_;
+    std::vector<Record<FNM_Data>> fnm_Data;
+    friend bool operator==(const FNM&, const FNM&) = default;
+};
+PRESSEL_RECORD(AFP_, FNM, fnm_Type, fnm_, fnm_Data)
+
+struct FNO {
+    N3 fno_Type; N3 fno_;
+    N2 fno_Reserved1; N2 fno_CharacterRotation; N2 fno_MaxBaselineOffset; N2 fno_MaxCharacterIncrement;
+    N2 fno_SpaceCharacterIncrement;
+    Buffer0 fno_Data;
+    friend bool operator==(const FNO&, const FNO&) = default;
+};
+PRESSEL_RECORD(AFP_, FNO, fno_Type, fno_, fno_Reserved1, fno_CharacterRotation, fno_MaxBaselineOffset,
+               fno_MaxCharacterIncrement, fno_SpaceCharacterIncrement, fno_Data)
+
+// ---- resources and maps ----------------------------------------------------------
+// End Resource: the resource name (shown converted from EBCDIC).
+struct ER {
+    N3 er_Type; N3 er_;
+    Buffer0 er;
+    friend bool operator==(const ER&, const ER&) = default;
+};
+PRESSEL_RECORD(AFP_, ER, er_Type, er_, er)
+PRESSEL_NAME_FIELD(ER, er)
+
+struct MDR {
+    N3 mdr_Type; N3 mdr_;
+    Buffer0 mdr_Data;
+    friend bool operator==(const MDR&, const MDR&) = default;
+};
+PRESSEL_RECORD(AFP_, MDR, mdr_Type, mdr_, mdr_Data)
+
+struct MGO {
+    N3 mgo_Type; N3 mgo_;
+    Buffer0 mgo_Data;
+    friend bool operator==(const MGO&, const MGO&) = default;
+};
+PRESSEL_RECORD(AFP_, MGO, mgo_Type, mgo_, mgo_Data)
+
+// Map Suppression: groups of a suppression name, a reserved byte and its id.
+struct MSU_Data {
+    A8 msu_SuppressionName; A1 msu_Reserved; N1 msu_SuppressionId;
+    friend bool operator==(const MSU_Data&, const MSU_Data&) = default;
+};
+PRESSEL_GROUP_RECORD(MSU_Data, msu_SuppressionName, msu_Reserved, msu_SuppressionId)
+
+struct MSU {
+    N3 msu_Type; N3 msu_;
+    std::vector<Record<MSU_Data>> msu_Data;
+    friend bool operator==(const MSU&, const MSU&) = default;
+};
+PRESSEL_RECORD(AFP_, MSU, msu_Type, msu_, msu_Data)
+
+// ---- the fallback of the structured-field table ---------------------------------
+// Any structured field whose identifier no table lists: its whole payload.
+struct Unknown {
+    Bytes unknown;
+    friend bool operator==(const Unknown&, const Unknown&) = default;
+};
+template <>
+struct RecordDecl<Unknown> {
+    static constexpr const char* name = "Unknown";
+    static constexpr RecordIndex tableIndex = idx_Unknown;
+    static constexpr bool noTypeCode = true;
+    static constexpr auto fields() { return std::make_tuple(FieldDesc<&Unknown::unknown>{"unknown"}); }
+};
+template <>
+struct FamilyOf<Unknown> {
+    using type = AFP_;
+    static constexpr bool verbatim = false;
+    static constexpr Frame frame = Frame::Item;
+};
+template <>
+struct RecordHooks<Unknown> {
+    static Unknown get(ByteReader& r) { return Unknown{r.takeRest()}; }
+    static void put(Builder& b, const Unknown& v) { b.putBytes(v.unknown); }
+    static std::size_t size(const Unknown& v) { return v.unknown.size(); }
+};
+// "Unknown \"...\"", parenthesised at precedence 11 and above.
+inline void showsPrec(std::string& out, int prec, const Unknown& v) {
+    if (prec >= 11) out += '(';
+    out += "Unknown ";
+    showBytes(out, v.unknown);
+    if (prec >= 11) out += ')';
+}
+// An Unknown is written as a structured field whose identifier is its first three bytes.
+template <>
+inline auto encodeChunk(const Record<Unknown>& r) {
+    const Bytes& b = r.recordContent.unknown;
+    std::uint32_t code = b.size() >= 3 ? (std::uint32_t(b[0]) << 16) | (std::uint32_t(b[1]) << 8) | b[2] : 0;
+    return AFP_{code, b};
+}
+
+}  // namespace pressel

@@ -1,0 +1,59 @@
+// Shared pieces of the tool's commands: argument parsing and progress.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "command.hpp"
+
+namespace pressel::tool {
+
+ParsedArgs parseCommandArgs(const CommandSpec& spec, const std::vector<std::string>& args) {
+    std::vector<OptDescr> opts = spec.options;
+    opts.push_back({"h", {"help"}, NoArg{}, "show this help and exit"});
+    std::string head = "pressel " + spec.name + (spec.operands.empty() ? "" : " " + spec.operands);
+    UsageHeader header = [&](const std::string&) { return "Usage: " + head; };
+    ParsedArgs p;
+    try {
+        p = parseArgs(opts, args);
+    } catch (const UsageError& e) {
+        showUsage(opts, header, e.what());
+    }
+    if (p.has("help")) showUsage(opts, header, "");
+    if (p.operands.size() < spec.minOperands)
+        showUsage(opts, header, spec.minOperands == 1 ? "missing operand" : "too few operands");
+    if (p.operands.size() > spec.maxOperands)
+        showUsage(opts, header, "too many operands: '" + p.operands[spec.maxOperands] + "'");
+    return p;
+}
+
+bool stderrIsTerminal() { return ::isatty(2) == 1; }
+
+static std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+Progress::Progress(bool enabled, std::int64_t total) : enabled_(enabled && stderrIsTerminal()), total_(total) {}
+
+void Progress::update(std::uint64_t done) {
+    if (!enabled_) return;
+    std::int64_t t = nowNs();
+    if (t - lastNs_ < 200'000'000) return;
+    lastNs_ = t;
+    shown_ = true;
+    if (total_ > 0)
+        std::fprintf(stderr, "\r%llu of %lld bytes (%d%%)", static_cast<unsigned long long>(done),
+                     static_cast<long long>(total_), int(double(done) * 100.0 / double(total_)));
+    else
+        std::fprintf(stderr, "\r%llu bytes", static_cast<unsigned long long>(done));
+    std::fflush(stderr);
+}
+
+void Progress::finish() {
+    if (shown_) std::fprintf(stderr, "\r\033[K");
+    shown_ = false;
+}
+
+}  // namespace pressel::tool
