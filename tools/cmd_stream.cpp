@@ -18,18 +18,38 @@ void checkDistinct(const std::string& in, const std::string& out) {
         throw Error("input and output are the same file: '" + out + "'");
 }
 
-const CommandSpec catSpec{"cat", "IN OUT", {}, 2, 2};
-const CommandSpec chunksSpec{"chunks", "FILE", {}, 1, 1};
+const CommandSpec catSpec{
+    "cat",
+    "IN OUT",
+    {{"n", {"normalize"}, NoArg{}, "write clean X'5A' framing, whatever the input's framing\n(by default the file's own framing is kept byte for byte)"},
+     quietOption()},
+    2,
+    2};
+const CommandSpec chunksSpec{"chunks", "FILE", {quietOption()}, 1, 1};
 
 int cmdCat(const std::vector<std::string>& argv) {
-    std::vector<std::string> args = parseCommandArgs(catSpec, argv).operands;
+    ParsedArgs p = parseCommandArgs(catSpec, argv);
+    const auto& args = p.operands;
+    bool normalize = p.has("normalize"), quiet = p.has("quiet");
     checkDistinct(args[0], args[1]);
     AfpStream in = readAFP(args[0]);
+    AfpReader& reader = in.reader();
     AfpWriter out(args[1]);
+    Progress progress(!quiet, reader.source().size());
+    Summary summary;
     try {
-        for (const AFP_& c : in) out.write(c);
+        for (const AFP_& c : in) {
+            if (normalize) out.write(c);
+            else {
+                Bytes raw = reader.raw();
+                out.writeRaw(raw.data(), raw.size());
+            }
+            summary.count(c.code, reader.consumed());
+            progress.update(reader.consumed());
+        }
         out.close();
     } catch (const std::exception& e) {
+        progress.finish();
         std::uint64_t n = out.bytesWritten();
         try {
             out.close();
@@ -38,14 +58,20 @@ int cmdCat(const std::vector<std::string>& argv) {
         printError(std::string(e.what()) + " (" + std::to_string(n) + " bytes written before the failure)");
         return 1;
     }
+    progress.finish();
+    summary.print(quiet);
     return 0;
 }
 
 int cmdChunks(const std::vector<std::string>& argv) {
-    std::vector<std::string> args = parseCommandArgs(chunksSpec, argv).operands;
-    AfpStream in = readAFP(args[0]);
+    ParsedArgs p = parseCommandArgs(chunksSpec, argv);
+    bool quiet = p.has("quiet");
+    AfpStream in = readAFP(p.operands[0]);
     std::string line;
+    bool first = true;
     for (auto it = in.begin(); it != in.end(); ++it) {
+        if (first && !quiet) std::fprintf(stderr, "framing: %s\n", framingName(in.reader().framing()));
+        first = false;
         const AFP_& c = *it;
         line.clear();
         line += std::to_string(it.offset());

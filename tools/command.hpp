@@ -63,4 +63,20 @@ private:
 // True when standard error is a terminal (summaries and progress are shown).
 bool stderrIsTerminal();
 
+// Counts of a walk over a stream, for the one-line summary at the end of a
+// long-running command: "1234 structured fields, 56 pages, 7890 bytes".
+struct Summary {
+    std::uint64_t fields = 0, pages = 0, bytes = 0;
+    void count(std::uint32_t code, std::uint64_t consumed) {
+        ++fields;
+        if (code == 0xD3A8AF) ++pages;  // Begin Page
+        bytes = consumed;
+    }
+    // Printed on standard error when it is a terminal and `quiet` is false.
+    void print(bool quiet, const std::string& what = "") const;
+};
+
+// Standard options of commands that walk a whole stream.
+inline OptDescr quietOption() { return {"q", {"quiet"}, NoArg{}, "no progress or summary on standard error"}; }
+
 }  // namespace pressel::tool

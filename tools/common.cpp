@@ -56,4 +56,11 @@ void Progress::finish() {
     shown_ = false;
 }
 
+void Summary::print(bool quiet, const std::string& what) const {
+    if (quiet || !stderrIsTerminal()) return;
+    std::fprintf(stderr, "%s%llu structured fields, %llu pages, %llu bytes\n", what.c_str(),
+                 static_cast<unsigned long long>(fields), static_cast<unsigned long long>(pages),
+                 static_cast<unsigned long long>(bytes));
+}
+
 }  // namespace pressel::tool

@@ -31,8 +31,11 @@ public:
     virtual ~ByteSource() = default;
     // Makes at least `n` bytes from `offset` available if the input has them,
     // and returns a slice starting at `offset` of at least `n` bytes, or
-    // whatever is left before the end of the input. Offsets only grow.
+    // whatever is left before the end of the input. Offsets never go below
+    // the last keepFrom() mark.
     virtual Bytes window(std::uint64_t offset, std::size_t n) = 0;
+    // Bytes before `offset` will not be asked for again (a pipe may drop them).
+    virtual void keepFrom(std::uint64_t) {}
     // Total size if known (regular files), or -1.
     virtual std::int64_t size() const noexcept { return -1; }
     // Name for messages.
@@ -44,25 +47,62 @@ std::unique_ptr<ByteSource> openSource(const std::string& path);
 // A source over bytes in memory (tests, embedded data).
 std::unique_ptr<ByteSource> memorySource(Bytes bytes, std::string name = "<memory>");
 
+// How structured fields are framed in a file. Files from mainframes and
+// other systems often differ from the clean form:
+//   Clean          X'5A', then each structured field; CR/LF or LF between
+//                  fields (text-mode transfers) is tolerated
+//   NoIntroducer   the structured fields back to back, without X'5A'
+//   Rdw            each record prefixed by a 4-byte record descriptor word
+//                  (2-byte length counting the 4 bytes, then X'0000'), one
+//                  structured field (with or without X'5A') per record
+//   BdwRdw         as Rdw, blocks of records prefixed by a 4-byte block
+//                  descriptor word
+enum class Framing : std::uint8_t { Auto, Clean, NoIntroducer, Rdw, BdwRdw };
+const char* framingName(Framing f) noexcept;
+
+// What the reader accepts.
+struct ReaderLimits {
+    // Longest structured field accepted, counted as its length field counts
+    // (length bytes, introducer, data). The architecture's limit is 32,767;
+    // the default accepts every length a 2-byte field can state, so that no
+    // file that frames is refused. A lower limit rejects oversized fields
+    // early (a hostile length is never allocated: a field is only sliced out
+    // of bytes that exist).
+    std::size_t maxFieldLength = 65535;
+    // Framing to read; Auto detects it from the first bytes of the stream.
+    Framing framing = Framing::Auto;
+};
+
 // Cuts a byte source into structured fields.
 class AfpReader {
 public:
-    explicit AfpReader(std::unique_ptr<ByteSource> src);
+    explicit AfpReader(std::unique_ptr<ByteSource> src, ReaderLimits limits = {});
     // Reads the next structured field into `out`; false at the clean end of
     // the stream. Throws FormatError at a framing fault (the offset is that of
-    // the faulty structured field).
+    // the faulty structured field or record).
     bool next(AFP_& out);
     // Offset of the chunk last returned by next(): the byte where its
-    // introducer starts.
+    // framing starts.
     std::uint64_t offset() const noexcept { return chunkOffset_; }
     // Offset just after the last chunk returned (bytes consumed so far).
     std::uint64_t consumed() const noexcept { return pos_; }
+    // The exact bytes the last chunk was read from, framing included (block
+    // and record descriptor words, X'5A', separators after it). Writing these
+    // for every chunk reproduces the file byte for byte whatever its framing.
+    Bytes raw() const;
+    // The framing found (after the first next()).
+    Framing framing() const noexcept { return framing_; }
     const ByteSource& source() const noexcept { return *src_; }
 
 private:
+    void detect();
+    Bytes sliceField(std::uint64_t at, std::size_t len, bool introducer, AFP_& out);
     std::unique_ptr<ByteSource> src_;
+    ReaderLimits limits_;
+    Framing framing_;
     std::uint64_t pos_ = 0;
     std::uint64_t chunkOffset_ = 0;
+    std::uint64_t blockEnd_ = 0;
 };
 
 // The lazy sequence of AFP_ chunks of a stream: an input range.
@@ -99,8 +139,8 @@ public:
         bool done_ = true;
     };
 
-    explicit AfpStream(std::unique_ptr<ByteSource> src)
-        : reader_(std::make_unique<AfpReader>(std::move(src))) {}
+    explicit AfpStream(std::unique_ptr<ByteSource> src, ReaderLimits limits = {})
+        : reader_(std::make_unique<AfpReader>(std::move(src), limits)) {}
     // Walks once: begin() starts reading.
     iterator begin() { return iterator(reader_.get()); }
     std::default_sentinel_t end() const noexcept { return {}; }
@@ -111,7 +151,7 @@ private:
 };
 
 // Opens the stream at `path`; fails at once (IoError) if it cannot be opened.
-AfpStream readAFP(const std::string& path);
+AfpStream readAFP(const std::string& path, ReaderLimits limits = {});
 inline AfpStream afp_Chunks(const std::string& path) { return readAFP(path); }
 
 // Writes structured fields to a file ("-" is standard output) with large
