@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "command.hpp"
+#include "pressel/cli.hpp"
 #include "pressel/error.hpp"
 
 namespace pressel::tool {
@@ -33,6 +34,7 @@ void listCommands(std::ostream& out) {
     for (const auto& c : cmds) w = std::max(w, c.name.size());
     out << "Usage: pressel COMMAND [ARGS...]\n\nCommands:\n";
     for (const auto& c : cmds) out << "  " << c.name << std::string(w - c.name.size() + 2, ' ') << c.summary << "\n";
+    out << "\nOptions:\n  -h  --help     list the commands\n  -V  --version  show the version\n";
     out << "\n`pressel COMMAND --help` describes a command.\n";
 }
 
@@ -51,13 +53,19 @@ int main(int argc, char** argv) {
         listCommands(std::cout);
         return 0;
     }
+    if (args[0] == "--version" || args[0] == "-V") {
+        std::cout << "pressel " << PRESSEL_VERSION << "\n";
+        return 0;
+    }
     auto& cmds = commands();
     auto it = std::find_if(cmds.begin(), cmds.end(), [&](const Command& c) { return c.name == args[0]; });
     if (it == cmds.end()) {
-        printError("unknown command '" + args[0] + "'");
+        printError(args[0].rfind("-", 0) == 0 ? "unrecognized option `" + args[0] + "'"
+                                              : "unknown command '" + args[0] + "'");
         listCommands(std::cerr);
         return 1;
     }
+    pressel::setProgramName("pressel " + it->name);
     try {
         return it->run(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const std::exception& e) {
