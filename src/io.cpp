@@ -3,7 +3,6 @@
 #include "pressel/io.hpp"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -21,53 +20,22 @@ std::string sysError(const std::string& what, const std::string& path) {
     return what + " '" + path + "': " + std::strerror(errno);
 }
 
-// A regular file, mapped in windows. Each window is a mapping of its own that
-// lives as long as some chunk refers to it, so a long walk keeps at most the
-// current window and the chunks still held mapped.
-class MappedSource final : public ByteSource {
-public:
-    static constexpr std::size_t kWindow = std::size_t(16) << 20;
-
-    MappedSource(int fd, std::uint64_t size, std::string name) : fd_(fd), size_(size), name_(std::move(name)) {}
-    ~MappedSource() override { ::close(fd_); }
-
-    Bytes window(std::uint64_t offset, std::size_t n) override {
-        if (offset >= size_) return {};
-        std::uint64_t want = std::min<std::uint64_t>(size_, offset + n);
-        if (!(offset >= winStart_ && want <= winStart_ + win_.size())) remap(offset, want);
-        return win_.slice(std::size_t(offset - winStart_), std::size_t(size_ - offset));
-    }
-    std::int64_t size() const noexcept override { return std::int64_t(size_); }
-    const std::string& name() const noexcept override { return name_; }
-
-private:
-    void remap(std::uint64_t offset, std::uint64_t want) {
-        static const std::uint64_t page = std::uint64_t(::sysconf(_SC_PAGESIZE));
-        std::uint64_t start = offset - offset % page;
-        std::uint64_t len = std::max<std::uint64_t>(kWindow, want - start);
-        len = std::min(len, size_ - start);
-        void* p = ::mmap(nullptr, len, PROT_READ, MAP_PRIVATE, fd_, off_t(start));
-        if (p == MAP_FAILED) throw IoError(sysError("cannot map", name_));
-        ::madvise(p, len, MADV_SEQUENTIAL);
-        std::shared_ptr<const void> owner(p, [len](const void* q) { ::munmap(const_cast<void*>(q), len); });
-        win_ = Bytes(std::move(owner), static_cast<const byte*>(p), len);
-        winStart_ = start;
-    }
-
-    int fd_;
-    std::uint64_t size_;
-    std::string name_;
-    Bytes win_;
-    std::uint64_t winStart_ = 0;
-};
-
-// A pipe, a terminal or any other file read with read(2), in large blocks
-// that the chunks inside them share.
+// A file read with read(2) in blocks that the chunks inside them share. A
+// block is reused once no chunk refers to it any more, so a walk that lets go
+// of its chunks reads the whole stream through a few blocks, whatever its
+// length. A structured field that crosses the end of a block is carried over
+// to the start of the next one, so every field is one contiguous slice.
+//
+// Regular files are read the same way rather than memory-mapped: walking a
+// mapping costs a page fault every 4 KiB, several times the cost of reading
+// the same bytes into a block that stays in the cache.
 class BlockSource final : public ByteSource {
 public:
-    static constexpr std::size_t kBlock = std::size_t(4) << 20;
+    static constexpr std::size_t kBlock = std::size_t(256) << 10;
+    static constexpr std::size_t kPool = 4;
 
-    BlockSource(int fd, bool own, std::string name) : fd_(fd), own_(own), name_(std::move(name)) {}
+    BlockSource(int fd, bool own, std::int64_t size, std::string name)
+        : fd_(fd), own_(own), size_(size), name_(std::move(name)) {}
     ~BlockSource() override {
         if (own_) ::close(fd_);
     }
@@ -83,16 +51,29 @@ public:
         if (offset >= blockStart_ + block_.size()) return {};
         return block_.dropFront(std::size_t(offset - blockStart_));
     }
+    std::int64_t size() const noexcept override { return size_; }
     const std::string& name() const noexcept override { return name_; }
     void keepFrom(std::uint64_t offset) override { keep_ = offset; }
 
 private:
+    // A block that nothing refers to any more, or a new one. Every block
+    // holds kBlock bytes: more than the longest structured field with its
+    // framing, so a field always fits in one.
+    std::shared_ptr<byte[]> freeBlock() {
+        for (auto& m : pool_)
+            if (m.use_count() == 1) return m;
+        auto m = std::shared_ptr<byte[]>(new byte[kBlock]);
+        if (pool_.size() < kPool) pool_.push_back(m);
+        return m;
+    }
+
     void refill(std::uint64_t offset, std::size_t n) {
         std::size_t keep = 0;
         if (offset < blockStart_ + block_.size()) keep = std::size_t(blockStart_ + block_.size() - offset);
-        std::size_t cap = std::max(kBlock, n);
-        auto mem = std::shared_ptr<byte[]>(new byte[cap]);
-        if (keep) std::memcpy(mem.get(), block_.data() + (offset - blockStart_), keep);
+        if (n > kBlock) throw Error("input read: " + std::to_string(n) + " bytes do not fit in one block");
+        const std::size_t cap = kBlock;
+        std::shared_ptr<byte[]> mem = freeBlock();
+        if (keep) std::memmove(mem.get(), block_.data() + (offset - blockStart_), keep);
         std::size_t have = keep;
         // Skipped bytes (offset beyond the block) are read and dropped.
         std::uint64_t skip = offset > blockStart_ + block_.size() ? offset - (blockStart_ + block_.size()) : 0;
@@ -117,11 +98,13 @@ private:
 
     int fd_;
     bool own_;
+    std::int64_t size_;
     std::string name_;
     Bytes block_;
     std::uint64_t blockStart_ = 0;
     std::uint64_t keep_ = 0;
     bool eof_ = false;
+    std::vector<std::shared_ptr<byte[]>> pool_;
 };
 
 class MemorySource final : public ByteSource {
@@ -143,7 +126,7 @@ std::string hexByte(byte b) { return "X'" + zeropad(1, b) + "'"; }
 }  // namespace
 
 std::unique_ptr<ByteSource> openSource(const std::string& path) {
-    if (path == "-") return std::make_unique<BlockSource>(0, false, "<stdin>");
+    if (path == "-") return std::make_unique<BlockSource>(0, false, -1, "<stdin>");
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw IoError(sysError("cannot open", path));
     struct stat st{};
@@ -155,8 +138,11 @@ std::unique_ptr<ByteSource> openSource(const std::string& path) {
         ::close(fd);
         throw IoError("cannot read '" + path + "': it is a directory");
     }
-    if (S_ISREG(st.st_mode)) return std::make_unique<MappedSource>(fd, std::uint64_t(st.st_size), path);
-    return std::make_unique<BlockSource>(fd, true, path);
+    if (S_ISREG(st.st_mode)) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        return std::make_unique<BlockSource>(fd, true, std::int64_t(st.st_size), path);
+    }
+    return std::make_unique<BlockSource>(fd, true, -1, path);
 }
 
 std::unique_ptr<ByteSource> memorySource(Bytes bytes, std::string name) {
@@ -177,8 +163,18 @@ AfpReader::AfpReader(std::unique_ptr<ByteSource> src, ReaderLimits limits)
     : src_(std::move(src)), limits_(limits), framing_(limits.framing) {}
 
 namespace {
-std::size_t be16(const Bytes& w, std::size_t i) { return (std::size_t(w[i]) << 8) | w[i + 1]; }
+std::size_t be16(const byte* p) { return (std::size_t(p[0]) << 8) | p[1]; }
 }  // namespace
+
+std::size_t AfpReader::avail(std::uint64_t at, std::size_t n) {
+    const std::uint64_t end = blkStart_ + blk_.size();
+    if (at >= blkStart_ && at + n <= end) return std::size_t(end - at);
+    // The bytes of the chunk being read must stay in one block.
+    src_->keepFrom(chunkOffset_);
+    blk_ = src_->window(at, n);
+    blkStart_ = at;
+    return blk_.size();
+}
 
 // Decides the framing from the first bytes: X'5A' is the clean form; a
 // plausible length followed by X'D3' is a stream without X'5A'; a length with
@@ -186,126 +182,173 @@ std::size_t be16(const Bytes& w, std::size_t i) { return (std::size_t(w[i]) << 8
 // word; two such words in a row, the first counting at least the second, are
 // a block descriptor word and a record descriptor word.
 void AfpReader::detect() {
-    Bytes w = src_->window(0, 16);
+    const std::size_t n = std::min<std::size_t>(avail(0, 16), 16);
+    const byte* w = at(0);
     framing_ = Framing::Clean;
-    if (w.size() < 3 || w[0] == 0x5A) return;
-    if (be16(w, 0) >= 8 && w[2] == 0xD3) {
+    if (n < 3 || w[0] == 0x5A) return;
+    if (be16(w) >= 8 && w[2] == 0xD3) {
         framing_ = Framing::NoIntroducer;
         return;
     }
     auto rdwAt = [&](std::size_t i) {
-        if (w.size() < i + 6 || w[i + 2] != 0 || w[i + 3] != 0 || be16(w, i) < 5) return false;
+        if (n < i + 6 || w[i + 2] != 0 || w[i + 3] != 0 || be16(w + i) < 5) return false;
         if (w[i + 4] == 0x5A) return true;
-        return w.size() >= i + 7 && be16(w, i + 4) >= 8 && w[i + 6] == 0xD3;
+        return n >= i + 7 && be16(w + i + 4) >= 8 && w[i + 6] == 0xD3;
     };
-    if (w.size() >= 4 && w[2] == 0 && w[3] == 0 && rdwAt(4) && (be16(w, 0) & 0x7FFF) >= be16(w, 4) + 4) {
+    if (n >= 4 && w[2] == 0 && w[3] == 0 && rdwAt(4) && (be16(w) & 0x7FFF) >= be16(w + 4) + 4) {
         framing_ = Framing::BdwRdw;
         return;
     }
     if (rdwAt(0)) framing_ = Framing::Rdw;
 }
 
-// Slices the structured field at `at` (X'5A' first when `introducer`) out of
-// the source into `out`; `len` is its length field's value.
-Bytes AfpReader::sliceField(std::uint64_t at, std::size_t len, bool introducer, AFP_& out) {
-    std::size_t lead = introducer ? 1 : 0;
-    if (len < 8)
-        throw FormatError("structured-field length " + std::to_string(len) + " is below the minimum of 8", at);
-    if (len > limits_.maxFieldLength)
+// Slices the structured field at `pos` (X'5A' first when `introducer`) out of
+// the input into `out`; `len` is its length field's value.
+void AfpReader::sliceField(std::uint64_t pos, std::size_t len, bool introducer, AFP_& out) {
+    const std::size_t lead = introducer ? 1 : 0;
+    if (len < 8) [[unlikely]]
+        throw FormatError("structured-field length " + std::to_string(len) + " is below the minimum of 8", pos);
+    if (len > limits_.maxFieldLength) [[unlikely]]
         throw FormatError("structured-field length " + std::to_string(len) + " exceeds the limit of " +
                               std::to_string(limits_.maxFieldLength),
-                          at);
-    Bytes w = src_->window(at, len + lead);
-    if (w.size() < len + lead) {
-        std::string id = w.size() >= lead + 5
+                          pos);
+    const std::size_t have = avail(pos, len + lead);
+    if (have < len + lead) [[unlikely]] {
+        const byte* w = at(pos);
+        std::string id = have >= lead + 5
                              ? " " + zeropad(3, (std::uint32_t(w[lead + 2]) << 16) | (w[lead + 3] << 8) | w[lead + 4])
                              : "";
         throw FormatError("structured field" + id + " declares length " + std::to_string(len) + " but only " +
-                              std::to_string(w.size() - lead) + " bytes are left in the stream",
-                          at);
+                              std::to_string(have - lead) + " bytes are left in the stream",
+                          pos);
     }
-    out.payload = w.slice(lead + 2, len - 2);
+    const byte* w = at(pos);
     out.code = (std::uint32_t(w[lead + 2]) << 16) | (std::uint32_t(w[lead + 3]) << 8) | w[lead + 4];
-    return w;
+    out.payload.assignSlice(blk_, std::size_t(pos - blkStart_) + lead + 2, len - 2);
 }
 
 bool AfpReader::next(AFP_& out) {
-    if (framing_ == Framing::Auto) detect();
-    src_->keepFrom(pos_);
-    Bytes w = src_->window(pos_, 8);
-    if (w.empty()) return false;
+    // The common case, kept short: a clean structured field that lies wholly
+    // in the current block and is followed by the X'5A' of the next one.
+    if (framing_ == Framing::Clean) [[likely]] {
+        const std::uint64_t end = blkStart_ + blk_.size();
+        if (pos_ >= blkStart_ && pos_ + 3 <= end) {
+            const std::size_t off = std::size_t(pos_ - blkStart_);
+            const byte* w = blk_.data() + off;
+            const std::size_t len = be16(w + 1);
+            if (w[0] == 0x5A && len >= 8 && len <= limits_.maxFieldLength && pos_ + len + 2 <= end &&
+                w[len + 1] == 0x5A) {
+                chunkOffset_ = pos_;
+                out.code = (std::uint32_t(w[3]) << 16) | (std::uint32_t(w[4]) << 8) | w[5];
+                out.payload.assignSlice(blk_, off + 3, len - 2);
+                pos_ += len + 1;
+                return true;
+            }
+        }
+    }
+    if (framing_ == Framing::Auto) [[unlikely]]
+        detect();
     chunkOffset_ = pos_;
-    switch (framing_) {
-    case Framing::Auto:
-    case Framing::Clean: {
-        if (w[0] != 0x5A)
+    std::size_t n = avail(pos_, 8);
+    if (n == 0) return false;
+    if (framing_ == Framing::Clean) [[likely]] {
+        const byte* w = at(pos_);
+        if (w[0] != 0x5A) [[unlikely]]
             throw FormatError("expected X'5A' to start a structured field, found " + hexByte(w[0]), pos_);
-        if (w.size() < 3)
-            throw FormatError("stream ends inside a structured-field introducer (" + std::to_string(w.size()) +
-                                  " byte" + (w.size() == 1 ? "" : "s") + " left)",
+        if (n < 3) [[unlikely]]
+            throw FormatError("stream ends inside a structured-field introducer (" + std::to_string(n) + " byte" +
+                                  (n == 1 ? "" : "s") + " left)",
                               pos_);
-        std::size_t len = be16(w, 1);
+        const std::size_t len = be16(w + 1);
         sliceField(pos_, len, true, out);
         pos_ += len + 1;
         // Line ends between structured fields (text-mode transfers) belong to
         // the field before them.
         for (;;) {
-            Bytes s = src_->window(pos_, 3);
+            const std::uint64_t end = blkStart_ + blk_.size();
             std::size_t k = 0;
-            if (s.size() >= 1 && s[0] == 0x0A) k = 1;
-            else if (s.size() >= 2 && s[0] == 0x0D && s[1] == 0x0A) k = 2;
-            if (k == 0 || !(s.size() == k || s[k] == 0x5A || s[k] == 0x0D || s[k] == 0x0A)) break;
+            if (pos_ < end) {
+                const byte* q = at(pos_);
+                if (q[0] == 0x5A) break;
+                if (q[0] != 0x0A && q[0] != 0x0D) break;
+            }
+            if (pos_ + 3 > end) {
+                n = avail(pos_, 3);
+                if (n == 0) break;
+            } else {
+                n = std::size_t(end - pos_);
+            }
+            const byte* q = at(pos_);
+            if (q[0] == 0x0A) k = 1;
+            else if (n >= 2 && q[0] == 0x0D && q[1] == 0x0A) k = 2;
+            if (k == 0 || !(n == k || q[k] == 0x5A || q[k] == 0x0D || q[k] == 0x0A)) break;
             pos_ += k;
         }
         return true;
     }
+    const byte* w = at(pos_);
+    switch (framing_) {
     case Framing::NoIntroducer: {
-        if (w.size() < 2) throw FormatError("stream ends inside a structured-field length (1 byte left)", pos_);
-        std::size_t len = be16(w, 0);
+        if (n < 2) throw FormatError("stream ends inside a structured-field length (1 byte left)", pos_);
+        std::size_t len = be16(w);
         sliceField(pos_, len, false, out);
         pos_ += len;
         return true;
     }
     case Framing::Rdw:
     case Framing::BdwRdw: {
-        std::uint64_t at = pos_;
+        std::uint64_t p = pos_;
         if (framing_ == Framing::BdwRdw && pos_ >= blockEnd_) {
-            if (w.size() < 4) throw FormatError("stream ends inside a block descriptor word", at);
+            if (n < 4) throw FormatError("stream ends inside a block descriptor word", p);
             if (w[2] != 0 || w[3] != 0)
-                throw FormatError("block descriptor word " + hexString(w.span().first(4)) + " is malformed", at);
-            std::size_t bl = be16(w, 0) & 0x7FFF;
-            if (bl < 8) throw FormatError("block length " + std::to_string(bl) + " is below 8", at);
+                throw FormatError("block descriptor word " + hexString({w, 4}) + " is malformed", p);
+            std::size_t bl = be16(w) & 0x7FFF;
+            if (bl < 8) throw FormatError("block length " + std::to_string(bl) + " is below 8", p);
             blockEnd_ = pos_ + bl;
-            at += 4;
-            w = src_->window(at, 8);
+            p += 4;
+            n = avail(p, 8);
+            w = at(p);
         }
-        if (w.size() < 4) throw FormatError("stream ends inside a record descriptor word", at);
-        std::size_t rl = be16(w, 0);
+        if (n < 4) throw FormatError("stream ends inside a record descriptor word", p);
+        std::size_t rl = be16(w);
         if (w[2] != 0 || w[3] != 0)
-            throw FormatError("record descriptor word " + hexString(w.span().first(4)) +
+            throw FormatError("record descriptor word " + hexString({w, 4}) +
                                   " marks a spanned record segment, which is not supported",
-                              at);
-        if (rl < 4 + 8) throw FormatError("record length " + std::to_string(rl) + " is too short for a structured field", at);
-        if (framing_ == Framing::BdwRdw && at + rl > blockEnd_)
-            throw FormatError("record of " + std::to_string(rl) + " bytes runs past the end of its block", at);
-        w = src_->window(at + 4, 3);
-        bool intro = w.size() >= 1 && w[0] == 0x5A;
-        if (w.size() < (intro ? 3u : 2u)) throw FormatError("stream ends inside a record", at);
-        std::size_t len = intro ? be16(w, 1) : be16(w, 0);
+                              p);
+        if (rl < 4 + 8)
+            throw FormatError("record length " + std::to_string(rl) + " is too short for a structured field", p);
+        if (framing_ == Framing::BdwRdw && p + rl > blockEnd_)
+            throw FormatError("record of " + std::to_string(rl) + " bytes runs past the end of its block", p);
+        n = avail(p + 4, 3);
+        w = at(p + 4);
+        bool intro = n >= 1 && w[0] == 0x5A;
+        if (n < (intro ? 3u : 2u)) throw FormatError("stream ends inside a record", p);
+        std::size_t len = intro ? be16(w + 1) : be16(w);
         if (len + (intro ? 1 : 0) != rl - 4)
-            throw FormatError("record of " + std::to_string(rl - 4) + " data bytes holds a structured field of length " +
-                                  std::to_string(len),
-                              at);
-        sliceField(at + 4, len, intro, out);
-        pos_ = at + rl;
+            throw FormatError("record of " + std::to_string(rl - 4) +
+                                  " data bytes holds a structured field of length " + std::to_string(len),
+                              p);
+        sliceField(p + 4, len, intro, out);
+        pos_ = p + rl;
         return true;
     }
+    default: break;
     }
     return false;
 }
 
-Bytes AfpReader::raw() const {
-    return src_->window(chunkOffset_, std::size_t(pos_ - chunkOffset_)).prefix(std::size_t(pos_ - chunkOffset_));
+AfpReader::RawRef AfpReader::rawRef() {
+    const std::size_t len = std::size_t(pos_ - chunkOffset_);
+    if (chunkOffset_ < blkStart_ || pos_ > blkStart_ + blk_.size()) {
+        blk_ = src_->window(chunkOffset_, len);
+        blkStart_ = chunkOffset_;
+    }
+    return {&blk_, std::size_t(chunkOffset_ - blkStart_), len};
+}
+
+Bytes AfpReader::raw() {
+    RawRef r = rawRef();
+    return r.block->slice(r.offset, r.length);
 }
 
 AfpStream readAFP(const std::string& path, ReaderLimits limits) { return AfpStream(openSource(path), limits); }
@@ -333,27 +376,57 @@ void AfpWriter::write(const AFP_& c) {
     if (c.payload.size() > maxAfpPayload)
         throw Error("structured field " + zeropad(3, c.code) + " of " + std::to_string(c.payload.size()) +
                     " payload bytes cannot be framed: its length exceeds 65535");
-    byte head[3] = {0x5A, byte((c.payload.size() + 2) >> 8), byte(c.payload.size() + 2)};
+    const byte head[3] = {0x5A, byte((c.payload.size() + 2) >> 8), byte(c.payload.size() + 2)};
     writeRaw(head, 3);
     writeRaw(c.payload.data(), c.payload.size());
 }
 
 void AfpWriter::writeRaw(const void* p, std::size_t n) {
     if (fd_ < 0) throw IoError("write to closed output '" + path_ + "'");
+    if (runLen_) flushRun();
     if (buf_.size() + n > buf_.capacity()) flush();
     const byte* b = static_cast<const byte*>(p);
     buf_.insert(buf_.end(), b, b + n);
     total_ += n;
 }
 
-void AfpWriter::flush() {
+void AfpWriter::writeSlice(const Bytes& base, std::size_t offset, std::size_t length) {
+    if (fd_ < 0) throw IoError("write to closed output '" + path_ + "'");
+    if (length == 0) return;
+    total_ += length;
+    const byte* p = base.data() + offset;
+    if (runLen_ && p == run_.data() + runLen_ && run_.sameOwner(base)) {
+        runLen_ += length;
+        return;
+    }
+    if (runLen_) flushRun();
+    if (!buf_.empty()) flush();
+    run_.assignSlice(base, offset, length);
+    runLen_ = length;
+}
+
+void AfpWriter::writeAll(const byte* p, std::size_t n) {
     std::size_t off = 0;
-    while (off < buf_.size()) {
-        ssize_t r = ::write(fd_, buf_.data() + off, buf_.size() - off);
+    while (off < n) {
+        ssize_t r = ::write(fd_, p + off, n - off);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) throw IoError(sysError("cannot write", path_));
         off += std::size_t(r);
     }
+}
+
+void AfpWriter::flushRun() {
+    const byte* p = run_.data();
+    const std::size_t n = runLen_;
+    runLen_ = 0;
+    writeAll(p, n);
+    run_ = Bytes();
+}
+
+void AfpWriter::flush() {
+    if (runLen_) flushRun();
+    if (buf_.empty()) return;
+    writeAll(buf_.data(), buf_.size());
     buf_.clear();
 }
 

@@ -123,6 +123,15 @@ inline std::string tool(const std::vector<std::string>& args) {
     return cmd;
 }
 
+// The first line of `err` that starts with "*** Error: ", without its line
+// end; empty if there is none. Tools may print notes before the error.
+inline std::string errorLine(const std::string& err) {
+    std::size_t at = err.rfind("*** Error: ", 0) == 0 ? 0 : err.find("\n*** Error: ");
+    if (at == std::string::npos) return {};
+    if (at != 0) ++at;
+    return err.substr(at, err.find('\n', at) - at);
+}
+
 // Runs the tool with the given arguments and standard input.
 inline RunResult runTool(const std::vector<std::string>& args, std::string_view input = {}) {
     return runShell(tool(args), input);

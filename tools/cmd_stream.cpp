@@ -40,10 +40,7 @@ int cmdCat(const std::vector<std::string>& argv) {
     try {
         for (const AFP_& c : in) {
             if (normalize) out.write(c);
-            else {
-                Bytes raw = reader.raw();
-                out.writeRaw(raw.data(), raw.size());
-            }
+            else out.writeSlice(reader.rawRef());
             summary.count(c.code, reader.consumed());
             progress.update(reader.consumed());
         }

@@ -75,6 +75,18 @@ public:
         return Bytes(owner_, data_ + offset, length);
     }
     Bytes prefix(std::size_t n) const noexcept { return slice(0, n); }
+    // True when both slices are kept alive by the same owner.
+    bool sameOwner(const Bytes& o) const noexcept {
+        return !owner_.owner_before(o.owner_) && !o.owner_.owner_before(owner_);
+    }
+    // Becomes src[offset, offset + length) (unchecked). Reuses the owner when
+    // it is already src's, so walking the fields of one block touches no
+    // reference count.
+    void assignSlice(const Bytes& src, std::size_t offset, std::size_t length) noexcept {
+        if (!sameOwner(src)) owner_ = src.owner_;
+        data_ = length ? src.data_ + offset : nullptr;
+        size_ = length;
+    }
     Bytes dropFront(std::size_t n) const noexcept { return slice(n, size_); }
 
     friend bool operator==(const Bytes& a, const Bytes& b) noexcept {

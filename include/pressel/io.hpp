@@ -89,15 +89,28 @@ public:
     // The exact bytes the last chunk was read from, framing included (block
     // and record descriptor words, X'5A', separators after it). Writing these
     // for every chunk reproduces the file byte for byte whatever its framing.
-    Bytes raw() const;
+    Bytes raw();
+    // The same bytes as a place in the reader's current block (no reference
+    // count is taken): valid until the next call of next().
+    struct RawRef {
+        const Bytes* block;
+        std::size_t offset, length;
+    };
+    RawRef rawRef();
     // The framing found (after the first next()).
     Framing framing() const noexcept { return framing_; }
     const ByteSource& source() const noexcept { return *src_; }
 
 private:
     void detect();
-    Bytes sliceField(std::uint64_t at, std::size_t len, bool introducer, AFP_& out);
+    void sliceField(std::uint64_t pos, std::size_t len, bool introducer, AFP_& out);
+    // Makes `n` bytes from `pos` available in the current block if the input
+    // has them; returns how many bytes from `pos` the block holds.
+    std::size_t avail(std::uint64_t pos, std::size_t n);
+    const byte* at(std::uint64_t pos) const noexcept { return blk_.data() + (pos - blkStart_); }
     std::unique_ptr<ByteSource> src_;
+    Bytes blk_;
+    std::uint64_t blkStart_ = 0;
     ReaderLimits limits_;
     Framing framing_;
     std::uint64_t pos_ = 0;
@@ -166,6 +179,10 @@ public:
     void write(const AFP_& c);
     // Bytes written verbatim (framing bytes the reader kept, tests).
     void writeRaw(const void* p, std::size_t n);
+    // base[offset, offset + length) written verbatim without copying it:
+    // consecutive slices of one block are gathered into a single write.
+    void writeSlice(const Bytes& base, std::size_t offset, std::size_t length);
+    void writeSlice(const AfpReader::RawRef& r) { writeSlice(*r.block, r.offset, r.length); }
     // Flushes and closes; throws on failure. Called by the destructor if not
     // called before (which then swallows errors).
     void close();
@@ -174,7 +191,11 @@ public:
 
 private:
     void flush();
+    void flushRun();
+    void writeAll(const byte* p, std::size_t n);
     int fd_ = -1;
+    Bytes run_;  // a pending run of verbatim bytes, not yet written
+    std::size_t runLen_ = 0;
     bool ownFd_ = false;
     std::string path_;
     std::vector<byte> buf_;
