@@ -3,6 +3,7 @@
 #include "pressel/catalogue.hpp"
 
 #include "pressel/records.hpp"
+#include "pressel/view.hpp"
 
 namespace pressel {
 
@@ -26,6 +27,7 @@ constexpr RecordOps makeOps() {
             (void)recGet<T>(r);
             return r.position();
         },
+        [](const Bytes& b) { return recView(decodeBytes<T>(b)); },
     };
 }
 

@@ -121,6 +121,7 @@ Bytes packChunk(const AFP_& c) {
     // the last byte, or in the two bytes before a last byte of X'00'.
     std::size_t start = 6, end = p.size();
     if (flags & 0x80) {
+        if (end <= start) return p;  // flag without the extension's length byte
         std::size_t ext = p[6];
         if (ext < 1 || start + ext > end) return p;  // malformed: hand on as is
         start += ext;
@@ -193,9 +194,9 @@ void writeChunk(Builder& b, const AFP_& c) {
 
 void writeChunk(Builder& b, const T_& c) {
     if (c.frame == Frame::Item) {
-        if (c.payload.size() > 254)
+        if (c.payload.empty() || c.payload.size() > 254)
             throw Error("triplet " + zeropad(1, c.code) + " of " + std::to_string(c.payload.size()) +
-                        " bytes cannot be framed: its length exceeds 255");
+                        " bytes cannot be framed: its length must lie between 2 and 255");
         b.put8(static_cast<byte>(c.payload.size() + 1));
     }
     b.putBytes(c.payload);

@@ -41,7 +41,7 @@ struct CommandSpec {
 // is added). --help prints the usage text on standard output and exits 0; an
 // unknown option, a missing option argument or a wrong operand count prints
 // "*** Error: " with the usage text on standard error and exits 1.
-ParsedArgs parseCommandArgs(const CommandSpec& spec, const std::vector<std::string>& args);
+ParsedArgs parseCommandArgs(const CommandSpec& cmd, const std::vector<std::string>& args);
 
 // Progress on standard error for long runs: shown only when standard error is
 // a terminal and --quiet was not given; at most a few updates a second.

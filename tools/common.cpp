@@ -9,10 +9,10 @@
 
 namespace pressel::tool {
 
-ParsedArgs parseCommandArgs(const CommandSpec& spec, const std::vector<std::string>& args) {
-    std::vector<OptDescr> opts = spec.options;
+ParsedArgs parseCommandArgs(const CommandSpec& cmd, const std::vector<std::string>& args) {
+    std::vector<OptDescr> opts = cmd.options;
     opts.push_back({"h", {"help"}, NoArg{}, "show this help and exit"});
-    std::string head = "pressel " + spec.name + (spec.operands.empty() ? "" : " " + spec.operands);
+    std::string head = "pressel " + cmd.name + (cmd.operands.empty() ? "" : " " + cmd.operands);
     UsageHeader header = [&](const std::string&) { return "Usage: " + head; };
     ParsedArgs p;
     try {
@@ -21,10 +21,10 @@ ParsedArgs parseCommandArgs(const CommandSpec& spec, const std::vector<std::stri
         showUsage(opts, header, e.what());
     }
     if (p.has("help")) showUsage(opts, header, "");
-    if (p.operands.size() < spec.minOperands)
-        showUsage(opts, header, spec.minOperands == 1 ? "missing operand" : "too few operands");
-    if (p.operands.size() > spec.maxOperands)
-        showUsage(opts, header, "too many operands: '" + p.operands[spec.maxOperands] + "'");
+    if (p.operands.size() < cmd.minOperands)
+        showUsage(opts, header, cmd.minOperands == 1 ? "missing operand" : "too few operands");
+    if (p.operands.size() > cmd.maxOperands)
+        showUsage(opts, header, "too many operands: '" + p.operands[cmd.maxOperands] + "'");
     return p;
 }
 

@@ -157,8 +157,15 @@ void showsPrec(std::string& out, int prec, T v) {
     if (prec >= 11) out += '(';
     out += T::name;
     out += ' ';
-    if (v.value < 0) out += "(" + std::to_string(v.value) + ")";
-    else out += std::to_string(v.value);
+    // Appended piece by piece: GCC 12 reports a false -Wrestrict on
+    // "(" + std::to_string(...) once this is inlined.
+    if (v.value < 0) {
+        out += '(';
+        out += std::to_string(v.value);
+        out += ')';
+    } else {
+        out += std::to_string(v.value);
+    }
     if (prec >= 11) out += ')';
 }
 

@@ -23,6 +23,8 @@ struct RecordOps {
     // Bytes the decoded record's fields cover (equal to the input when the
     // record reads its whole payload; less when a tail is ignored).
     std::size_t (*covered)(const Bytes& bytes);
+    // recView of the decoded record (view.hpp).
+    ViewRecord (*view)(const Bytes& bytes);
 };
 
 // Operations of a record type of the code tables (any family).

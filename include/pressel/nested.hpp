@@ -63,6 +63,8 @@ public:
     }
     Chunks(std::vector<C> items) : items_(std::make_shared<const std::vector<C>>(std::move(items))) {}
     Chunks(std::initializer_list<C> items) : Chunks(std::vector<C>(items)) {}
+    // A list that continues a chain begun before it (control sequences).
+    Chunks(std::vector<C> items, bool leadChained) : Chunks(std::move(items)) { leadChained_ = leadChained; }
 
     class iterator {
     public:

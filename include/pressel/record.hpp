@@ -25,6 +25,7 @@
 #include <cctype>
 #include <concepts>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -90,11 +91,38 @@ struct IsChunks<Chunks<C>> : std::true_type {};
 
 template <class V>
 concept FixedWidthFieldType = WidthField<V> || std::same_as<V, N0>;
+
+// A fixed-width field that a structured field may leave out: it is present
+// when bytes remain where it stands, absent when the item ends before it (a
+// Begin record carrying only its name, say). Writing puts it back only when
+// present, so both forms survive a read and a write. Only optional or
+// trailing fields may follow an optional one.
+template <FixedWidthFieldType F>
+struct Opt {
+    std::optional<F> value;
+    Opt() = default;
+    Opt(F v) : value(v) {}
+    bool present() const noexcept { return value.has_value(); }
+    friend bool operator==(const Opt&, const Opt&) = default;
+};
+template <class T>
+struct IsOpt : std::false_type {};
+template <class F>
+struct IsOpt<Opt<F>> : std::true_type {
+    using field = F;
+};
+// Absent renders as "absent"; present as the value.
+template <class F>
+void showsPrec(std::string& out, int prec, const Opt<F>& o) {
+    if (o.value) showsPrec(out, prec, *o.value);
+    else out += "absent";
+}
 template <class V>
 concept TrailingFieldType =
     std::same_as<V, Buffer0> || IsRecordVector<V>::value || IsChunks<V>::value;
 template <class V>
-concept RecordFieldType = FixedWidthFieldType<V> || TrailingFieldType<V> || std::same_as<V, Buffer2>;
+concept RecordFieldType =
+    FixedWidthFieldType<V> || TrailingFieldType<V> || std::same_as<V, Buffer2> || IsOpt<V>::value;
 
 // Number of members of an aggregate (the largest count of initialisers it accepts).
 namespace detail {
@@ -113,11 +141,21 @@ constexpr std::size_t memberCount() {
     else return N;
 }
 
+template <class Tuple, std::size_t I>
+constexpr bool followsOptionalWell() {
+    if constexpr (I == 0) return true;
+    else {
+        using Prev = typename std::tuple_element_t<I - 1, Tuple>::type;
+        using Cur = typename std::tuple_element_t<I, Tuple>::type;
+        return !IsOpt<Prev>::value || IsOpt<Cur>::value || TrailingFieldType<Cur>;
+    }
+}
 template <class Tuple, std::size_t... I>
 constexpr bool fieldsWellFormed(std::index_sequence<I...>) {
     constexpr std::size_t n = sizeof...(I);
     return ((RecordFieldType<typename std::tuple_element_t<I, Tuple>::type> &&
-             (I + 1 == n || !TrailingFieldType<typename std::tuple_element_t<I, Tuple>::type>)) &&
+             (I + 1 == n || !TrailingFieldType<typename std::tuple_element_t<I, Tuple>::type>) &&
+             followsOptionalWell<Tuple, I>()) &&
             ...);
 }
 }  // namespace detail
@@ -175,6 +213,9 @@ namespace detail {
 template <class V>
 void readOne(ByteReader& r, V& x) {
     if constexpr (FixedWidthFieldType<V>) x = readField<V>(r);
+    else if constexpr (IsOpt<V>::value) {
+        if (!r.atEnd()) x.value = readField<typename IsOpt<V>::field>(r);
+    }
     else if constexpr (std::same_as<V, Buffer0>) x = readBuffer0(r);
     else if constexpr (std::same_as<V, Buffer2>) x = readBuffer2(r);
     else if constexpr (IsChunks<V>::value) x = V::fromPayload(r.takeRest());
@@ -221,13 +262,16 @@ namespace detail {
 template <class V>
 void writeOne(Builder& b, const V& x) {
     if constexpr (IsChunks<V>::value) x.write(b);
-    else if constexpr (IsRecordVector<V>::value) {
+    else if constexpr (IsOpt<V>::value) {
+        if (x.value) writeField(b, *x.value);
+    } else if constexpr (IsRecordVector<V>::value) {
         for (const auto& g : x) recPut(b, g.recordContent);
     } else writeField(b, x);
 }
 template <class V>
 std::size_t sizeOne(const V& x) {
     if constexpr (IsChunks<V>::value) return x.writtenSize();
+    else if constexpr (IsOpt<V>::value) return x.value ? std::size_t(IsOpt<V>::field::width) : 0;
     else if constexpr (IsRecordVector<V>::value) {
         std::size_t n = 0;
         for (const auto& g : x) n += recSizeOf(g.recordContent);

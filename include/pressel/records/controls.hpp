@@ -5,48 +5,56 @@
 //
 // Every control-sequence record starts with its function type, written as
 // stored: the chaining bit is the record's own. The X'2BD3' prefix and the
-// length byte in front of it are framing.
+// length byte in front of it are framing. The fields after it are the
+// parameters in order; parameters a control sequence may leave out are never
+// fixed fields, so that the shorter valid form decodes: they stay in the
+// trailing buffer, named xxx_Data. A control sequence longer than its fixed
+// fields and without a trailing buffer keeps its extra bytes only in the
+// chunk (they carry no meaning and the record covers less than its payload).
 #pragma once
 
 #include "pressel/record.hpp"
 
 namespace pressel {
 
+// X'74' set text color: the named colour; the retired precision byte that
+// may follow it stays in the tail.
 struct PTX_STC {
-    N1 ptx_stc_Type;
-    Buffer0 ptx_stc;
+    N1 ptx_stc_Type; N2 ptx_stc_Color; Buffer0 ptx_stc_Data;
     friend bool operator==(const PTX_STC&, const PTX_STC&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_STC, ptx_stc_Type, ptx_stc)
+PRESSEL_RECORD(PTX_, PTX_STC, ptx_stc_Type, ptx_stc_Color, ptx_stc_Data)
 
+// X'C0' set inline margin.
 struct PTX_SIM {
-    N1 ptx_sim_Type;
-    Buffer0 ptx_sim;
+    N1 ptx_sim_Type; N2 ptx_sim_Displacement;
     friend bool operator==(const PTX_SIM&, const PTX_SIM&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_SIM, ptx_sim_Type, ptx_sim)
+PRESSEL_RECORD(PTX_, PTX_SIM, ptx_sim_Type, ptx_sim_Displacement)
 
+// X'C2' set intercharacter adjustment: the adjustment; the optional
+// direction byte stays in the tail.
 struct PTX_SIA {
-    N1 ptx_sia_Type;
-    Buffer0 ptx_sia;
+    N1 ptx_sia_Type; N2 ptx_sia_Adjustment; Buffer0 ptx_sia_Data;
     friend bool operator==(const PTX_SIA&, const PTX_SIA&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_SIA, ptx_sia_Type, ptx_sia)
+PRESSEL_RECORD(PTX_, PTX_SIA, ptx_sia_Type, ptx_sia_Adjustment, ptx_sia_Data)
 
+// X'C4' set variable space character increment.
 struct PTX_SVI {
-    N1 ptx_svi_Type;
-    Buffer0 ptx_svi;
+    N1 ptx_svi_Type; N2 ptx_svi_Increment;
     friend bool operator==(const PTX_SVI&, const PTX_SVI&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_SVI, ptx_svi_Type, ptx_svi)
+PRESSEL_RECORD(PTX_, PTX_SVI, ptx_svi_Type, ptx_svi_Increment)
 
+// X'C6' absolute move inline.
 struct PTX_AMI {
-    N1 ptx_ami_Type;
-    Buffer0 ptx_ami;
+    N1 ptx_ami_Type; N2 ptx_ami_Displacement;
     friend bool operator==(const PTX_AMI&, const PTX_AMI&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_AMI, ptx_ami_Type, ptx_ami)
+PRESSEL_RECORD(PTX_, PTX_AMI, ptx_ami_Type, ptx_ami_Displacement)
 
+// X'C8' relative move inline.
 struct PTX_RMI {
     N1 ptx_rmi_Type;
     N2 ptx_rmi_Displacement;
@@ -54,20 +62,21 @@ struct PTX_RMI {
 };
 PRESSEL_RECORD(PTX_, PTX_RMI, ptx_rmi_Type, ptx_rmi_Displacement)
 
+// X'D0' set baseline increment.
 struct PTX_SBI {
-    N1 ptx_sbi_Type;
-    Buffer0 ptx_sbi;
+    N1 ptx_sbi_Type; N2 ptx_sbi_Increment;
     friend bool operator==(const PTX_SBI&, const PTX_SBI&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_SBI, ptx_sbi_Type, ptx_sbi)
+PRESSEL_RECORD(PTX_, PTX_SBI, ptx_sbi_Type, ptx_sbi_Increment)
 
+// X'D2' absolute move baseline.
 struct PTX_AMB {
-    N1 ptx_amb_Type;
-    Buffer0 ptx_amb;
+    N1 ptx_amb_Type; N2 ptx_amb_Displacement;
     friend bool operator==(const PTX_AMB&, const PTX_AMB&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_AMB, ptx_amb_Type, ptx_amb)
+PRESSEL_RECORD(PTX_, PTX_AMB, ptx_amb_Type, ptx_amb_Displacement)
 
+// X'D4' relative move baseline.
 struct PTX_RMB {
     N1 ptx_rmb_Type;
     N2 ptx_rmb_Displacement;
@@ -75,41 +84,48 @@ struct PTX_RMB {
 };
 PRESSEL_RECORD(PTX_, PTX_RMB, ptx_rmb_Type, ptx_rmb_Displacement)
 
+// X'D8' begin line: no parameters.
 struct PTX_BLN {
     N1 ptx_bln_Type;
-    Buffer0 ptx_bln;
     friend bool operator==(const PTX_BLN&, const PTX_BLN&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_BLN, ptx_bln_Type, ptx_bln)
+PRESSEL_RECORD(PTX_, PTX_BLN, ptx_bln_Type)
 
+// X'DA' transparent data: code points presented as they are, never
+// scanned for a control-sequence prefix.
 struct PTX_TRN {
-    N1 ptx_trn_Type;
-    Buffer0 ptx_trn;
+    N1 ptx_trn_Type; Buffer0 ptx_trn;
     friend bool operator==(const PTX_TRN&, const PTX_TRN&) = default;
 };
 PRESSEL_RECORD(PTX_, PTX_TRN, ptx_trn_Type, ptx_trn)
+PRESSEL_NAME_FIELD(PTX_TRN, ptx_trn)
 
+// X'E4' draw I-axis rule: its length (negative draws backwards); the optional
+// width (a signed integer and a binary fraction) stays in the tail.
 struct PTX_DIR {
-    N1 ptx_dir_Type;
-    Buffer0 ptx_dir;
+    N1 ptx_dir_Type; I2 ptx_dir_Length; Buffer0 ptx_dir_Data;
     friend bool operator==(const PTX_DIR&, const PTX_DIR&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_DIR, ptx_dir_Type, ptx_dir)
+PRESSEL_RECORD(PTX_, PTX_DIR, ptx_dir_Type, ptx_dir_Length, ptx_dir_Data)
 
+// X'E6' draw B-axis rule: its length (negative draws backwards); the optional
+// width (a signed integer and a binary fraction) stays in the tail.
 struct PTX_DBR {
-    N1 ptx_dbr_Type;
-    Buffer0 ptx_dbr;
+    N1 ptx_dbr_Type; I2 ptx_dbr_Length; Buffer0 ptx_dbr_Data;
     friend bool operator==(const PTX_DBR&, const PTX_DBR&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_DBR, ptx_dbr_Type, ptx_dbr)
+PRESSEL_RECORD(PTX_, PTX_DBR, ptx_dbr_Type, ptx_dbr_Length, ptx_dbr_Data)
 
+// X'EE' repeat string: the number of bytes to present, then the code points
+// repeated to fill them.
 struct PTX_RPS {
-    N1 ptx_rps_Type;
-    Buffer0 ptx_rps;
+    N1 ptx_rps_Type; N2 ptx_rps_Length; Buffer0 ptx_rps;
     friend bool operator==(const PTX_RPS&, const PTX_RPS&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_RPS, ptx_rps_Type, ptx_rps)
+PRESSEL_RECORD(PTX_, PTX_RPS, ptx_rps_Type, ptx_rps_Length, ptx_rps)
+PRESSEL_NAME_FIELD(PTX_RPS, ptx_rps)
 
+// X'F0' set coded font local.
 struct PTX_SCFL {
     N1 ptx_scfl_Type;
     N1 ptx_scfl_LocalId;
@@ -117,20 +133,21 @@ struct PTX_SCFL {
 };
 PRESSEL_RECORD(PTX_, PTX_SCFL, ptx_scfl_Type, ptx_scfl_LocalId)
 
+// X'F2' begin suppression.
 struct PTX_BSU {
-    N1 ptx_bsu_Type;
-    Buffer0 ptx_bsu;
+    N1 ptx_bsu_Type; N1 ptx_bsu_LocalId;
     friend bool operator==(const PTX_BSU&, const PTX_BSU&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_BSU, ptx_bsu_Type, ptx_bsu)
+PRESSEL_RECORD(PTX_, PTX_BSU, ptx_bsu_Type, ptx_bsu_LocalId)
 
+// X'F4' end suppression.
 struct PTX_ESU {
-    N1 ptx_esu_Type;
-    Buffer0 ptx_esu;
+    N1 ptx_esu_Type; N1 ptx_esu_LocalId;
     friend bool operator==(const PTX_ESU&, const PTX_ESU&) = default;
 };
-PRESSEL_RECORD(PTX_, PTX_ESU, ptx_esu_Type, ptx_esu)
+PRESSEL_RECORD(PTX_, PTX_ESU, ptx_esu_Type, ptx_esu_LocalId)
 
+// X'F6' set text orientation.
 struct PTX_STO {
     N1 ptx_sto_Type;
     N2 ptx_sto_IOrientation;
@@ -139,9 +156,9 @@ struct PTX_STO {
 };
 PRESSEL_RECORD(PTX_, PTX_STO, ptx_sto_Type, ptx_sto_IOrientation, ptx_sto_BOrientation)
 
+// X'F8' no operation: ignored bytes.
 struct PTX_NOP {
-    N1 ptx_nop_Type;
-    Buffer0 ptx_nop;
+    N1 ptx_nop_Type; Buffer0 ptx_nop;
     friend bool operator==(const PTX_NOP&, const PTX_NOP&) = default;
 };
 PRESSEL_RECORD(PTX_, PTX_NOP, ptx_nop_Type, ptx_nop)

@@ -1,0 +1,263 @@
+// Views: a uniform, type-independent picture of a record for display.
+//
+// A ViewRecord is the record's type identity and one ViewField per field of
+// the record, in declaration order: the field's label (its name) and a
+// ViewContent, one of
+//
+//   1 ViewNumber  N1 N2 N3 N4 (unsigned value) and I2 (signed value)
+//   2 ViewString  an A field: its bytes, most significant first
+//   3 ViewNStr    raw bytes of a buffer: at most its first 80 bytes, a
+//                 slice of the record's own bytes (nothing copied)
+//   4 ViewAStr    a name or text held in a Buffer0, converted from EBCDIC
+//   5 ViewData    a sequence of records (repeating groups, nested control
+//                 sequences, triplets): one ViewRecord per element
+//
+// recView(v) derives the view of any declared record from its field list:
+// numbers by their type, A fields through viewString, a Buffer0 marked with
+// PRESSEL_NAME_FIELD through viewAStr and any other buffer as its first 80
+// bytes, a sequence of Record<G> through viewData, and a nested chunk
+// sequence by decoding every chunk to the record its type names and viewing
+// that. A nested chunk that does not decode is shown as its raw bytes and the
+// error, under its own record type, so one bad triplet does not hide the rest.
+//
+// Every alternative carries a TypeId with a printable name: the record
+// types' own descriptors, and descriptors of their own for the field types
+// ("N2", "A8", "Buffer0") and the sequence types ("[CPI_Data]", "[T_]").
+//
+// The cost of a view does not depend on the size of a buffer field: raw
+// bytes are a slice of at most 80 bytes and names are short.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "pressel/catalogue.hpp"
+#include "pressel/record.hpp"
+
+namespace pressel {
+
+// ---- type identities of field and sequence types ------------------------------
+// The identity of a field type (N1 .. N4, I2, A1 .. A12, N0, Buffer0, Buffer2).
+template <class V>
+TypeId fieldTypeIdOf() noexcept {
+    static const TypeInfo info{V::name, Family::Other, 0xFFFF};
+    return &info;
+}
+
+namespace detail {
+template <class T>
+struct ElementName {
+    static const char* get() { return RecordDecl<T>::name; }
+};
+template <class G>
+struct ElementName<Record<G>> {
+    static const char* get() { return RecordDecl<G>::name; }
+};
+template <ChunkFamily C>
+struct ElementName<C> {
+    static const char* get() { return C::name; }
+};
+}  // namespace detail
+
+// The identity of the sequence type over T: "[CPI_Data]" for a sequence of
+// Record<CPI_Data> (or of CPI_Data), "[T_]" for a triplet sequence.
+template <class T>
+TypeId sequenceTypeIdOf() noexcept {
+    static const std::string name = std::string("[") + detail::ElementName<T>::get() + "]";
+    static const TypeInfo info{name.c_str(), Family::Other, 0xFFFF};
+    return &info;
+}
+
+// The identity under which a ViewAStr carries a decoding error message.
+TypeId viewErrorTypeId() noexcept;
+
+// ---- the view model -----------------------------------------------------------
+struct ViewRecord;
+
+struct ViewNumber {
+    TypeId type = nullptr;
+    std::int64_t value = 0;
+    friend bool operator==(const ViewNumber&, const ViewNumber&) = default;
+};
+// The w bytes of an A value of width w, most significant first, one char per byte.
+struct ViewString {
+    TypeId type = nullptr;
+    std::string bytes;
+    friend bool operator==(const ViewString&, const ViewString&) = default;
+};
+struct ViewNStr {
+    TypeId type = nullptr;
+    Bytes bytes;
+    friend bool operator==(const ViewNStr&, const ViewNStr&) = default;
+};
+// Text as fromAStr gives it: one char per EBCDIC byte, Latin-1.
+struct ViewAStr {
+    TypeId type = nullptr;
+    std::string text;
+    friend bool operator==(const ViewAStr&, const ViewAStr&) = default;
+};
+struct ViewData {
+    TypeId type = nullptr;
+    std::vector<ViewRecord> records;
+    friend bool operator==(const ViewData& a, const ViewData& b);  // in src/view.cpp
+};
+
+using ViewContent = std::variant<ViewNumber, ViewString, ViewNStr, ViewAStr, ViewData>;
+
+struct ViewField {
+    Bytes label;
+    ViewContent content;
+    friend bool operator==(const ViewField&, const ViewField&) = default;
+};
+
+struct ViewRecord {
+    TypeId type = nullptr;
+    std::vector<ViewField> fields;
+    friend bool operator==(const ViewRecord&, const ViewRecord&) = default;
+};
+
+// The most bytes of a raw buffer a view shows.
+inline constexpr std::size_t viewRawLimit = 80;
+
+// ---- building contents ----------------------------------------------------------
+// The number of a ViewNumber. Throws Error naming the alternative for any other.
+std::int64_t vc_number(const ViewContent& c);
+
+// An A value given by its integral value, its type identity and its storage
+// size in bytes: a ViewString of that many bytes, most significant first.
+ViewContent viewString(uint128 value, TypeId type, int storageSize);
+// The same for a value of an A type, whose integral conversion, identity and
+// storage size come from the type.
+template <AField T>
+ViewContent viewString(T v) {
+    return viewString(uint128(v.get()), fieldTypeIdOf<T>(), storageSize(v));
+}
+
+// A name-like Buffer0 given with the identity of its type and its conversion
+// to bytes: a ViewAStr of fromAStr of the bytes.
+ViewContent viewAStr(TypeId type, const Bytes& (*toBytes)(const Buffer0&), const Buffer0& v);
+inline ViewContent viewAStr(const Buffer0& v) { return viewAStr(fieldTypeIdOf<Buffer0>(), fromBuf, v); }
+
+// Raw bytes: a ViewNStr of the first min(n, 80) bytes, sharing them.
+inline ViewContent viewRaw(TypeId type, const Bytes& bytes) { return ViewNStr{type, bytes.prefix(viewRawLimit)}; }
+
+// Views of single nested chunks: the chunk decoded to the record its type
+// names. A chunk that does not decode gives a view of its type with two
+// fields, "raw" (its bytes, cut to 80) and "error" (a ViewAStr with the
+// identity viewErrorTypeId()).
+ViewRecord viewChunk(const PTX_& c);
+ViewRecord viewChunk(const T_& c);
+ViewRecord viewChunk(const MCF_& c);
+ViewRecord viewChunk(const AFP_& c);
+
+// ---- recView ----------------------------------------------------------------------
+template <DeclaredRecord T>
+ViewRecord recView(const T& v);
+template <class T>
+ViewRecord recView(const Record<T>& r) {
+    return recView(r.recordContent);
+}
+
+// The failing defaults: a sequence and the chunk types have no view of their
+// own ("recView not defined: " and the value's text form).
+template <class T>
+[[noreturn]] ViewRecord recView(const std::vector<T>& xs) {
+    failNotDefined("recView not defined: ", show(xs));
+}
+[[noreturn]] ViewRecord recView(const MCF_& c);
+[[noreturn]] ViewRecord recView(const T_& c);
+[[noreturn]] ViewRecord recView(const PTX_& c);
+[[noreturn]] ViewRecord recView(const AFP_& c);
+[[noreturn]] ViewRecord recView(char c);
+
+// ViewData of the sequence type over T and the recView of every element, in order.
+template <class T>
+ViewContent viewData(const std::vector<T>& xs) {
+    ViewData d{sequenceTypeIdOf<T>(), {}};
+    d.records.reserve(xs.size());
+    for (const T& x : xs) d.records.push_back(recView(x));
+    return d;
+}
+
+// ViewData of a nested chunk sequence: every chunk decoded and viewed.
+template <ChunkFamily C>
+ViewContent viewChunks(const Chunks<C>& cs) {
+    ViewData d{sequenceTypeIdOf<C>(), {}};
+    for (const C& c : cs) d.records.push_back(viewChunk(c));
+    return d;
+}
+
+namespace detail {
+// The label of a field: made once per record field and shared by every view.
+template <auto Member>
+const Bytes& fieldLabel(const char* name) {
+    static const Bytes label = Bytes::fromStatic(name, std::strlen(name));
+    return label;
+}
+
+template <auto Member, class V>
+ViewContent viewField(const V& x) {
+    if constexpr (NumField<V>) return ViewNumber{fieldTypeIdOf<V>(), static_cast<std::int64_t>(x.value)};
+    else if constexpr (IntField<V>) return ViewNumber{fieldTypeIdOf<V>(), static_cast<std::int64_t>(x.value)};
+    else if constexpr (AField<V>) return viewString(x);
+    else if constexpr (std::same_as<V, N0>) return ViewNumber{fieldTypeIdOf<N0>(), 0};
+    else if constexpr (std::same_as<V, Buffer0>) {
+        if constexpr (viewOptOf<Member> == ViewOpt::Name) return viewAStr(x);
+        else return viewRaw(fieldTypeIdOf<Buffer0>(), x.bytes);
+    } else if constexpr (std::same_as<V, Buffer2>) return viewRaw(fieldTypeIdOf<Buffer2>(), x.bytes);
+    else if constexpr (std::same_as<V, Bytes>) return viewRaw(fieldTypeIdOf<Buffer0>(), x);
+    else if constexpr (IsRecordVector<V>::value) return viewData(x);
+    else if constexpr (IsChunks<V>::value) return viewChunks(x);
+    else if constexpr (IsOpt<V>::value) {
+        // An absent optional field shows no bytes.
+        if (x.value) return viewField<Member>(*x.value);
+        return ViewNStr{fieldTypeIdOf<typename IsOpt<V>::field>(), Bytes()};
+    } else static_assert(sizeof(V) == 0, "recView: a field type without a view rule");
+}
+}  // namespace detail
+
+template <DeclaredRecord T>
+ViewRecord recView(const T& v) {
+    ViewRecord r{typeIdOf<T>(), {}};
+    r.fields.reserve(std::tuple_size_v<decltype(RecordDecl<T>::fields())>);
+    forEachField(v, [&](auto fd, const auto& x) {
+        constexpr auto member = decltype(fd)::member;
+        r.fields.push_back(ViewField{detail::fieldLabel<member>(fd.name), detail::viewField<member>(x)});
+    });
+    return r;
+}
+
+// ---- text forms -------------------------------------------------------------------
+// ViewNumber N2 5, ViewString A8 "C1C2...", ViewNStr Buffer0 "D3A8",
+// ViewAStr Buffer0 "name", ViewData [T_] [ViewRecord ...]; a field is
+// ViewField "label" (content), a record ViewRecord NAME [field,field].
+// Each is parenthesised at precedence 11 and above.
+void showsPrec(std::string& out, int prec, const ViewContent& c);
+void showsPrec(std::string& out, int prec, const ViewField& f);
+void showsPrec(std::string& out, int prec, const ViewRecord& r);
+
+// ---- renderings for dumps -------------------------------------------------------
+// One line per field, "label: value", each line starting with `indent`
+// spaces; the records of a ViewData follow their field's line, each as a
+// line with its type name and then its fields, two spaces deeper. Numbers are
+// decimal, with the hex value beside them (X'..') when the label names a
+// code, type, flags or identifier; A values and raw bytes are hex (X'..'),
+// with their EBCDIC text beside them when every byte is a printable
+// character; names are quoted text. Output is UTF-8.
+void renderViewLines(std::string& out, const ViewRecord& r, int indent);
+// The fields as one JSON object {"label": value, ...}: numbers as numbers, A
+// values and raw bytes as hex strings, names as strings (UTF-8, escaped),
+// nested records as arrays of {"type": NAME, "fields": {...}}.
+void renderViewJsonFields(std::string& out, const ViewRecord& r);
+// {"type": NAME, "fields": {...}}
+void renderViewJson(std::string& out, const ViewRecord& r);
+// Appends s (Latin-1) as a JSON string literal in UTF-8, quotes included.
+void appendJsonString(std::string& out, std::string_view latin1);
+// True when the label names a code, type, flags or an identifier, whose
+// numbers a dump shows in hex too.
+bool isCodeLabel(std::string_view label) noexcept;
+
+}  // namespace pressel

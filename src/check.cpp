@@ -1,0 +1,325 @@
+// The stream validator.
+#include "pressel/check.hpp"
+
+#include "pressel/catalogue.hpp"
+#include "pressel/ebcdic.hpp"
+#include "pressel/nested.hpp"
+#include "pressel/records.hpp"
+
+namespace pressel {
+
+const char* severityName(Severity s) noexcept {
+    switch (s) {
+    case Severity::Error: return "error";
+    case Severity::Warning: return "warning";
+    default: return "info";
+    }
+}
+
+namespace {
+
+template <ChunkFamily C>
+constexpr Family familyOf() {
+    if constexpr (std::same_as<C, T_>) return Family::T;
+    else if constexpr (std::same_as<C, MCF_>) return Family::MCF;
+    else return Family::PTX;
+}
+
+template <class V>
+struct IsGroupList : std::false_type {};
+template <class G>
+struct IsGroupList<std::vector<Record<G>>> : std::true_type {};
+
+template <class T>
+using LastFieldOf = typename std::tuple_element_t<std::tuple_size_v<decltype(RecordDecl<T>::fields())> - 1,
+                                                  decltype(RecordDecl<T>::fields())>;
+
+template <class T>
+bool listOf(const Bytes& packed, NestedList& out) {
+    using Last = LastFieldOf<T>;
+    using V = typename Last::type;
+    if constexpr (IsChunks<V>::value) {
+        ByteReader r(packed);
+        T v = recGet<T>(r);
+        const V& cs = v.*(Last::member);
+        out.family = familyOf<typename V::value_type>();
+        out.bytes = cs.source();
+        out.offset = packed.size() - cs.source().size();
+        out.leadChained = cs.leadChained();
+        out.groupsHoldTriplets = std::is_same_v<T, MCF>;
+        return true;
+    } else {
+        (void)packed;
+        (void)out;
+        return false;
+    }
+}
+
+template <class T>
+constexpr bool endsInGroups() {
+    return IsGroupList<typename LastFieldOf<T>::type>::value;
+}
+
+bool recordEndsInGroups(TypeId t) {
+    switch (t->index) {
+#define PRESSEL_X(code, name) \
+    case idx_##name: return endsInGroups<name>();
+        PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return false;
+    }
+}
+
+std::string hex(std::uint64_t v, int width) { return "X'" + zeropad(width, v) + "'"; }
+
+// An 8-byte name as text when it reads as EBCDIC characters, else as hex.
+std::string showName(const Bytes& name) {
+    bool text = true;
+    for (byte b : name)
+        if (b < 0x40 || b == 0xFF) text = false;
+    std::string out = text ? "'" : "X'";
+    out += text ? ebcdicToUtf8(name.chars()) : hexString(name.span());
+    out += '\'';
+    return out;
+}
+
+std::string at(std::uint64_t offset) { return " at offset " + std::to_string(offset); }
+
+// A FormatError's message without the offset it ends with (the finding carries it).
+std::string withoutOffset(const std::string& msg, std::uint64_t offset) {
+    std::string tail = at(offset);
+    if (msg.size() >= tail.size() && msg.compare(msg.size() - tail.size(), tail.size(), tail) == 0)
+        return msg.substr(0, msg.size() - tail.size());
+    return msg;
+}
+
+struct Open {
+    std::uint32_t code;
+    std::uint64_t offset;
+    Bytes name;  // empty when the Begin carries none
+};
+
+class Checker {
+public:
+    Checker(const std::function<void(const Finding&)>& report) : report_(report) {}
+
+    void add(std::uint64_t offset, Severity s, std::string msg) {
+        if (s == Severity::Error) ++errors_;
+        report_(Finding{offset, s, std::move(msg)});
+    }
+
+    void field(const AFP_& c, std::uint64_t offset, std::uint64_t payloadAt) {
+        const TypeId t = chunkType(c).id;
+        const std::string name = t->name;
+        if (t->index == idx_Unknown) {
+            add(offset, Severity::Warning, "structured field identifier " + hex(c.code, 3) + " is not in the tables");
+        }
+        // A chain left open by the presentation text before this field.
+        if (chainOpen_ && t->index != idx_PTX) closeChain();
+
+        Bytes packed = packChunk(c);
+        std::size_t ext = 0;
+        if (packed.data() != c.payload.data() && (c.payload[3] & 0x80)) ext = c.payload[6];
+        auto streamOffset = [&](std::size_t p) { return payloadAt + (p < 6 ? p : p + ext); };
+
+        if ((c.code >> 8) == 0xD3A8) begin(c, packed, offset);
+        else if ((c.code >> 8) == 0xD3A9) end(c, packed, offset);
+
+        if (t->index == idx_Unknown) return;
+        const RecordOps& ops = recordOps(t);
+        std::size_t covered;
+        try {
+            covered = ops.covered(packed);
+        } catch (const Error&) {
+            add(offset, Severity::Warning, name + " of " + std::to_string(packed.size()) +
+                                               " bytes is too short for its record's fixed parameters");
+            return;
+        }
+        if (covered < packed.size()) {
+            if (recordEndsInGroups(t))
+                add(streamOffset(covered), Severity::Warning,
+                    name + ": " + std::to_string(packed.size() - covered) +
+                        " bytes at the end do not make a whole repeating group");
+            else
+                add(streamOffset(covered), Severity::Info,
+                    name + ": " + std::to_string(packed.size() - covered) + " bytes at the end are not read");
+        }
+
+        NestedList list;
+        if (!nestedListOf(c, list)) {
+            return;
+        }
+        const std::uint64_t base = streamOffset(list.offset);
+        switch (list.family) {
+        case Family::T: triplets(name, list.bytes, base); break;
+        case Family::MCF: {
+            NestedCursor cur;
+            MCF_ g;
+            std::size_t k = 0;
+            for (std::size_t pos = 0; nextNested(list.bytes, cur, g); pos = cur.pos, ++k) {
+                if (g.frame == Frame::Raw) {
+                    add(base + pos, Severity::Error,
+                        name + ": repeating-group length does not add up (" + std::to_string(g.payload.size()) +
+                            " bytes left do not frame as a group)");
+                    break;
+                }
+                if (list.groupsHoldTriplets) triplets(name + " group " + std::to_string(k + 1), g.payload, base + pos + 2);
+            }
+            break;
+        }
+        case Family::PTX: controls(name, list, base); break;
+        default: break;
+        }
+    }
+
+    void triplets(const std::string& where, const Bytes& bytes, std::uint64_t base) {
+        NestedCursor cur;
+        T_ x;
+        for (std::size_t pos = 0; nextNested(bytes, cur, x); pos = cur.pos) {
+            if (x.frame == Frame::Raw) {
+                std::size_t len = bytes[pos];
+                add(base + pos, Severity::Error,
+                    where + ": triplet length " + std::to_string(len) + " does not add up (" +
+                        std::to_string(x.payload.size()) + " byte" + (x.payload.size() == 1 ? "" : "s") + " left)");
+                return;
+            }
+            if (chunkType(x).id->index == idx_T_Unknown)
+                add(base + pos, Severity::Warning, where + ": triplet identifier " + hex(x.code, 1) + " is not in the tables");
+        }
+    }
+
+    void controls(const std::string& where, const NestedList& list, std::uint64_t base) {
+        NestedCursor cur;
+        cur.inChain = list.leadChained;
+        PTX_ x;
+        bool lastOdd = false;
+        std::uint64_t lastAt = 0;
+        std::uint8_t lastCode = 0;
+        for (std::size_t pos = 0; nextNested(list.bytes, cur, x); pos = cur.pos) {
+            if (x.frame == Frame::Raw) {
+                add(base + pos, Severity::Error,
+                    where + ": control-sequence length does not add up (" + std::to_string(x.payload.size()) +
+                        " bytes left do not frame as a control sequence)");
+                lastOdd = false;
+                break;
+            }
+            if (x.frame == Frame::Text) {
+                lastOdd = false;
+                continue;
+            }
+            if (chunkType(x).id->index == idx_PTX_Unknown)
+                add(base + pos, Severity::Warning, where + ": control-sequence function type " + hex(x.code, 1) + " is not in the tables");
+            lastOdd = (x.code & 1) != 0;
+            lastAt = base + pos;
+            lastCode = x.code;
+        }
+        chainOpen_ = lastOdd;
+        chainAt_ = lastAt;
+        chainCode_ = lastCode;
+    }
+
+    void closeChain() {
+        add(chainAt_, Severity::Warning,
+            "control-sequence chain does not end: the last control sequence of the presentation text (function type " +
+                hex(chainCode_, 1) + ") announces another");
+        chainOpen_ = false;
+    }
+
+    void begin(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
+        open_.push_back(Open{c.code, offset, packed.size() >= 14 ? packed.slice(6, 8) : Bytes{}});
+    }
+
+    void end(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
+        const std::string name = chunkType(c).name();
+        const std::uint32_t want = (c.code & 0xFF) | 0xD3A800;
+        std::size_t k = open_.size();
+        while (k > 0 && open_[k - 1].code != want) --k;
+        if (k == 0) {
+            std::string msg = "End " + name + " without a matching Begin";
+            if (!open_.empty())
+                msg += " (the innermost open Begin is " + std::string(afpTypeOf(open_.back().code)->name) + at(open_.back().offset) + ")";
+            add(offset, Severity::Error, msg);
+            return;
+        }
+        // Begins opened inside the one this End closes were never ended.
+        for (std::size_t i = open_.size(); i > k; --i) {
+            const Open& o = open_[i - 1];
+            add(o.offset, Severity::Error,
+                "Begin " + std::string(afpTypeOf(o.code)->name) + " is not ended before End " + name + at(offset) +
+                    " closes the Begin " + std::string(afpTypeOf(want)->name) + at(open_[k - 1].offset));
+        }
+        const Open& b = open_[k - 1];
+        if (packed.size() >= 14 && !b.name.empty()) {
+            Bytes en = packed.slice(6, 8);
+            if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.name))
+                add(offset, Severity::Error,
+                    "End " + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
+                        at(b.offset) + " names " + showName(b.name));
+        }
+        open_.resize(k - 1);
+    }
+
+    void finish() {
+        if (chainOpen_) closeChain();
+        for (const Open& o : open_)
+            add(o.offset, Severity::Error, "Begin " + std::string(afpTypeOf(o.code)->name) + " is never ended");
+        open_.clear();
+    }
+
+    std::size_t errors() const noexcept { return errors_; }
+
+private:
+    const std::function<void(const Finding&)>& report_;
+    std::vector<Open> open_;
+    std::size_t errors_ = 0;
+    bool chainOpen_ = false;
+    std::uint64_t chainAt_ = 0;
+    std::uint8_t chainCode_ = 0;
+};
+
+}  // namespace
+
+bool nestedListOf(const AFP_& c, NestedList& out) {
+    Bytes packed = packChunk(c);
+    switch (chunkType(c).id->index) {
+#define PRESSEL_X(code, name) \
+    case idx_##name: return listOf<name>(packed, out);
+        PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return false;
+    }
+}
+
+std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
+                        ReaderLimits limits) {
+    Checker ck(report);
+    AfpReader reader(std::move(src), limits);
+    AFP_ c;
+    std::uint64_t fields = 0;
+    try {
+        while (reader.next(c)) {
+            ++fields;
+            std::uint64_t head = 3;
+            if (reader.framing() == Framing::NoIntroducer) head = 2;
+            else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
+                head = reader.raw().size() - c.payload.size();
+            ck.field(c, reader.offset(), reader.offset() + head);
+        }
+    } catch (const FormatError& e) {
+        ck.add(e.offset(), Severity::Error, withoutOffset(e.what(), e.offset()));
+    } catch (const Error& e) {
+        ck.add(reader.consumed(), Severity::Error, e.what());
+    }
+    if (fields == 0 && reader.consumed() == 0 && ck.errors() == 0)
+        ck.add(0, Severity::Warning, "the stream holds no structured field");
+    ck.finish();
+    return ck.errors();
+}
+
+std::vector<Finding> checkStream(std::unique_ptr<ByteSource> src, ReaderLimits limits) {
+    std::vector<Finding> out;
+    checkStream(std::move(src), [&](const Finding& f) { out.push_back(f); }, limits);
+    return out;
+}
+
+}  // namespace pressel

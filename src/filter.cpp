@@ -1,0 +1,187 @@
+// Filtering nested streams: chain framing of changed control-sequence lists,
+// and the structured-field filters that reach every nested level, derived from
+// the record declarations.
+#include "pressel/filter.hpp"
+
+#include <memory>
+#include <tuple>
+
+namespace pressel {
+
+void closeBrokenChains(std::vector<PTX_>& items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PTX_& c = items[i];
+        if (c.frame != Frame::Item || c.payload.empty() || (c.payload[0] & 1) == 0) continue;
+        if (i + 1 < items.size() && items[i + 1].frame == Frame::Item) continue;
+        std::vector<byte> p(c.payload.begin(), c.payload.end());
+        p[0] = static_cast<byte>(p[0] & ~1u);
+        c.payload = Bytes::adopt(std::move(p));
+        c.code = static_cast<std::uint8_t>(c.code & ~1u);
+    }
+}
+
+void setControlSequences(PTX& v, const Chunks<PTX_>& cs) {
+    if (!v.opensChain()) {
+        v.ptx_Chunks = cs;
+        return;
+    }
+    auto it = cs.begin();
+    if (it == cs.end() || it->frame == Frame::Item) {
+        v.ptx_Chunks = cs;
+        return;
+    }
+    // The data opens with code points (or unframed bytes): the reader takes
+    // their first two bytes as the escape field and reads on unchained.
+    std::vector<PTX_> items = cs.toVector();
+    if (items[0].payload.size() < 2 && items.size() > 1 && items[1].frame != Frame::Item) {
+        Builder b;
+        b.putBytes(items[0].payload);
+        b.putBytes(items[1].payload);
+        items[1].payload = std::move(b).toBytes();
+        items.erase(items.begin());
+    }
+    const Bytes& first = items[0].payload;
+    if (first.size() < 2)
+        throw Error("presentation text cannot open with a single byte " + zeropad(1, first[0]) +
+                    " before a control sequence");
+    v.ptx_EscapeSequence = N2(static_cast<std::uint16_t>((first[0] << 8) | first[1]));
+    if (first.size() == 2) items.erase(items.begin());
+    else items[0].payload = first.dropFront(2);
+    v.ptx_Chunks = Chunks<PTX_>(std::move(items), false);
+}
+
+namespace {
+
+template <class T>
+struct LastField {
+    using Tup = decltype(RecordDecl<T>::fields());
+    using Desc = std::tuple_element_t<std::tuple_size_v<Tup> - 1, Tup>;
+    using type = typename Desc::type;
+};
+
+template <class T>
+constexpr bool endsIn(auto tag) {
+    return std::is_same_v<typename LastField<T>::type, typename decltype(tag)::type>;
+}
+template <class V>
+struct Tag {
+    using type = V;
+};
+
+// The group filters with, after them, one that filters the triplets of every
+// group.
+ChunkFilters<MCF_> groupFiltersOf(const std::shared_ptr<const NestedFilters>& nf) {
+    ChunkFilters<MCF_> fs = nf->groups;
+    if (!nf->triplets.empty())
+        fs.push_back(rewrite<MCF_T>([nf](const Lazy<MCF_T>& rec, ChunkWriter<MCF_>& w) {
+            bool changed = false;
+            MCF_T v = *rec;
+            v.mcf_t_Chunks = mapNested(v.mcf_t_Chunks, nf->triplets, &changed);
+            if (changed) w.push(v);
+            else w.keep();
+        }));
+    return fs;
+}
+
+// Decodes the record for a handler that filters its nested stream. A payload
+// too short for the record's fixed fields has no room for a nested stream
+// (it comes after them), so such a record has nothing to filter and is
+// passed on unchanged.
+template <class T>
+bool decodeOrKeep(const Lazy<T>& rec, ChunkWriter<AFP_>& w, T& v) {
+    try {
+        v = *rec;
+        return true;
+    } catch (const EndOfInput&) {
+        w.keep();
+        return false;
+    }
+}
+
+template <class T>
+void addDeep(ChunkFilters<AFP_>& out, const std::shared_ptr<const NestedFilters>& nf,
+             const std::shared_ptr<const ChunkFilters<MCF_>>& groups) {
+    using V = typename LastField<T>::type;
+    constexpr auto member = LastField<T>::Desc::member;
+    if constexpr (std::is_same_v<V, Chunks<T_>>) {
+        if (nf->triplets.empty()) return;
+        out.push_back(rewrite<T>([nf](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
+            bool changed = false;
+            T v;
+            if (!decodeOrKeep(rec, w, v)) return;
+            v.*member = mapNested(v.*member, nf->triplets, &changed);
+            if (changed) w.push(v);
+            else w.keep();
+        }));
+    } else if constexpr (std::is_same_v<V, Chunks<MCF_>>) {
+        if (groups->empty()) return;
+        out.push_back(rewrite<T>([groups](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
+            bool changed = false;
+            T v;
+            if (!decodeOrKeep(rec, w, v)) return;
+            v.*member = mapNested(v.*member, *groups, &changed);
+            if (changed) w.push(v);
+            else w.keep();
+        }));
+    } else if constexpr (std::is_same_v<V, Chunks<PTX_>>) {
+        if (nf->controls.empty()) return;
+        out.push_back(rewrite<T>([nf](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
+            bool changed = false;
+            T v;
+            if (!decodeOrKeep(rec, w, v)) return;
+            Chunks<PTX_> cs = mapNested(v.*member, nf->controls, &changed);
+            if (!changed) return w.keep();
+            if constexpr (std::is_same_v<T, PTX>) setControlSequences(v, cs);
+            else v.*member = cs;
+            w.push(v);
+        }));
+    } else if constexpr (std::is_same_v<T, MDR> && std::is_same_v<V, Buffer0>) {
+        // The map data resource record keeps its repeating groups of
+        // triplets in its data field.
+        if (groups->empty()) return;
+        out.push_back(rewrite<T>([groups](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
+            bool changed = false;
+            T v;
+            if (!decodeOrKeep(rec, w, v)) return;
+            Chunks<MCF_> cs = mapNested(Chunks<MCF_>::fromPayload((v.*member).bytes), *groups, &changed);
+            if (!changed) return w.keep();
+            Builder b;
+            cs.write(b);
+            (v.*member).bytes = std::move(b).toBytes();
+            w.push(v);
+        }));
+    }
+}
+
+template <class T>
+bool lastFieldIs(Family f) {
+    using V = typename LastField<T>::type;
+    if (f == Family::T) return std::is_same_v<V, Chunks<T_>>;
+    return std::is_same_v<V, Chunks<MCF_>>;
+}
+
+std::vector<TypeId> recordsEnding(Family f) {
+    std::vector<TypeId> ids;
+#define PRESSEL_X(code, name) \
+    if (lastFieldIs<name>(f)) ids.push_back(typeIdOf<name>());
+    PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    return ids;
+}
+
+}  // namespace
+
+std::vector<TypeId> recordsEndingInTriplets() { return recordsEnding(Family::T); }
+std::vector<TypeId> recordsEndingInGroups() { return recordsEnding(Family::MCF); }
+
+ChunkFilters<AFP_> deepFilters(const NestedFilters& filters) {
+    auto nf = std::make_shared<const NestedFilters>(filters);
+    auto groups = std::make_shared<const ChunkFilters<MCF_>>(groupFiltersOf(nf));
+    ChunkFilters<AFP_> out;
+#define PRESSEL_X(code, name) addDeep<name>(out, nf, groups);
+    PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    return out;
+}
+
+}  // namespace pressel

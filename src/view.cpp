@@ -1,0 +1,347 @@
+// Views: building contents, views of nested chunks, text forms and the
+// renderings the dump uses.
+#include "pressel/view.hpp"
+
+#include <cstdio>
+
+#include "pressel/ebcdic.hpp"
+#include "pressel/strings.hpp"
+
+namespace pressel {
+
+bool operator==(const ViewData& a, const ViewData& b) { return a.type == b.type && a.records == b.records; }
+
+TypeId viewErrorTypeId() noexcept {
+    static const TypeInfo info{"Error", Family::Other, 0xFFFF};
+    return &info;
+}
+
+namespace {
+const char* alternativeName(const ViewContent& c) {
+    static const char* const names[] = {"ViewNumber", "ViewString", "ViewNStr", "ViewAStr", "ViewData"};
+    return names[c.index()];
+}
+const char* typeName(TypeId t) { return t ? t->name : "?"; }
+}  // namespace
+
+std::int64_t vc_number(const ViewContent& c) {
+    if (const ViewNumber* n = std::get_if<ViewNumber>(&c)) return n->value;
+    throw Error(std::string("vc_number: the content is a ") + alternativeName(c) + ", not a ViewNumber");
+}
+
+ViewContent viewString(uint128 value, TypeId type, int storageSize) {
+    ViewString s{type, std::string(std::size_t(storageSize > 0 ? storageSize : 0), '\0')};
+    for (int i = 0; i < storageSize; ++i)
+        s.bytes[std::size_t(i)] = static_cast<char>(static_cast<byte>(value >> (8 * (storageSize - 1 - i))));
+    return s;
+}
+
+ViewContent viewAStr(TypeId type, const Bytes& (*toBytes)(const Buffer0&), const Buffer0& v) {
+    return ViewAStr{type, fromAStr(toBytes(v))};
+}
+
+// ---- nested chunks ------------------------------------------------------------------
+namespace {
+ViewRecord undecodedView(TypeId type, const Bytes& bytes, const char* message) {
+    static const Bytes rawLabel = Bytes::fromStatic("raw", 3);
+    static const Bytes errorLabel = Bytes::fromStatic("error", 5);
+    ViewRecord r{type, {}};
+    r.fields.push_back(ViewField{rawLabel, viewRaw(fieldTypeIdOf<Buffer0>(), bytes)});
+    r.fields.push_back(ViewField{errorLabel, ViewAStr{viewErrorTypeId(), message}});
+    return r;
+}
+
+template <ChunkFamily C>
+ViewRecord viewOf(const C& c) {
+    TypeId type = chunkType(c).id;
+    const Bytes& bytes = packChunk(c);
+    try {
+        return recordOps(type).view(bytes);
+    } catch (const Error& e) {
+        return undecodedView(type, bytes, e.what());
+    }
+}
+}  // namespace
+
+ViewRecord viewChunk(const PTX_& c) { return viewOf(c); }
+ViewRecord viewChunk(const T_& c) { return viewOf(c); }
+ViewRecord viewChunk(const MCF_& c) { return viewOf(c); }
+ViewRecord viewChunk(const AFP_& c) { return viewOf(c); }
+
+ViewRecord recView(const MCF_& c) { failNotDefined("recView not defined: ", show(c)); }
+ViewRecord recView(const T_& c) { failNotDefined("recView not defined: ", show(c)); }
+ViewRecord recView(const PTX_& c) { failNotDefined("recView not defined: ", show(c)); }
+ViewRecord recView(const AFP_& c) { failNotDefined("recView not defined: ", show(c)); }
+ViewRecord recView(char c) { failNotDefined("recView not defined: ", showChar(c)); }
+
+// ---- text forms -------------------------------------------------------------------------
+namespace {
+const char hexDigits[] = "0123456789ABCDEF";
+
+void appendHex(std::string& out, std::span<const byte> bytes) {
+    for (byte b : bytes) {
+        out += hexDigits[b >> 4];
+        out += hexDigits[b & 15];
+    }
+}
+std::span<const byte> spanOf(const std::string& s) {
+    return {reinterpret_cast<const byte*>(s.data()), s.size()};
+}
+
+// Latin-1 text between double quotes; the quote, the backslash and every
+// character outside printable ASCII escaped (\n, \t, \xHH).
+void appendQuoted(std::string& out, std::string_view latin1) {
+    out += '"';
+    for (char ch : latin1) {
+        byte c = static_cast<byte>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c >= 0x20 && c < 0x7F) out += ch;
+        else {
+            out += "\\x";
+            out += hexDigits[c >> 4];
+            out += hexDigits[c & 15];
+        }
+    }
+    out += '"';
+}
+}  // namespace
+
+void showsPrec(std::string& out, int prec, const ViewContent& c) {
+    if (prec >= 11) out += '(';
+    out += alternativeName(c);
+    out += ' ';
+    std::visit(
+        [&](const auto& v) {
+            using V = std::decay_t<decltype(v)>;
+            out += typeName(v.type);
+            out += ' ';
+            if constexpr (std::same_as<V, ViewNumber>) {
+                if (v.value < 0) out += '(';
+                out += std::to_string(v.value);
+                if (v.value < 0) out += ')';
+            } else if constexpr (std::same_as<V, ViewString>) {
+                out += '"';
+                appendHex(out, spanOf(v.bytes));
+                out += '"';
+            } else if constexpr (std::same_as<V, ViewNStr>) {
+                showBytes(out, v.bytes);
+            } else if constexpr (std::same_as<V, ViewAStr>) {
+                appendQuoted(out, v.text);
+            } else {
+                out += '[';
+                for (std::size_t i = 0; i < v.records.size(); ++i) {
+                    if (i) out += ',';
+                    showsPrec(out, 0, v.records[i]);
+                }
+                out += ']';
+            }
+        },
+        c);
+    if (prec >= 11) out += ')';
+}
+
+void showsPrec(std::string& out, int prec, const ViewField& f) {
+    if (prec >= 11) out += '(';
+    out += "ViewField ";
+    appendQuoted(out, f.label.chars());
+    out += ' ';
+    showsPrec(out, 11, f.content);
+    if (prec >= 11) out += ')';
+}
+
+void showsPrec(std::string& out, int prec, const ViewRecord& r) {
+    if (prec >= 11) out += '(';
+    out += "ViewRecord ";
+    out += typeName(r.type);
+    out += " [";
+    for (std::size_t i = 0; i < r.fields.size(); ++i) {
+        if (i) out += ',';
+        showsPrec(out, 0, r.fields[i]);
+    }
+    out += ']';
+    if (prec >= 11) out += ')';
+}
+
+// ---- renderings for dumps ---------------------------------------------------------------
+bool isCodeLabel(std::string_view label) noexcept {
+    auto has = [&](std::string_view w) { return label.find(w) != std::string_view::npos; };
+    auto ends = [&](std::string_view w) { return label.size() >= w.size() && label.substr(label.size() - w.size()) == w; };
+    return has("Type") || has("Flag") || has("Code") || has("Format") || has("Escape") || ends("_") || ends("Id") || ends("ID");
+}
+
+namespace {
+// Hex digits of a number of the field type's width (two's complement for I2).
+void appendNumberHex(std::string& out, const ViewNumber& n) {
+    int width = 4;
+    if (n.type == fieldTypeIdOf<N1>()) width = 1;
+    else if (n.type == fieldTypeIdOf<N2>() || n.type == fieldTypeIdOf<I2>()) width = 2;
+    else if (n.type == fieldTypeIdOf<N3>()) width = 3;
+    std::uint64_t v = static_cast<std::uint64_t>(n.value);
+    for (int i = width - 1; i >= 0; --i) {
+        byte b = static_cast<byte>(v >> (8 * i));
+        out += hexDigits[b >> 4];
+        out += hexDigits[b & 15];
+    }
+}
+
+void appendLatin1AsUtf8(std::string& out, std::string_view latin1) {
+    for (char ch : latin1) {
+        byte c = static_cast<byte>(ch);
+        if (c < 0x80) out += ch;
+        else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+}
+
+// The EBCDIC text of the bytes when every one is a printable ASCII
+// character and at least one is a letter or digit; empty otherwise.
+std::string printableText(std::span<const byte> ebcdic) {
+    if (ebcdic.empty()) return {};
+    std::string t = fromAStr(ebcdic);
+    bool alnum = false;
+    for (char ch : t) {
+        byte c = static_cast<byte>(ch);
+        if (c < 0x20 || c >= 0x7F) return {};
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) alnum = true;
+    }
+    return alnum ? t : std::string{};
+}
+
+void appendHexWithText(std::string& out, std::span<const byte> bytes) {
+    out += "X'";
+    appendHex(out, bytes);
+    out += '\'';
+    std::string t = printableText(bytes);
+    if (!t.empty()) {
+        out += ' ';
+        appendQuoted(out, t);
+    }
+}
+
+void renderRecordLines(std::string& out, const ViewRecord& r, int indent);
+
+void renderFieldLine(std::string& out, const ViewField& f, int indent) {
+    out.append(std::size_t(indent), ' ');
+    out += f.label.chars();
+    out += ": ";
+    std::visit(
+        [&](const auto& v) {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::same_as<V, ViewNumber>) {
+                out += std::to_string(v.value);
+                if (isCodeLabel(f.label.chars())) {
+                    out += " (X'";
+                    appendNumberHex(out, v);
+                    out += "')";
+                }
+            } else if constexpr (std::same_as<V, ViewString>) {
+                appendHexWithText(out, spanOf(v.bytes));
+            } else if constexpr (std::same_as<V, ViewNStr>) {
+                appendHexWithText(out, v.bytes.span());
+            } else if constexpr (std::same_as<V, ViewAStr>) {
+                if (v.type == viewErrorTypeId()) {
+                    out += "*** ";
+                    out += v.text;
+                } else {
+                    std::string q;
+                    appendQuoted(q, v.text);
+                    out += q;
+                }
+            } else {
+                out += typeName(v.type);
+                out += ' ';
+                out += std::to_string(v.records.size());
+                out += v.records.size() == 1 ? " record" : " records";
+            }
+        },
+        f.content);
+    out += '\n';
+    if (const ViewData* d = std::get_if<ViewData>(&f.content))
+        for (const ViewRecord& r : d->records) {
+            out.append(std::size_t(indent + 2), ' ');
+            out += typeName(r.type);
+            out += '\n';
+            renderRecordLines(out, r, indent + 4);
+        }
+}
+
+void renderRecordLines(std::string& out, const ViewRecord& r, int indent) {
+    for (const ViewField& f : r.fields) renderFieldLine(out, f, indent);
+}
+}  // namespace
+
+void renderViewLines(std::string& out, const ViewRecord& r, int indent) { renderRecordLines(out, r, indent); }
+
+void appendJsonString(std::string& out, std::string_view latin1) {
+    out += '"';
+    for (char ch : latin1) {
+        byte c = static_cast<byte>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(c));
+                out += buf;
+            } else if (c < 0x80) out += ch;
+            else appendLatin1AsUtf8(out, std::string_view(&ch, 1));
+        }
+    }
+    out += '"';
+}
+
+void renderViewJsonFields(std::string& out, const ViewRecord& r) {
+    out += '{';
+    bool first = true;
+    for (const ViewField& f : r.fields) {
+        if (!first) out += ',';
+        first = false;
+        appendJsonString(out, f.label.chars());
+        out += ':';
+        std::visit(
+            [&](const auto& v) {
+                using V = std::decay_t<decltype(v)>;
+                if constexpr (std::same_as<V, ViewNumber>) out += std::to_string(v.value);
+                else if constexpr (std::same_as<V, ViewString>) {
+                    out += '"';
+                    appendHex(out, spanOf(v.bytes));
+                    out += '"';
+                } else if constexpr (std::same_as<V, ViewNStr>) {
+                    out += '"';
+                    appendHex(out, v.bytes.span());
+                    out += '"';
+                } else if constexpr (std::same_as<V, ViewAStr>) {
+                    appendJsonString(out, v.text);
+                } else {
+                    out += '[';
+                    for (std::size_t i = 0; i < v.records.size(); ++i) {
+                        if (i) out += ',';
+                        renderViewJson(out, v.records[i]);
+                    }
+                    out += ']';
+                }
+            },
+            f.content);
+    }
+    out += '}';
+}
+
+void renderViewJson(std::string& out, const ViewRecord& r) {
+    out += "{\"type\":";
+    appendJsonString(out, typeName(r.type));
+    out += ",\"fields\":";
+    renderViewJsonFields(out, r);
+    out += '}';
+}
+
+}  // namespace pressel

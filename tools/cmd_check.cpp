@@ -1,0 +1,72 @@
+// `pressel check FILE`: validates a stream and lists what is wrong with it.
+#include <cstdio>
+#include <string>
+
+#include "command.hpp"
+#include "pressel/check.hpp"
+
+namespace pressel::tool {
+namespace {
+
+const CommandSpec checkSpec{
+    "check",
+    "FILE",
+    {{"j", {"json"}, NoArg{}, "print the findings as JSON Lines: {\"offset\":N,\"severity\":\"error\",\"message\":\"...\"}"},
+     quietOption()},
+    1,
+    1};
+
+void jsonString(std::string& out, const std::string& s) {
+    out += '"';
+    for (unsigned char ch : s) {
+        switch (ch) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (ch < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
+                out += buf;
+            } else {
+                out += char(ch);
+            }
+        }
+    }
+    out += '"';
+}
+
+int cmdCheck(const std::vector<std::string>& argv) {
+    ParsedArgs p = parseCommandArgs(checkSpec, argv);
+    const bool json = p.has("json"), quiet = p.has("quiet");
+    const std::string& path = p.operands[0];
+    std::size_t counts[3] = {0, 0, 0};
+    std::string line;
+    auto report = [&](const Finding& f) {
+        ++counts[static_cast<int>(f.severity)];
+        line.clear();
+        if (json) {
+            line += "{\"offset\":" + std::to_string(f.offset) + ",\"severity\":\"" + severityName(f.severity) +
+                    "\",\"message\":";
+            jsonString(line, f.message);
+            line += "}\n";
+        } else {
+            line += std::to_string(f.offset) + '\t' + severityName(f.severity) + '\t' + f.message + '\n';
+        }
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    };
+    std::size_t errors = checkStream(openSource(path), report);
+    std::fflush(stdout);
+    if (!quiet)
+        std::fprintf(stderr, "%s: %zu error%s, %zu warning%s, %zu note%s\n", path.c_str(), counts[0],
+                     counts[0] == 1 ? "" : "s", counts[1], counts[1] == 1 ? "" : "s", counts[2],
+                     counts[2] == 1 ? "" : "s");
+    return errors == 0 ? 0 : 1;
+}
+
+Register check{{"check", "validate a stream: framing, Begin/End pairs, nested lengths", cmdCheck}};
+
+}  // namespace
+}  // namespace pressel::tool
