@@ -19,7 +19,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 command -v clang++ >/dev/null || { echo "fuzz/run.sh: clang++ is not installed" >&2; exit 2; }
 
 CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRESSEL_BUILD_TESTS=OFF \
-  -DPRESSEL_BUILD_BENCH=OFF -DPRESSEL_BUILD_FUZZ=ON -DPRESSEL_FUZZ_LIBFUZZER=ON >/dev/null || exit 2
+  -DPRESSEL_BUILD_BENCH=OFF -DPRESSEL_WERROR=ON -DPRESSEL_BUILD_FUZZ=ON -DPRESSEL_FUZZ_LIBFUZZER=ON >/dev/null || exit 2
 cmake --build "$build" -j"$jobs" --target fuzz_seed $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null || {
   cmake --build "$build" -j1 2>&1 | tail -30; exit 2; }
 
