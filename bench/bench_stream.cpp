@@ -5,6 +5,10 @@
 //   walk         every structured field of the file through readAFP
 //   cat          /bin/cat FILE > /dev/null
 //   pressel_cat  pressel cat FILE /dev/null (the lossless copy)
+//   reencode     every structured field decoded into its record and encoded
+//                again (compared with walk)
+//   show         every structured field decoded and rendered in its text
+//                form, the work of `pressel dump` (compared with walk)
 //
 // and the ratios walk/read and pressel_cat/cat of the best of five
 // repetitions. The file is
@@ -24,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "pressel/catalogue.hpp"
 #include "pressel/io.hpp"
 
 namespace fs = std::filesystem;
@@ -97,6 +102,41 @@ void BM_cat(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
 }
 
+// Decodes every structured field by its type and writes it again; a field
+// that does not decode is counted and skipped.
+void BM_reencode(benchmark::State& state) {
+    std::uint64_t out = 0, failed = 0;
+    for (auto _ : state) {
+        for (const pressel::AFP_& c : pressel::readAFP(gFile)) {
+            try {
+                out += pressel::recordOps(pressel::chunkType(c).id).reencode(pressel::packChunk(c)).size();
+            } catch (const pressel::Error&) {
+                ++failed;
+            }
+        }
+        benchmark::DoNotOptimize(out);
+    }
+    state.counters["failed"] = double(failed);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
+}
+
+void BM_show(benchmark::State& state) {
+    std::uint64_t out = 0;
+    std::string line;
+    for (auto _ : state) {
+        for (const pressel::AFP_& c : pressel::readAFP(gFile)) {
+            line.clear();
+            try {
+                pressel::recordOps(pressel::chunkType(c).id).show(line, 0, pressel::packChunk(c));
+            } catch (const pressel::Error&) {
+            }
+            out += line.size();
+        }
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
+}
+
 void BM_pressel_cat(benchmark::State& state) {
     const std::string cmd = quote(gTool) + " cat " + quote(gFile) + " /dev/null";
     for (auto _ : state) run(cmd, state);
@@ -132,7 +172,9 @@ int main(int argc, char** argv) {
 
     for (auto* b : {benchmark::RegisterBenchmark("read", BM_read), benchmark::RegisterBenchmark("walk", BM_walk),
                     benchmark::RegisterBenchmark("cat", BM_cat),
-                    benchmark::RegisterBenchmark("pressel_cat", BM_pressel_cat)})
+                    benchmark::RegisterBenchmark("pressel_cat", BM_pressel_cat),
+                    benchmark::RegisterBenchmark("reencode", BM_reencode),
+                    benchmark::RegisterBenchmark("show", BM_show)})
         b->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->MinTime(0.5)
@@ -151,5 +193,9 @@ int main(int argc, char** argv) {
     };
     ratio("walk", "read", 1.5);
     ratio("pressel_cat", "cat", 2.0);
+    for (const char* a : {"reencode", "show"})
+        if (rec.seconds.count(a) && rec.seconds.count("walk"))
+            std::printf("%s/walk = %.2fx, %.1f MiB/s\n", a, rec.seconds[a] / rec.seconds["walk"],
+                        double(gSize) / (1 << 20) / (rec.seconds[a] / 1000.0));  // times are in ms
     return 0;
 }

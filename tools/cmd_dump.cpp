@@ -31,6 +31,7 @@ const CommandSpec dumpSpec{
         {"t", {"type"}, ReqArg{"T"},
          "dump only records of type T (a record type name such as BPG or PTX);\n"
          "repeat the option or give a comma-separated list"},
+        quietOption(),
     },
     1,
     1,
@@ -166,18 +167,22 @@ int cmdDump(const std::vector<std::string>& argv) {
     std::set<TypeId> only = typeFilter(p);
 
     AfpStream in = readAFP(p.operands[0]);
+    StreamWalk walk(in.reader(), p.has("quiet"));
     Dumper dumper(form);
     try {
         for (auto it = in.begin(); it != in.end(); ++it) {
+            walk.step(it->code);
             if (!only.empty() && !only.count(chunkType(*it).id)) continue;
             dumper.dump(it.offset(), *it);
         }
     } catch (const Error& e) {
+        walk.abort();
         std::fflush(stdout);
         printError(e.what());
         return 1;
     }
     std::fflush(stdout);
+    walk.done();
     if (dumper.failed() > 0) {
         printError(std::to_string(dumper.failed()) + (dumper.failed() == 1 ? " record" : " records") +
                    " failed to decode");

@@ -37,6 +37,9 @@ void checkDistinct(const std::string& in, const std::string& out) {
 }
 
 // Where the walk is, for handler messages and failure reports.
+// --quiet of the command running: no progress or summary.
+bool gQuiet = false;
+
 struct Position {
     std::uint64_t offset = 0;
     const char* record = "";
@@ -52,15 +55,19 @@ struct Failure {
 std::optional<Failure> filterStream(const std::string& in, AfpWriter& out, const ChunkFilters<AFP_>& filters) {
     Position pos;
     AfpStream stream = readAFP(in);
+    StreamWalk walk(stream.reader(), gQuiet);
     try {
         for (auto it = stream.begin(); it != stream.end(); ++it) {
             pos.offset = it.offset();
             pos.record = chunkType(*it).name();
             for (const AFP_& c : chunkMapFiltersM(*it, filters)) out.write(c);
+            walk.step(it->code);
         }
         out.close();
+        walk.done();
         return std::nullopt;
     } catch (const std::exception& e) {
+        walk.abort();
         Failure f{std::string(e.what()) + " (in " + pos.record + " at offset " + std::to_string(pos.offset) + ")",
                   out.bytesWritten()};
         try {
@@ -81,10 +88,12 @@ std::string validTypeNames() {
 }
 
 // ---- strip ----------------------------------------------------------------------
-const CommandSpec stripSpec{"strip", "IN OUT TYPE...", {}, 3, SIZE_MAX};
+const CommandSpec stripSpec{"strip", "IN OUT TYPE...", {quietOption()}, 3, SIZE_MAX};
 
 int cmdStrip(const std::vector<std::string>& argv) {
-    std::vector<std::string> args = parseCommandArgs(stripSpec, argv).operands;
+    ParsedArgs parsed = parseCommandArgs(stripSpec, argv);
+    gQuiet = parsed.has("quiet");
+    std::vector<std::string> args = parsed.operands;
     ChunkFilters<AFP_> top;
     NestedFilters nf;
     std::vector<std::string> unknown;
@@ -185,7 +194,7 @@ std::string trimBlanks(std::string s) {
 }
 
 // ---- rename ---------------------------------------------------------------------
-const CommandSpec renameSpec{"rename", "IN OUT OLD=NEW...", {}, 3, SIZE_MAX};
+const CommandSpec renameSpec{"rename", "IN OUT OLD=NEW...", {quietOption()}, 3, SIZE_MAX};
 
 // The longest name a fully qualified name triplet holds (its length byte
 // counts itself, the identifier, the type, the format and the name).
@@ -245,7 +254,9 @@ ChunkFilters<AFP_> renameFilters(const std::shared_ptr<const Renames>& rn) {
 }
 
 int cmdRename(const std::vector<std::string>& argv) {
-    std::vector<std::string> args = parseCommandArgs(renameSpec, argv).operands;
+    ParsedArgs parsed = parseCommandArgs(renameSpec, argv);
+    gQuiet = parsed.has("quiet");
+    std::vector<std::string> args = parsed.operands;
     auto rn = std::make_shared<Renames>();
     for (std::size_t i = 2; i < args.size(); ++i) {
         const std::string& a = args[i];

@@ -16,6 +16,7 @@ const CommandSpec textSpec{
         {"p", {"page"}, ReqArg{"N"}, "print only page N (the first page is 1)"},
         {"", {"utf8"}, NoArg{}, "write UTF-8 (default: Latin-1, and code page 950 for double-byte text)"},
         {"", {"dbcs"}, NoArg{}, "read the text of every font as double-byte code page 835"},
+        quietOption(),
     },
     1,
     1,
@@ -41,6 +42,7 @@ int cmdText(const std::vector<std::string>& argv) {
     options.dbcs = p.has("dbcs");
 
     AfpStream in = readAFP(p.operands[0]);
+    StreamWalk walk(in.reader(), p.has("quiet"));
     TextExtractor text(options);
     std::string out;
     auto flush = [&] {
@@ -49,11 +51,13 @@ int cmdText(const std::vector<std::string>& argv) {
     };
     try {
         for (const AFP_& c : in) {
+            walk.step(c.code);
             text.feed(c, out);
             if (out.size() >= (1u << 16)) flush();
             if (options.page > 0 && text.pages() > options.page) break;
         }
     } catch (const Error& e) {
+        walk.abort();
         text.finish(out);
         flush();
         std::fflush(stdout);
@@ -63,6 +67,7 @@ int cmdText(const std::vector<std::string>& argv) {
     text.finish(out);
     flush();
     std::fflush(stdout);
+    walk.done();
     if (options.page > text.pages()) {
         printError("no page " + std::to_string(options.page) + ": the stream has " + std::to_string(text.pages()) +
                    (text.pages() == 1 ? " page" : " pages"));

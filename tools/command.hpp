@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pressel/cli.hpp"
+#include "pressel/io.hpp"
 
 namespace pressel::tool {
 
@@ -74,6 +75,30 @@ struct Summary {
     }
     // Printed on standard error when it is a terminal and `quiet` is false.
     void print(bool quiet, const std::string& what = "") const;
+};
+
+// Progress and the closing summary of a command that walks a whole stream:
+// call step() after each structured field, done() at the end (abort() on a
+// failure, before the error is printed).
+class StreamWalk {
+public:
+    StreamWalk(AfpReader& reader, bool quiet)
+        : reader_(reader), quiet_(quiet), progress_(!quiet, reader.source().size()) {}
+    void step(std::uint32_t code) {
+        summary_.count(code, reader_.consumed());
+        progress_.update(reader_.consumed());
+    }
+    void abort() { progress_.finish(); }
+    void done() {
+        progress_.finish();
+        summary_.print(quiet_);
+    }
+
+private:
+    AfpReader& reader_;
+    bool quiet_;
+    Progress progress_;
+    Summary summary_;
 };
 
 // Standard options of commands that walk a whole stream.
