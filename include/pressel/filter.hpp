@@ -154,12 +154,15 @@ public:
         }
         Inner it_;
     };
-    explicit StrictChunks(const Chunks<C>& cs) : cs_(&cs) {}
-    iterator begin() const { return iterator(cs_->begin()); }
+    // Holds the list by value (a list shares its bytes, so this copies
+    // nothing), so that a walk over strictItems(record().list) stays valid
+    // after the record it came from is gone.
+    explicit StrictChunks(Chunks<C> cs) : cs_(std::move(cs)) {}
+    iterator begin() const { return iterator(cs_.begin()); }
     std::default_sentinel_t end() const noexcept { return {}; }
 
 private:
-    const Chunks<C>* cs_;
+    Chunks<C> cs_;
 };
 template <ChunkFamily C>
 StrictChunks<C> strictItems(const Chunks<C>& cs) {
