@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "pressel/filter.hpp"
+#include "bench_common.hpp"
 #include "pressel/io.hpp"
 
 namespace fs = std::filesystem;
@@ -32,10 +33,11 @@ using namespace pressel;
 
 namespace {
 
+using pressel::bench::quote;
+using pressel::bench::selfDir;
+
 std::string gFile;
 std::uint64_t gSize = 0;
-
-fs::path selfDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
 
 std::string benchFile() {
     if (const char* env = std::getenv("PRESSEL_BENCH_FILE"); env && *env) return env;

@@ -23,6 +23,7 @@
 #include <map>
 #include <string>
 
+#include "bench_common.hpp"
 #include "pressel/io.hpp"
 #include "pressel/records.hpp"
 #include "pressel/text.hpp"
@@ -32,16 +33,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using pressel::bench::quote;
+using pressel::bench::selfDir;
+
 std::string gFile;
 std::uint64_t gSize = 0;
-
-fs::path selfDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 std::string benchFile() {
     if (const char* env = std::getenv("PRESSEL_BENCH_FILE"); env && *env) return env;
