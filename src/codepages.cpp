@@ -109,43 +109,61 @@ struct Registry {
 
 using codepage_data::Registry;
 
+namespace {
+
+// Writes the UTF-8 form of c (a valid scalar value) at o; returns the end.
+inline char* putUtf8(char* o, char32_t c) {
+    if (c < 0x80) {
+        *o++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *o++ = static_cast<char>(0xC0 | (c >> 6));
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *o++ = static_cast<char>(0xE0 | (c >> 12));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *o++ = static_cast<char>(0xF0 | (c >> 18));
+        *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return o;
+}
+
+} // namespace
+
 void appendUtf8Char(std::string& out, char32_t c) {
     if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = kNoCharacter;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    char buffer[4];
+    out.append(buffer, static_cast<std::size_t>(putUtf8(buffer, c) - buffer));
 }
 
 namespace {
 
-// Single-byte pages: a table lookup per byte into a stack buffer, appended in
-// blocks, so the string neither grows per character nor is zero-filled first.
+// Decoders write into a stack buffer and append it in blocks, so the string
+// neither grows per character nor is zero-filled first. A block holds
+// kBlock characters of at most four UTF-8 bytes each.
+constexpr std::size_t kBlock = 2048;
+
+// Single-byte pages: one table lookup and one four-byte copy per byte, into
+// `o` (room for three bytes per input byte and one of overhang).
+inline char* putSingleBytes(char* o, const unsigned char* p, std::size_t n, const codepage_data::Utf8Form* table) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const codepage_data::Utf8Form& f = table[p[i]];
+        std::memcpy(o, &f, 4);
+        o += f.length;
+    }
+    return o;
+}
+
 void appendSingleByte(std::string& out, std::string_view in, const codepage_data::Utf8Form* table) {
-    constexpr std::size_t kBlock = 4096;
-    char buffer[kBlock * 3 + 1]; // three bytes per character, one byte of overhang
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     std::size_t left = in.size();
+    char buffer[kBlock * 3 + 1];
     while (left > 0) {
         const std::size_t n = left < kBlock ? left : kBlock;
-        char* o = buffer;
-        for (std::size_t i = 0; i < n; ++i) {
-            const codepage_data::Utf8Form& f = table[p[i]];
-            std::memcpy(o, &f, 4);
-            o += f.length;
-        }
-        out.append(buffer, static_cast<std::size_t>(o - buffer));
+        out.append(buffer, static_cast<std::size_t>(putSingleBytes(buffer, p, n, table) - buffer));
         p += n;
         left -= n;
     }
@@ -153,27 +171,42 @@ void appendSingleByte(std::string& out, std::string_view in, const codepage_data
 
 void appendDoubleByte(std::string& out, std::string_view in, const codepage_data::DoubleByteTable& t) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    const std::size_t pairs = in.size() / 2;
-    out.reserve(out.size() + pairs * 3 + 3);
-    for (std::size_t i = 0; i < pairs; ++i) appendUtf8Char(out, codepage_data::lookupPair(t, p[2 * i], p[2 * i + 1]));
+    std::size_t pairs = in.size() / 2;
+    char buffer[kBlock * 3];
+    while (pairs > 0) {
+        const std::size_t n = pairs < kBlock ? pairs : kBlock;
+        char* o = buffer;
+        for (std::size_t i = 0; i < n; ++i, p += 2) o = putUtf8(o, codepage_data::lookupPair(t, p[0], p[1]));
+        out.append(buffer, static_cast<std::size_t>(o - buffer));
+        pairs -= n;
+    }
     if (in.size() % 2 != 0) appendUtf8Char(out, kNoCharacter);
 }
 
 void appendUtf16(std::string& out, std::string_view in) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t units = in.size() / 2;
+    char buffer[kBlock * 4];
+    char* o = buffer;
     for (std::size_t i = 0; i < units; ++i) {
-        const char32_t u = static_cast<char32_t>(p[2 * i] << 8 | p[2 * i + 1]);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-            const char32_t low = static_cast<char32_t>(p[2 * i + 2] << 8 | p[2 * i + 3]);
+        if (o - buffer > static_cast<std::ptrdiff_t>(sizeof buffer - 4)) {
+            out.append(buffer, static_cast<std::size_t>(o - buffer));
+            o = buffer;
+        }
+        char32_t u = static_cast<char32_t>(p[2 * i] << 8 | p[2 * i + 1]);
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            char32_t low = 0;
+            if (u <= 0xDBFF && i + 1 < units) low = static_cast<char32_t>(p[2 * i + 2] << 8 | p[2 * i + 3]);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8Char(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
                 ++i;
-                continue;
+            } else {
+                u = kNoCharacter; // a lone surrogate
             }
         }
-        appendUtf8Char(out, u); // a lone surrogate becomes U+FFFD there
+        o = putUtf8(o, u);
     }
+    out.append(buffer, static_cast<std::size_t>(o - buffer));
     if (in.size() % 2 != 0) appendUtf8Char(out, kNoCharacter);
 }
 
