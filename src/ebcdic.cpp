@@ -1,6 +1,7 @@
 // Code page 500 <-> Latin-1 tables and the string conversions built on them.
 #include "pressel/ebcdic.hpp"
 
+#include "pressel/codepages.hpp"
 #include "pressel/error.hpp"
 
 namespace pressel {
@@ -56,20 +57,8 @@ std::string ebcdicToLatin1(std::string_view ebcdic) { return mapBytes(ebcdic, eb
 
 std::string latin1ToEbcdic(std::string_view latin1) { return mapBytes(latin1, asc2ebc()); }
 
-std::string ebcdicToUtf8(std::string_view ebcdic) {
-    const ByteTable& table = ebc2ascW8();
-    std::string out;
-    out.reserve(ebcdic.size() + ebcdic.size() / 4);
-    for (char c : ebcdic) {
-        const unsigned cp = lookup(table, static_cast<unsigned char>(c));
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
+// Code page 500 holds exactly the characters U+0000..U+00FF, so its decoder
+// gives each byte's Latin-1 character, as ebc2ascW8() does.
+std::string ebcdicToUtf8(std::string_view ebcdic) { return defaultCodePage().toUtf8(ebcdic); }
 
 } // namespace pressel
