@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "iconv_reference.hpp"
 #include "pressel/cp835.hpp"
 #include "pressel/error.hpp"
 
@@ -16,25 +17,10 @@ namespace {
 
 using PairList = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
-// Runs `iconv -f from -t to` on `input`; nullopt when iconv is missing or fails.
+// `input` converted by glibc iconv from `from` to `to`; nullopt when iconv
+// lacks either encoding or the conversion fails.
 std::optional<std::string> runIconv(const std::string& from, const std::string& to, const std::string& input) {
-    char path[] = "/tmp/pressel_iconv_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return std::nullopt;
-    const bool written = write(fd, input.data(), input.size()) == static_cast<ssize_t>(input.size());
-    close(fd);
-    std::optional<std::string> result;
-    if (written) {
-        const std::string cmd = "iconv -f " + from + " -t " + to + " " + path + " 2>/dev/null";
-        if (FILE* p = popen(cmd.c_str(), "r")) {
-            std::string out;
-            char buf[65536];
-            for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-            if (pclose(p) == 0) result = std::move(out);
-        }
-    }
-    std::remove(path);
-    return result;
+    return test::IconvConverter(to, from)(input);
 }
 
 void appendCode(std::string& s, std::uint32_t code) {
