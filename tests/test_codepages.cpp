@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "iconv_reference.hpp"
@@ -238,6 +239,38 @@ TEST(CodePageUnicode, Utf8CopiesWellFormedTextAndReplacesEachIllFormedByte) {
     EXPECT_EQ(p.toUtf8("\xF4\x90\x80\x80"), r + r + r + r); // above U+10FFFF
     EXPECT_EQ(p.toUtf8("a\xE2\x82"), "a" + r + r);          // cut short
     EXPECT_EQ(p.toUtf8("\xFF" "b\x80"), r + "b" + r);
+}
+
+TEST(CodePageDecoding, AnyBytesInAnyPageGiveValidUtf8WithOneCharacterPerCode) {
+    // Random runs, short and across the decoders' blocks, appended after
+    // existing text: well-formed UTF-8, the prefix kept, and one character
+    // per byte (single-byte), per pair or odd last byte (double-byte), at
+    // most one per byte (UTF-8) and per two bytes (UTF-16).
+    std::mt19937 rng(7);
+    IconvDecoder utf8("UTF-8");
+    for (const CodePage& p : allCodePages()) {
+        for (int run = 0; run < 12; ++run) {
+            const std::size_t n = run < 6 ? rng() % 40 : rng() % 9000;
+            std::string in(n, '\0');
+            for (char& c : in) c = static_cast<char>(rng());
+            std::string out = "prefix";
+            p.appendUtf8(out, in);
+            ASSERT_EQ(out.substr(0, 6), "prefix");
+            const std::optional<std::u32string> chars = utf8(out.substr(6));
+            ASSERT_TRUE(chars) << "code page " << p.cpgid() << ": ill-formed UTF-8 from " << n << " bytes";
+            switch (p.form()) {
+            case CodePageForm::SingleByte: EXPECT_EQ(chars->size(), n) << p.cpgid(); break;
+            case CodePageForm::DoubleByte: EXPECT_EQ(chars->size(), (n + 1) / 2) << p.cpgid(); break;
+            case CodePageForm::Utf16BE:
+                EXPECT_LE(chars->size(), (n + 1) / 2);
+                EXPECT_GE(chars->size(), (n + 3) / 4);
+                break;
+            case CodePageForm::Utf8:
+                EXPECT_LE(chars->size(), n);
+                break;
+            }
+        }
+    }
 }
 
 TEST(CodePageNames, ResourceNamesGiveTheirCpgid) {
