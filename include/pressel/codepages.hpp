@@ -143,8 +143,10 @@ const CodePage& codePageOrDefault(std::uint16_t cpgid) noexcept;
 // The CPGID a code page resource name stands for, from the naming of IBM's
 // code page resources: `T1V1` + four digits ("T1V10500" -> 500, "T1V10273" ->
 // 273) and `T1` + six digits ("T1001140" -> 1140, "T1000850" -> 850,
-// "T1000037" -> 37). Trailing blanks (as in a blank-padded 8-byte name) are
-// ignored, letters may be either case. Any other name, such as the names of
+// "T1000037" -> 37). The name is text (an FQN type X'85' name or an MCF1
+// code page name converted from code page 500, as the record views give it).
+// Trailing blanks and NULs (as in a padded 8-byte name) are ignored, letters
+// may be either case. Any other name, such as the names of
 // custom code pages ("T1EX0000"), gives std::nullopt: the page is then known
 // only from the code page resource itself (its CPD's CPGID), if the stream
 // carries it. The number need not be a page the library knows: check with
