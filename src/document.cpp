@@ -99,8 +99,6 @@ std::vector<byte> endField(std::uint32_t code, const std::string& name8) {
     return out;
 }
 
-void append(std::vector<byte>& out, const std::vector<byte>& more) { out.insert(out.end(), more.begin(), more.end()); }
-
 // A Tag Logical Element's attribute name and value (UTF-8).
 std::pair<std::string, std::string> tleOf(const AFP_& c) {
     FieldData d = fieldData(c);
@@ -525,6 +523,67 @@ std::string expandPattern(const std::string& pattern, const PieceInfo& piece) {
 
 namespace {
 
+// Bytes of a unit or piece being gathered: in memory up to a limit, then in
+// an unnamed temporary file, so that a document of any length splits in
+// bounded memory.
+class SpillBuffer {
+public:
+    static constexpr std::size_t limit = std::size_t(8) << 20;
+
+    void add(const byte* p, std::size_t n) {
+        mem_.insert(mem_.end(), p, p + n);
+        size_ += n;
+        if (mem_.size() >= limit) spill();
+    }
+    void add(const std::vector<byte>& v) { add(v.data(), v.size()); }
+    void addField(const AFP_& c) {
+        appendFramed(mem_, c);
+        size_ += 3 + c.payload.size();
+        if (mem_.size() >= limit) spill();
+    }
+    void addFrom(SpillBuffer& o) {
+        o.forEach([&](const byte* p, std::size_t n) { add(p, n); });
+    }
+    void writeTo(AfpWriter& w) {
+        forEach([&](const byte* p, std::size_t n) { w.writeRaw(p, n); });
+    }
+    std::uint64_t size() const noexcept { return size_; }
+    void clear() {
+        mem_.clear();
+        file_.reset();
+        size_ = 0;
+    }
+
+private:
+    struct Close {
+        void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+    };
+    void spill() {
+        if (!file_) {
+            file_.reset(std::tmpfile());
+            if (!file_) throw IoError("cannot create a temporary file for a piece larger than memory allows");
+        }
+        if (std::fwrite(mem_.data(), 1, mem_.size(), file_.get()) != mem_.size())
+            throw IoError("cannot write the temporary file of a piece");
+        mem_.clear();
+    }
+    template <class F>
+    void forEach(F&& f) {
+        if (file_) {
+            std::fflush(file_.get());
+            std::rewind(file_.get());
+            std::vector<byte> buf(std::size_t(1) << 20);
+            for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), file_.get())) > 0;) f(buf.data(), n);
+            if (std::ferror(file_.get())) throw IoError("cannot read the temporary file of a piece");
+            std::fseek(file_.get(), 0, SEEK_END);
+        }
+        if (!mem_.empty()) f(mem_.data(), mem_.size());
+    }
+    std::vector<byte> mem_;
+    std::unique_ptr<std::FILE, Close> file_;
+    std::uint64_t size_ = 0;
+};
+
 struct GroupFrame {
     std::uint64_t serial = 0;
     std::string name8;
@@ -555,7 +614,8 @@ struct Unit {
     std::uint64_t offset = 0;
     int innerDepth = 0;     // page groups open inside a group unit
     bool seenPage = false;  // a group unit's index tags come before its first page
-    std::vector<byte> body, repeatImm;
+    SpillBuffer body;
+    std::vector<byte> repeatImm;
     std::vector<std::string> refs;
     UnitInfo info;
 };
@@ -565,7 +625,7 @@ struct Piece {
     std::uint64_t docSerial = 0;
     std::string docName8;
     std::vector<std::pair<std::uint64_t, std::string>> wrappers;  // open page groups: serial, name
-    std::vector<byte> body;
+    SpillBuffer body;
     std::vector<std::string> refs;
     PieceInfo info;
 };
@@ -727,7 +787,7 @@ private:
     }
 
     void documentUnit(const AFP_& c) {
-        appendFramed(unit_.body, c);
+        unit_.body.addField(c);
         scan(c, unit_.refs);
         countInUnit(c);
         if (c.code == kEDT) {
@@ -767,7 +827,7 @@ private:
                 doc_.lastImm = pendingImm_;
                 doc_.immFromProlog = false;
             }
-            unit_.body = std::move(pending_);
+            unit_.body.add(pending_);
             unit_.refs = std::move(pendingRefs_);
             pending_.clear();
             pendingRefs_.clear();
@@ -776,17 +836,17 @@ private:
                 for (const auto& t : g.tles) addTle(unit_.info.tles, t);
             if (!doc_.groups.empty()) unit_.info.groupName = doc_.groups.back().name;
             if (kind == UnitKind::Group) unit_.info.groupName = unitName_;
-            appendFramed(unit_.body, c);
+            unit_.body.addField(c);
             scan(c, unit_.refs);
             countInUnit(c);
         } else {
-            unit_.body = doc_.begin;
+            unit_.body.add(doc_.begin);
             unit_.refs = doc_.prologRefs;
         }
     }
 
     void inUnit(const AFP_& c) {
-        appendFramed(unit_.body, c);
+        unit_.body.addField(c);
         scan(c, unit_.refs);
         if (unit_.kind == UnitKind::Group) {
             // Index tags of a group unit count from its own head on: the
@@ -818,10 +878,10 @@ private:
         }
         if (unit_.kind != UnitKind::Document) {
             if (!piece_.docOpen) {
-                append(piece_.body, doc_.begin);
-                append(piece_.body, doc_.prolog);
+                piece_.body.add(doc_.begin);
+                piece_.body.add(doc_.prolog);
                 piece_.refs.insert(piece_.refs.end(), doc_.prologRefs.begin(), doc_.prologRefs.end());
-                append(piece_.body, unit_.repeatImm);
+                piece_.body.add(unit_.repeatImm);
                 if (!unit_.repeatImm.empty()) {
                     AFP_ imm{kIMM, Bytes::fromStatic(unit_.repeatImm.data() + 3, unit_.repeatImm.size() - 3)};
                     scan(imm, piece_.refs);
@@ -832,13 +892,12 @@ private:
             }
             syncWrappers();
         }
-        append(piece_.body, unit_.body);
+        piece_.body.addFrom(unit_.body);
         piece_.refs.insert(piece_.refs.end(), unit_.refs.begin(), unit_.refs.end());
         ++piece_.info.units;
         piece_.info.pages += unit_.info.pages;
         if (opt_.every > 0 && piece_.info.units >= opt_.every) piece_.full = true;
         unit_.body.clear();
-        unit_.body.shrink_to_fit();
     }
 
     // Makes the page groups open in the piece those enclosing the unit.
@@ -848,12 +907,12 @@ private:
                piece_.wrappers[same].first == doc_.groups[same].serial)
             ++same;
         while (piece_.wrappers.size() > same) {
-            append(piece_.body, endField(kENG, piece_.wrappers.back().second));
+            piece_.body.add(endField(kENG, piece_.wrappers.back().second));
             piece_.wrappers.pop_back();
         }
         for (std::size_t i = same; i < doc_.groups.size(); ++i) {
             const GroupFrame& g = doc_.groups[i];
-            append(piece_.body, g.head);
+            piece_.body.add(g.head);
             piece_.refs.insert(piece_.refs.end(), g.refs.begin(), g.refs.end());
             piece_.wrappers.emplace_back(g.serial, g.name8);
         }
@@ -863,7 +922,7 @@ private:
     // component, unless it invokes a medium map for what follows.
     void flushPendingInto() {
         if (!pendingImm_.empty()) return;
-        append(piece_.body, pending_);
+        piece_.body.add(pending_);
         piece_.refs.insert(piece_.refs.end(), pendingRefs_.begin(), pendingRefs_.end());
         pending_.clear();
         pendingRefs_.clear();
@@ -878,7 +937,7 @@ private:
         if (piece_.open && piece_.docSerial == doc_.serial && !piece_.wrappers.empty() &&
             piece_.wrappers.back().first == serial) {
             flushPendingInto();
-            appendFramed(piece_.body, c);
+            piece_.body.addField(c);
             piece_.wrappers.pop_back();
         }
         doc_.groups.pop_back();
@@ -887,11 +946,11 @@ private:
     void endDocument(const AFP_& c) {
         if (piece_.open && piece_.docOpen && piece_.docSerial == doc_.serial) {
             while (!piece_.wrappers.empty()) {
-                append(piece_.body, endField(kENG, piece_.wrappers.back().second));
+                piece_.body.add(endField(kENG, piece_.wrappers.back().second));
                 piece_.wrappers.pop_back();
             }
             flushPendingInto();
-            appendFramed(piece_.body, c);
+            piece_.body.addField(c);
             piece_.docOpen = false;
         }
         pending_.clear();
@@ -904,8 +963,8 @@ private:
         Piece p = std::move(piece_);
         piece_ = Piece{};
         if (p.docOpen) {
-            for (auto w = p.wrappers.rbegin(); w != p.wrappers.rend(); ++w) append(p.body, endField(kENG, w->second));
-            append(p.body, endField(kEDT, p.docName8));
+            for (auto w = p.wrappers.rbegin(); w != p.wrappers.rend(); ++w) p.body.add(endField(kENG, w->second));
+            p.body.add(endField(kEDT, p.docName8));
         }
         // The resources the piece uses, and what those use in turn.
         std::vector<char> use(resources_.size(), 0);
@@ -950,7 +1009,7 @@ private:
                     std::vector<byte> end = rgEnd_.empty() ? endField(kERG, rgName8_) : rgEnd_;
                     w.writeRaw(end.data(), end.size());
                 }
-                w.writeRaw(p.body.data(), p.body.size());
+                p.body.writeTo(w);
                 if (hasBpf_) {
                     std::vector<byte> epf = endField(kEPF, bpfName8_);
                     w.writeRaw(epf.data(), epf.size());

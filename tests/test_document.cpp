@@ -282,6 +282,24 @@ TEST(Split, PiecesCarryExactlyTheInlineResourcesTheirPagesUse) {
     EXPECT_EQ(resourceNames(r.paths[0]).size(), 7u);
 }
 
+TEST(Split, DocumentLargerThanTheMemoryBufferComesOutWhole) {
+    // Pieces beyond a few MiB are gathered in a temporary file: a 12 MiB
+    // document still comes out byte for byte.
+    TempDir dir;
+    std::string pages;
+    const std::string big(60000, 'z');
+    for (int i = 0; i < 200; ++i) pages += page(numbered("P", std::size_t(i), ""), "", sf(0xD3EEEE, big));
+    const std::string in = begin(0xD3A8A8, "DOC1") + group("G1", "one", pages) + end(0xD3A9A8, "DOC1");
+    writeFileString(dir.file("big.afp"), in);
+    SplitOptions o;
+    o.by = SplitBy::Document;
+    o.pathFor = [&](const PieceInfo&) { return dir.file("out.afp"); };
+    SplitResult r = splitStream(openSource(dir.file("big.afp")), o);
+    ASSERT_FALSE(r.failure);
+    EXPECT_EQ(r.pages, 200u);
+    EXPECT_TRUE(readFileString(dir.file("out.afp")) == in);
+}
+
 TEST(Split, TruncatedStreamWritesTheCompleteGroupsAndReportsTheCut) {
     TempDir dir;
     const std::string full = readFileString(dataPath("statements.afp"));
