@@ -282,6 +282,42 @@ TEST(Split, PiecesCarryExactlyTheInlineResourcesTheirPagesUse) {
     EXPECT_EQ(resourceNames(r.paths[0]).size(), 7u);
 }
 
+TEST(Split, NestedGroupsAndTheMediumMapInForce) {
+    // An outer group holding two inner groups; a medium map invoked between
+    // the first and second inner group stays in force for the third.
+    TempDir dir;
+    const std::string imm2 = sf(0xD3ABCC, name8("MM2"));
+    const std::string in = begin(0xD3A8A8, "DOC1") + sf(0xD3ABCC, name8("MM1")) +
+                           begin(0xD3A8AD, "OUTER") + sf(0xD3EEEE, "outer comment") +
+                           group("A", "a", page("P1", "")) + imm2 + group("B", "b", page("P2", "")) +
+                           group("C", "c", page("P3", "")) + end(0xD3A9AD, "OUTER") + end(0xD3A9A8, "DOC1");
+    writeFileString(dir.file("in.afp"), in);
+    expectClean(dir.file("in.afp"));
+    SplitOptions o;
+    o.level = 2;
+    o.pathFor = [&](const PieceInfo& p) { return dir.file(numbered("n", p.index, ".afp")); };
+    SplitResult r = splitStream(openSource(dir.file("in.afp")), o);
+    ASSERT_FALSE(r.failure) << *r.failure;
+    ASSERT_EQ(r.paths.size(), 3u);
+    for (const auto& p : r.paths) {
+        expectClean(p);
+        StreamInfo info = streamInfo(openSource(p));
+        EXPECT_EQ(info.pageGroups, 2u) << p;  // the outer group around the inner one
+        EXPECT_EQ(info.fieldCounts[0xD3EEEE], 1u) << p;
+    }
+    const std::string c3 = readFileString(r.paths[2]);
+    EXPECT_NE(c3.find(imm2), std::string::npos);  // MM2 invoked again before group C
+    EXPECT_LT(c3.find(sf(0xD3ABCC, name8("MM1"))), c3.find(imm2));
+    EXPECT_EQ(readFileString(r.paths[0]).find(imm2), std::string::npos);
+
+    // Level 1: the outer group is the one unit.
+    o.level = 1;
+    o.pathFor = [&](const PieceInfo&) { return dir.file("outer.afp"); };
+    r = splitStream(openSource(dir.file("in.afp")), o);
+    ASSERT_EQ(r.paths.size(), 1u);
+    EXPECT_EQ(readFileString(r.paths[0]), in);
+}
+
 TEST(Split, DocumentLargerThanTheMemoryBufferComesOutWhole) {
     // Pieces beyond a few MiB are gathered in a temporary file: a 12 MiB
     // document still comes out byte for byte.
