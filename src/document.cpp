@@ -986,7 +986,7 @@ private:
             any = any || use[i];
         }
         std::string path = opt_.pathFor(p.info);
-        if (!usedPaths_.insert(path).second) {
+        if (opt_.numberCollisions && !usedPaths_.insert(path).second) {
             // Two pieces with the same name: number the later ones.
             std::filesystem::path fp(path);
             const std::string stem = (fp.parent_path() / fp.stem()).string(), ext = fp.extension().string();

@@ -245,6 +245,7 @@ int cmdSplit(const std::vector<std::string>& argv) {
     (void)expandPattern(pattern, probe);  // a malformed pattern fails before anything is read
     o.pathFor = [&](const PieceInfo& piece) { return expandPattern(pattern, piece); };
     o.inputPath = p.operands[0];
+    o.numberCollisions = pattern.find('{') != std::string::npos;  // numbered pieces never collide
     return reportSplit(splitStream(openSource(p.operands[0]), o), p.has("quiet"), "split");
 }
 

@@ -172,6 +172,10 @@ struct SplitOptions {
     std::function<std::string(const PieceInfo&)> pathFor;
     // Input path, so that no piece overwrites it.
     std::string inputPath;
+    // Pieces whose paths come out the same are numbered "-2", "-3" ...
+    // before the extension. Costs a set of the paths written; callers whose
+    // paths are unique (a piece number in them) turn it off.
+    bool numberCollisions = true;
 };
 
 struct SplitResult {
