@@ -411,6 +411,28 @@ TEST(Merge, DocumentsOfSeveralFilesSplitBackIntoThem) {
     EXPECT_EQ(readFileString(dir.file("d2.afp")), readFileString(dataPath("hello.afp")));
     EXPECT_EQ(readFileString(dir.file("d3.afp")), readFileString(dataPath("invoice.afp")));
     EXPECT_EQ(runTool({"merge", dir.file("m.afp"), dir.file("m.afp")}).status, 1);  // never over an input
+
+    // Several documents, several statements: split by page group, the
+    // pieces in order hold the text of the whole, page for page.
+    ASSERT_EQ(runTool({"merge", dir.file("many.afp"), dataPath("statements.afp"), dataPath("letter.afp"),
+                       dataPath("invoice.afp"), dataPath("statements.afp")})
+                  .status,
+              0);
+    TempDir pieces;
+    ASSERT_EQ(runTool({"split", dir.file("many.afp"), "-o", pieces.file("g%03d.afp")}).status, 0);
+    const std::vector<std::string> names = filesIn(pieces);
+    ASSERT_EQ(names.size(), 10u);
+    std::vector<std::string> texts;
+    for (const auto& n : names) {
+        expectClean(pieces.file(n));
+        EXPECT_EQ(streamInfo(openSource(pieces.file(n))).documents, 1u);
+        for (auto& t : pageTexts(pieces.file(n))) texts.push_back(t);
+    }
+    EXPECT_EQ(texts, pageTexts(dir.file("many.afp")));
+    // The invoice's image is another RES00001 than the statements' logo:
+    // renamed to the first free name, and its Include Object with it.
+    EXPECT_EQ(resourceNames(pieces.file("g006.afp")), std::vector<std::string>{"RES00003"});
+    EXPECT_EQ(resourceNames(pieces.file("g001.afp")), std::vector<std::string>{"RES00001"});
 }
 
 TEST(Info, CountsNamesResourcesAndTheCheck) {
