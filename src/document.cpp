@@ -873,7 +873,7 @@ private:
         if (!piece_.open) {
             piece_ = Piece{};
             piece_.open = true;
-            piece_.info.index = result_.paths.size() + 1;
+            piece_.info.index = result_.pieces + 1;
             piece_.info.first = unit_.info;
         }
         if (unit_.kind != UnitKind::Document) {
@@ -1016,7 +1016,8 @@ private:
                 }
             },
             opt_.inputPath);
-        result_.paths.push_back(path);
+        ++result_.pieces;
+        if (opt_.keepPaths) result_.paths.push_back(path);
     }
 
     const SplitOptions& opt_;

@@ -188,11 +188,11 @@ std::size_t positive(const std::string& what, const std::string& s) {
 
 int reportSplit(const SplitResult& r, bool quiet, const char* what) {
     if (!quiet && stderrIsTerminal())
-        std::fprintf(stderr, "%s: %zu file%s, %llu units, %llu pages\n", what, r.paths.size(), r.paths.size() == 1 ? "" : "s",
+        std::fprintf(stderr, "%s: %zu file%s, %llu units, %llu pages\n", what, r.pieces, r.pieces == 1 ? "" : "s",
                      static_cast<unsigned long long>(r.units), static_cast<unsigned long long>(r.pages));
     if (r.failure) {
-        printError(*r.failure + " (" + std::to_string(r.paths.size()) + " complete file" +
-                   (r.paths.size() == 1 ? "" : "s") + " written before it)");
+        printError(*r.failure + " (" + std::to_string(r.pieces) + " complete file" +
+                   (r.pieces == 1 ? "" : "s") + " written before it)");
         return 1;
     }
     return 0;
@@ -246,6 +246,7 @@ int cmdSplit(const std::vector<std::string>& argv) {
     o.pathFor = [&](const PieceInfo& piece) { return expandPattern(pattern, piece); };
     o.inputPath = p.operands[0];
     o.numberCollisions = pattern.find('{') != std::string::npos;  // numbered pieces never collide
+    o.keepPaths = false;
     return reportSplit(splitStream(openSource(p.operands[0]), o), p.has("quiet"), "split");
 }
 
@@ -305,7 +306,7 @@ int cmdSelect(const std::vector<std::string>& argv) {
         };
     }
     SplitResult r = splitStream(openSource(o.inputPath), o);
-    if (r.paths.empty() && !r.failure) {
+    if (r.pieces == 0 && !r.failure) {
         printError("nothing selected: no " + std::string(p.has("pages") ? "page" : "page group") + " matches; nothing written");
         return 1;
     }

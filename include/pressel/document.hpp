@@ -176,10 +176,14 @@ struct SplitOptions {
     // before the extension. Costs a set of the paths written; callers whose
     // paths are unique (a piece number in them) turn it off.
     bool numberCollisions = true;
+    // Keep the list of paths written in SplitResult::paths (one string a
+    // piece); off, only their count.
+    bool keepPaths = true;
 };
 
 struct SplitResult {
-    std::vector<std::string> paths;  // pieces written, in order
+    std::size_t pieces = 0;          // pieces written
+    std::vector<std::string> paths;  // their paths, in order (SplitOptions::keepPaths)
     std::uint64_t units = 0, pages = 0;
     // A stream cut short or broken: what happened and where. The pieces of
     // the complete units before it have been written.
