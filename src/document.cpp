@@ -645,6 +645,8 @@ public:
                 fail("the stream ends inside document '" + displayName(doc_.name8) + "' begun at offset " +
                          std::to_string(doc_.offset),
                      reader.consumed());
+            else if (inResourceGroup_)
+                fail("the stream ends inside the resource group '" + displayName(rgName8_) + "'", reader.consumed());
         } catch (const FormatError& e) {
             fail(e.what(), e.offset());
         } catch (const IoError&) {
@@ -1100,6 +1102,7 @@ std::size_t renameFramed(std::vector<byte>& framed, const std::map<std::string, 
     std::size_t changed = 0;
     for (std::size_t at = 0; at + 9 <= framed.size();) {
         const std::size_t len = (std::size_t(framed[at + 1]) << 8) | framed[at + 2];
+        if (len < 8 || at + 1 + len > framed.size()) break;
         std::vector<byte> payload(framed.begin() + std::ptrdiff_t(at + 3), framed.begin() + std::ptrdiff_t(at + 1 + len));
         const std::uint32_t code = (std::uint32_t(payload[0]) << 16) | (std::uint32_t(payload[1]) << 8) | payload[2];
         if (renameIn(payload, code, renames, true, names, refs)) {
