@@ -295,7 +295,14 @@ std::optional<Resource> ResourceCollector::feed(const AFP_& c, std::uint64_t off
 }
 
 // ---- safe output ----------------------------------------------------------------------
-void writeFileSafely(const std::string& path, const std::function<void(AfpWriter&)>& write, const std::string& input) {
+namespace {
+
+// Runs `write` on a writer for `path`: a temporary file beside it, renamed
+// into place only when `write` returns (a failure removes it and leaves any
+// earlier file at `path` as it was). "-" and special files (devices, FIFOs)
+// are written directly. Refuses to write over the file `input`.
+void writeFileSafely(const std::string& path, const std::function<void(AfpWriter&)>& write,
+                     const std::string& input = {}) {
     namespace fs = std::filesystem;
     struct stat st{};
     const bool exists = path != "-" && ::stat(path.c_str(), &st) == 0;
@@ -336,6 +343,8 @@ void writeFileSafely(const std::string& path, const std::function<void(AfpWriter
         throw IoError("cannot rename the output into place as '" + path + "': " + ec.message());
     }
 }
+
+}  // namespace
 
 // ---- info -------------------------------------------------------------------------------
 StreamInfo streamInfo(std::unique_ptr<ByteSource> src, const std::function<void(const PageGroupInfo&)>& onGroup) {

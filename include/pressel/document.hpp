@@ -239,11 +239,4 @@ MergeResult mergeFiles(const std::vector<std::string>& inputs, const std::string
 // A new name for `key` of the same length that is not in `taken` (EBCDIC).
 std::string freshName(const std::string& key, const std::function<bool(const std::string&)>& taken);
 
-// Runs `write` on a writer for `path`: a temporary file beside it, renamed
-// into place only when `write` returns (a failure removes it and leaves any
-// earlier file at `path` as it was). "-" and special files (devices, FIFOs)
-// are written directly. Refuses to write over the file `input`.
-void writeFileSafely(const std::string& path, const std::function<void(AfpWriter&)>& write,
-                     const std::string& input = {});
-
 }  // namespace pressel
