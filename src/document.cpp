@@ -1081,13 +1081,14 @@ struct MergeInput {
     std::string bpfName8;
     std::vector<Resource> resources;
     std::map<std::string, std::string> renames;  // key -> new key
-    std::size_t renamedFields = 0;
+    std::map<std::string, std::size_t> renamedFields;  // old key -> name fields changed
 };
 
-// Renames, in place, every name field of a field whose key is in `renames`.
-// Returns whether the field changed.
+// Renames, in place, every name field of a field whose key is in `renames`,
+// counting them by old name. Returns whether the field changed.
 bool renameIn(std::vector<byte>& payload, std::uint32_t code, const std::map<std::string, std::string>& renames,
-              bool definitions, NameScanner& names, std::vector<NameRef>& refs) {
+              bool definitions, NameScanner& names, std::vector<NameRef>& refs,
+              std::map<std::string, std::size_t>& counts) {
     AFP_ c{code, Bytes::fromStatic(payload.data(), payload.size())};
     refs.clear();
     names.scan(c, refs);
@@ -1099,28 +1100,26 @@ bool renameIn(std::vector<byte>& payload, std::uint32_t code, const std::map<std
         std::string v = hit->second;
         v.resize(r.length, char(0x40));
         std::copy(v.begin(), v.end(), payload.begin() + std::ptrdiff_t(r.at));
+        ++counts[r.key];
         changed = true;
     }
     return changed;
 }
 
-// The fields of X'5A'-framed bytes, renamed. Returns the count of fields changed.
-std::size_t renameFramed(std::vector<byte>& framed, const std::map<std::string, std::string>& renames) {
+// The fields of X'5A'-framed bytes, renamed.
+void renameFramed(std::vector<byte>& framed, const std::map<std::string, std::string>& renames,
+                  std::map<std::string, std::size_t>& counts) {
     NameScanner names;
     std::vector<NameRef> refs;
-    std::size_t changed = 0;
     for (std::size_t at = 0; at + 9 <= framed.size();) {
         const std::size_t len = (std::size_t(framed[at + 1]) << 8) | framed[at + 2];
         if (len < 8 || at + 1 + len > framed.size()) break;
         std::vector<byte> payload(framed.begin() + std::ptrdiff_t(at + 3), framed.begin() + std::ptrdiff_t(at + 1 + len));
         const std::uint32_t code = (std::uint32_t(payload[0]) << 16) | (std::uint32_t(payload[1]) << 8) | payload[2];
-        if (renameIn(payload, code, renames, true, names, refs)) {
+        if (renameIn(payload, code, renames, true, names, refs, counts))
             std::copy(payload.begin(), payload.end(), framed.begin() + std::ptrdiff_t(at + 3));
-            ++changed;
-        }
         at += 1 + len;
     }
-    return changed;
 }
 
 void scanInput(MergeInput& in) {
@@ -1205,10 +1204,10 @@ MergeResult mergeFiles(const std::vector<std::string>& inputs, const std::string
         for (bool again = true; again;) {
             again = false;
             patched.clear();
-            in.renamedFields = 0;
+            in.renamedFields.clear();
             for (const Resource& r : in.resources) {
                 patched.push_back(r.bytes);
-                if (!in.renames.empty()) in.renamedFields += renameFramed(patched.back(), in.renames);
+                if (!in.renames.empty()) renameFramed(patched.back(), in.renames, in.renamedFields);
             }
             for (std::size_t k = 0; k < in.resources.size(); ++k) {
                 const Resource& r = in.resources[k];
@@ -1287,8 +1286,7 @@ MergeResult mergeFiles(const std::vector<std::string>& inputs, const std::string
                     payload.assign(c.payload.begin(), c.payload.end());
                     // In documents only the names that refer to resources change:
                     // pages and objects keep their own names.
-                    if (renameIn(payload, c.code, in.renames, false, names, refs)) {
-                        ++in.renamedFields;
+                    if (renameIn(payload, c.code, in.renames, false, names, refs, in.renamedFields)) {
                         renamed = AFP_{c.code, Bytes::copy(payload.data(), payload.size())};
                         out = &renamed;
                     }
@@ -1335,7 +1333,8 @@ MergeResult mergeFiles(const std::vector<std::string>& inputs, const std::string
     });
     for (const auto& in : ins)
         for (const auto& [from, to] : in.renames)
-            result.renamed.push_back({in.path, displayName(from), displayName(to), in.renamedFields});
+            result.renamed.push_back({in.path, displayName(from), displayName(to),
+                                      in.renamedFields.count(from) ? in.renamedFields.at(from) : 0});
     return result;
 }
 

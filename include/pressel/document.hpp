@@ -222,7 +222,7 @@ struct MergeOptions {
 struct MergeResult {
     struct Renamed {
         std::string input, from, to;  // UTF-8 names
-        std::size_t fields = 0;       // name fields changed in that input
+        std::size_t fields = 0;       // name fields changed (resources and documents of that input)
     };
     std::vector<Renamed> renamed;
     std::size_t resources = 0, duplicates = 0, documents = 0;
