@@ -437,19 +437,19 @@ StreamInfo streamInfo(std::unique_ptr<ByteSource> src, const std::function<void(
 }
 
 // ---- split --------------------------------------------------------------------------------
-std::vector<std::pair<std::uint64_t, std::uint64_t>> parsePageRanges(const std::string& spec) {
+std::vector<std::pair<std::uint64_t, std::uint64_t>> parsePageRanges(const std::string& list) {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> out;
     auto number = [&](const std::string& s) {
         if (s.empty() || s.size() > 18 || s.find_first_not_of("0123456789") != std::string::npos)
-            throw Error("page ranges are numbers and ranges such as 3-5,9: '" + spec + "'");
+            throw Error("page ranges are numbers and ranges such as 3-5,9: '" + list + "'");
         std::uint64_t n = std::stoull(s);
-        if (n == 0) throw Error("pages are numbered from 1: '" + spec + "'");
+        if (n == 0) throw Error("pages are numbered from 1: '" + list + "'");
         return n;
     };
     std::size_t start = 0;
-    while (start <= spec.size()) {
-        std::size_t comma = spec.find(',', start);
-        std::string part = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        std::string part = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         std::size_t dash = part.find('-');
         std::uint64_t a = number(dash == std::string::npos ? part : part.substr(0, dash));
         std::uint64_t z = dash == std::string::npos ? a : number(part.substr(dash + 1));

@@ -201,7 +201,7 @@ struct SplitResult {
 SplitResult splitStream(std::unique_ptr<ByteSource> src, const SplitOptions& options);
 
 // Parses "3-5,9" into page ranges (1-based, inclusive); throws Error.
-std::vector<std::pair<std::uint64_t, std::uint64_t>> parsePageRanges(const std::string& spec);
+std::vector<std::pair<std::uint64_t, std::uint64_t>> parsePageRanges(const std::string& list);
 
 // Expands a piece file pattern: %d, %Nd and %0Nd take the piece number,
 // %% is a percent sign, {ATTRIBUTE} the value of that index tag of the
