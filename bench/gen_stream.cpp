@@ -1,4 +1,4 @@
-// pressel_gen_stream OUT SIZE_MB [INPUT.afp...]
+// pressel_gen_stream [--groups PAGES] OUT SIZE_MB [INPUT.afp...]
 //
 // Builds a large, realistic data stream for the benchmarks out of small real
 // files. The result is one document: the first input's prologue (everything
@@ -10,6 +10,11 @@
 //
 // Without inputs, the FOP-made samples of tests/data are used, the invoice
 // first so that the resources its pages include are in the prologue.
+//
+// With --groups PAGES the pages go in named page groups of PAGES pages each
+// (G0000001, G0000002, ...), each opening with an index tag CUSTOMER =
+// C<number>, the shape of a print file of statements; the page groups of the
+// first input's prologue and epilogue are left out.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -17,12 +22,37 @@
 #include <string>
 #include <vector>
 
+#include "pressel/ebcdic.hpp"
 #include "pressel/io.hpp"
 
 namespace {
 
 constexpr std::uint32_t kBeginPage = 0xD3A8AF;
 constexpr std::uint32_t kEndPage = 0xD3A9AF;
+constexpr std::uint32_t kBeginGroup = 0xD3A8AD;
+constexpr std::uint32_t kEndGroup = 0xD3A9AD;
+
+pressel::AFP_ field(std::uint32_t code, const std::string& data) {
+    std::string p{char(code >> 16), char(code >> 8), char(code), 0, 0, 0};
+    p += data;
+    return pressel::AFP_{code, pressel::Bytes::copy(p)};
+}
+
+// Begin Named Page Group, its index tag, and the matching End.
+std::vector<pressel::AFP_> groupHead(std::uint64_t n, std::string& name8) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "G%07llu", static_cast<unsigned long long>(n % 10000000));
+    name8 = pressel::latin1ToEbcdic(buf);
+    const std::string attr = pressel::latin1ToEbcdic("CUSTOMER");
+    std::string number = "C";
+    number += std::to_string(n);
+    const std::string value = pressel::latin1ToEbcdic(number);
+    std::string tle{char(4 + attr.size()), 0x02, 0x0B, 0x00};
+    tle += attr;
+    tle += {char(4 + value.size()), 0x36, 0, 0};
+    tle += value;
+    return {field(kBeginGroup, name8), field(0xD3A090, tle)};
+}
 
 struct Parts {
     std::vector<pressel::AFP_> prologue, epilogue;
@@ -74,8 +104,14 @@ std::size_t framedSize(const std::vector<pressel::AFP_>& cs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::uint64_t groupPages = 0;
+    if (argc >= 3 && std::string(argv[1]) == "--groups") {
+        groupPages = std::strtoull(argv[2], nullptr, 10);
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: pressel_gen_stream OUT SIZE_MB [INPUT.afp...]\n");
+        std::fprintf(stderr, "Usage: pressel_gen_stream [--groups PAGES] OUT SIZE_MB [INPUT.afp...]\n");
         return 1;
     }
     try {
@@ -95,18 +131,29 @@ int main(int argc, char** argv) {
             for (const auto& page : p.pages) pages.push_back(&page);
         if (pages.empty()) throw pressel::Error("the inputs have no pages to repeat");
 
-        const Parts& first = parts.front();
+        Parts& first = parts.front();
+        if (groupPages > 0) {
+            auto isGroup = [](const pressel::AFP_& c) { return c.code == kBeginGroup || c.code == kEndGroup; };
+            std::erase_if(first.prologue, isGroup);
+            std::erase_if(first.epilogue, isGroup);
+        }
         const std::uint64_t closing = framedSize(first.epilogue);
         pressel::AfpWriter w(out);
         for (const auto& c : first.prologue) w.write(c);
-        std::uint64_t count = 0;
-        for (std::size_t k = 0; w.bytesWritten() + closing < target; k = (k + 1) % pages.size(), ++count)
+        std::uint64_t count = 0, groups = 0;
+        std::string name8;
+        for (std::size_t k = 0; w.bytesWritten() + closing < target || (groupPages && count % groupPages);
+             k = (k + 1) % pages.size(), ++count) {
+            if (groupPages && count % groupPages == 0)
+                for (const auto& c : groupHead(++groups, name8)) w.write(c);
             for (const auto& c : *pages[k]) w.write(c);
+            if (groupPages && count % groupPages == groupPages - 1) w.write(field(kEndGroup, name8));
+        }
         for (const auto& c : first.epilogue) w.write(c);
         w.close();
-        std::fprintf(stderr, "%s: %llu bytes, %llu pages from %zu distinct pages\n", out.c_str(),
+        std::fprintf(stderr, "%s: %llu bytes, %llu pages from %zu distinct pages, %llu page groups\n", out.c_str(),
                      static_cast<unsigned long long>(w.bytesWritten()), static_cast<unsigned long long>(count),
-                     pages.size());
+                     pages.size(), static_cast<unsigned long long>(groups));
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "*** Error: %s\n", e.what());

@@ -22,7 +22,7 @@ if ! command -v fop >/dev/null 2>&1; then
 fi
 
 if [ "$#" -eq 0 ]; then
-    set -- hello letter invoice graphics
+    set -- hello letter invoice graphics statements
 fi
 
 for name in "$@"; do

@@ -290,29 +290,52 @@ bool nestedListOf(const AFP_& c, NestedList& out) {
     }
 }
 
+struct StreamChecker::Impl {
+    explicit Impl(std::function<void(const Finding&)> r) : report(std::move(r)), ck(report) {}
+    std::function<void(const Finding&)> report;
+    Checker ck;
+    std::uint64_t fields = 0;
+};
+
+StreamChecker::StreamChecker(std::function<void(const Finding&)> report)
+    : impl_(std::make_unique<Impl>(std::move(report))) {}
+StreamChecker::~StreamChecker() = default;
+
+void StreamChecker::field(const AFP_& c, AfpReader& reader) {
+    ++impl_->fields;
+    std::uint64_t head = 3;
+    if (reader.framing() == Framing::NoIntroducer) head = 2;
+    else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
+        head = reader.raw().size() - c.payload.size();
+    impl_->ck.field(c, reader.offset(), reader.offset() + head);
+}
+
+void StreamChecker::failed(const Error& e, const AfpReader& reader) {
+    if (const auto* fe = dynamic_cast<const FormatError*>(&e))
+        impl_->ck.add(fe->offset(), Severity::Error, withoutOffset(fe->what(), fe->offset()));
+    else
+        impl_->ck.add(reader.consumed(), Severity::Error, e.what());
+}
+
+void StreamChecker::finish(const AfpReader& reader) {
+    if (impl_->fields == 0 && reader.consumed() == 0 && impl_->ck.errors() == 0)
+        impl_->ck.add(0, Severity::Warning, "the stream holds no structured field");
+    impl_->ck.finish();
+}
+
+std::size_t StreamChecker::errors() const noexcept { return impl_->ck.errors(); }
+
 std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
                         ReaderLimits limits) {
-    Checker ck(report);
+    StreamChecker ck(report);
     AfpReader reader(std::move(src), limits);
     AFP_ c;
-    std::uint64_t fields = 0;
     try {
-        while (reader.next(c)) {
-            ++fields;
-            std::uint64_t head = 3;
-            if (reader.framing() == Framing::NoIntroducer) head = 2;
-            else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
-                head = reader.raw().size() - c.payload.size();
-            ck.field(c, reader.offset(), reader.offset() + head);
-        }
-    } catch (const FormatError& e) {
-        ck.add(e.offset(), Severity::Error, withoutOffset(e.what(), e.offset()));
+        while (reader.next(c)) ck.field(c, reader);
     } catch (const Error& e) {
-        ck.add(reader.consumed(), Severity::Error, e.what());
+        ck.failed(e, reader);
     }
-    if (fields == 0 && reader.consumed() == 0 && ck.errors() == 0)
-        ck.add(0, Severity::Warning, "the stream holds no structured field");
-    ck.finish();
+    ck.finish(reader);
     return ck.errors();
 }
 

@@ -197,7 +197,7 @@ TEST(WriteAFP, FailuresAreReported) {
 TEST(RoundTrip, EverySampleThroughTheLibrary) {
     TempDir dir;
     const auto files = allSampleFiles();
-    ASSERT_EQ(files.size(), 13u);
+    ASSERT_EQ(files.size(), 14u);
     for (const std::string& path : files) {
         const std::string original = readFileString(path);
         writeAFP(dir.file("copy.afp"), readAFP(path));

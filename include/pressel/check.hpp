@@ -67,6 +67,26 @@ inline std::vector<Finding> checkFile(const std::string& path, ReaderLimits limi
     return checkStream(openSource(path), limits);
 }
 
+// The same checks fed one structured field at a time, for a command that
+// walks a stream for its own ends and validates it in the same pass. Call
+// field() after each AfpReader::next() that returned a field, failed() when
+// the reader throws, and finish() once at the end.
+class StreamChecker {
+public:
+    explicit StreamChecker(std::function<void(const Finding&)> report);
+    ~StreamChecker();
+    StreamChecker(const StreamChecker&) = delete;
+    StreamChecker& operator=(const StreamChecker&) = delete;
+    void field(const AFP_& c, AfpReader& reader);
+    void failed(const Error& e, const AfpReader& reader);
+    void finish(const AfpReader& reader);
+    std::size_t errors() const noexcept;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // A nested list at the end of a structured field's record: its triplets, its
 // repeating groups or its control sequences, with the offset where the list
 // starts in the record's bytes (packChunk of the field).
