@@ -770,7 +770,7 @@ struct PageInterpreter::Impl {
         for (std::size_t at = 0; at < run.text.size(); ++k) {
             char32_t u = nextCodePoint(run.text, at);
             bool space = u == 0x20 && !dbcs;
-            if (!t.fresh && !space) t.i += t.adjust;
+            if (!t.fresh) t.i += t.adjust;  // a space takes the adjustment; the character after it does not
             if (startI < 0) startI = t.i;
             double adv;  // text units
             if (space && t.varSpace >= 0) {

@@ -61,16 +61,18 @@ std::vector<Glyph> glyphsOf(const Page& page, int rotation) {
 
 using Line = std::vector<Glyph>;
 
-// Lines of glyphs: baselines within 0.3 of the font size, top to bottom;
-// each line in inline order.
+// Lines of glyphs: baselines within 0.55 of the larger font size of the
+// line's first glyph and the next (so a superscript stays on its line),
+// top to bottom; each line in inline order.
 std::vector<Line> linesOf(std::vector<Glyph> g) {
     std::stable_sort(g.begin(), g.end(), [](const Glyph& a, const Glyph& b) { return a.v < b.v; });
     std::vector<Line> lines;
-    double base = 0;
+    double base = 0, baseSize = 0;
     for (const Glyph& x : g) {
-        if (lines.empty() || x.v - base > 0.3 * x.size) {
+        if (lines.empty() || x.v - base > 0.55 * std::max(x.size, baseSize)) {
             lines.emplace_back();
             base = x.v;
+            baseSize = x.size;
         }
         lines.back().push_back(x);
     }
@@ -155,16 +157,18 @@ void appendPageText(std::string& out, const Page& page, const PageTextOptions& o
             const Glyph* prev = nullptr;
             for (const Glyph& g : l) {
                 if (prev && duplicate(*prev, g)) continue;
-                if (o.layout) {
+                bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
+                if (o.layout && (!prev || gap)) {
+                    // A word starts at the column of its position.
                     auto want = std::size_t(std::max(0L, std::lround((g.u - minU) / cw)));
-                    bool gap = prev && !prev->space && !g.space && g.u - (prev->u + prev->advance) > g.size / 3;
-                    if (gap && want <= column) want = column + 1;
+                    if (prev && !prev->space && !g.space && want <= column) want = column + 1;
                     while (column < want) {
                         out += ' ';
                         ++column;
                     }
-                } else if (prev && !prev->space && !g.space && g.u - (prev->u + prev->advance) > g.size / 3) {
+                } else if (gap && !prev->space && !g.space) {
                     out += ' ';
+                    ++column;
                 }
                 appendGlyph(out, g, o);
                 ++column;

@@ -4,15 +4,15 @@
 // Characters are read in the frame of their inline direction, so rotated
 // text reads as it was written: the direction most characters of the page
 // take comes first, then the others (0, 90, 180, 270 degrees). In each
-// direction, characters whose baselines lie within 0.3 of the font size of
-// each other form one line; a line's characters go in inline order; a gap
+// direction, characters whose baselines lie within 0.55 of the font size of
+// each other form one line (a superscript joins its line); a line's characters go in inline order; a gap
 // wider than a third of the font size between two characters that are not
 // spaces reads as a space. Lines go from the first baseline to the last.
 // Trailing spaces are dropped; the page's text ends with a form feed.
 //
-// Layout mode keeps columns as the page has them: every character goes to
-// the column of its position (at the page's typical character width), and
-// a wide vertical gap leaves blank lines.
+// Layout mode keeps columns as the page has them: every word (text after a
+// gap) starts at the column of its position, at the page's typical
+// character width, and a wide vertical gap leaves blank lines.
 #pragma once
 
 #include <string>
