@@ -213,8 +213,11 @@ std::vector<PageWord> pageWords(const Page& page) {
             for (const Glyph& g : l) {
                 if (prev && duplicate(*prev, g)) continue;
                 bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
+                // A superscript or subscript is a word of its own, as are text
+                // sizes that meet without a space.
+                bool shifted = prev && (std::abs(g.v - prev->v) > 0.1 * g.size || g.size != prev->size);
                 prev = &g;
-                if (g.space || gap) close();
+                if (g.space || gap || shifted) close();
                 if (g.space) continue;
                 if (!open) {
                     open = true;

@@ -31,7 +31,8 @@ struct PageTextOptions {
 // Appends the page's text, ended by a form feed.
 void appendPageText(std::string& out, const Page& page, const PageTextOptions& options = {});
 
-// A word: characters of one line between spaces or gaps, with the box that
+// A word: characters of one line between spaces or gaps (a change of
+// baseline or of font size within a line also starts a word), with the box that
 // holds them (points from the page's top-left corner, the box spanning the
 // font's ascender and descender) and the font, size and colour of its
 // first character. Text is UTF-8.
