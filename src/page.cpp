@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <array>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "pressel/io.hpp"
 #include "pressel/nested.hpp"
@@ -280,6 +282,9 @@ struct PageInterpreter::Impl {
     std::map<std::string, InlineCodePage> codePages;
     std::map<std::string, std::pair<unsigned, double>> dataObjectFonts;  // MDR name -> (cpgid, size)
     std::set<std::string> warned;
+    // Substitute widths (1/1000 em) of the 256 code points of a single-byte
+    // code page, by family, weight and code page.
+    std::map<std::tuple<int, int, unsigned>, std::array<float, 256>> byteWidths;
 
     // Collecting an overlay or page segment outside a page.
     std::shared_ptr<std::vector<AFP_>> collecting;
@@ -750,6 +755,8 @@ struct PageInterpreter::Impl {
 
         TextRun run;
         run.text = decodeRun(cpgid, dbcs, bytes);
+        run.offsets.reserve(bytes.size());
+        run.advances.reserve(bytes.size());
         run.codePoints.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         run.codePage = cpgid;
         run.doubleByte = dbcs;
@@ -764,6 +771,7 @@ struct PageInterpreter::Impl {
         run.suppression = t.suppression;
         run.rotation = (t.iAngle + x.place.rotation) % 360;
 
+        const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
         std::size_t step = dbcs ? 2 : 1;
         double startI = -1;
         std::size_t k = 0;
@@ -777,7 +785,10 @@ struct PageInterpreter::Impl {
                 adv = t.varSpace;
             } else {
                 adv = inlineAdvance(f, bytes, k * step, step, size, unit);
-                if (adv < 0) adv = substituteWidth(f, u) * size / 1000 / unit;
+                if (adv < 0) {
+                    double em = widths && k < bytes.size() ? (*widths)[bytes[k]] : substituteWidth(f, u);
+                    adv = em * size / 1000 / unit;
+                }
             }
             run.offsets.push_back(float((t.i - startI) * unit));
             run.advances.push_back(float(adv * unit));
@@ -789,6 +800,19 @@ struct PageInterpreter::Impl {
         run.x = p.x;
         run.y = p.y;
         page.text.push_back(std::move(run));
+    }
+
+    const std::array<float, 256>& byteWidthsOf(const Font& f, unsigned cpgid) {
+        auto [it, added] = byteWidths.try_emplace({f.family, f.weight, cpgid});
+        if (added) {
+            for (unsigned b = 0; b < 256; ++b) {
+                const byte one = byte(b);
+                std::string u = decodeRun(cpgid, false, std::span<const byte>(&one, 1));
+                std::size_t at = 0;
+                it->second[b] = float(u.empty() ? 0 : substituteWidth(f, nextCodePoint(u, at)));
+            }
+        }
+        return it->second;
     }
 
     // The advance of a character from the inline font resources, in text
