@@ -302,6 +302,8 @@ struct PageInterpreter::Impl {
 
     // ---- structure ----------------------------------------------------------
     bool feed(const AFP_& c) {
+        // An overlay or segment left open ends where a page or document begins.
+        if (collecting && (c.code == 0xD3A8AF || c.code == 0xD3A8A8)) collecting.reset();
         if (collecting) {
             collecting->push_back(AFP_{c.code, Bytes::copy(c.payload.span())});
             if (c.code == collectBegin) ++collectNesting;

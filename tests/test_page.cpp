@@ -335,6 +335,11 @@ TEST(PageInterpreter, AnOverlayThatIncludesItselfStops) {
     Result r = interpret(f);
     EXPECT_EQ(r.pages.size(), 1u);
     EXPECT_EQ(r.warnings.size(), 1u);
+
+    // An overlay left open ends at the next page, which is still read.
+    std::vector<AFP_> open = {sf(0xD3A8DF, name8("O1OPEN"))};
+    for (const AFP_& c : page(helvetica10(), at36x72 + cs(0xF0, {1}) + cs(0xDA, ebc("A")))) open.push_back(c);
+    EXPECT_EQ(onlyRun(interpret(open)).text, "A");
 }
 
 TEST(PageInterpreter, ShortAndGarbledFieldsAreSkipped) {
