@@ -188,6 +188,24 @@ TEST(PageInterpreter, CodePageComesFromTheMappedFont) {
     EXPECT_EQ(forced.pages[0].text[3].text, "\u20AC{!");
 }
 
+TEST(PageInterpreter, FontMapFormatOne) {
+    // Groups of 28 bytes: local id, reserved, section, reserved, coded font, code page and character set names.
+    B groups = B{28, 0, 0, 0} + B{1, 0, 0x00, 0} + B{0xFF, 0xFF} + B(6, 0) + name8("T1001140") + name8("C0N200B0") +
+               B{2, 0, 0x41, 0} + B{0xFF, 0xFF} + B(6, 0) + name8("T1000835") + name8("C0T05500");
+    std::vector<AFP_> f = page({}, at36x72 + cs(0xF0, {1}) + cs(0xDA, {0x9F}) + cs(0xF0, {2}) + cs(0xDA, {0x4C, 0x41}),
+                               {sf(0xD3B18A, groups)});
+    Result r = interpret(f);
+    ASSERT_EQ(r.pages.size(), 1u);
+    ASSERT_EQ(r.pages[0].text.size(), 2u);
+    const TextRun& times = r.pages[0].text[0];
+    EXPECT_EQ(times.text, "\u20AC");
+    EXPECT_EQ(times.font, "C0N200B0");
+    EXPECT_DOUBLE_EQ(times.size, 12);
+    EXPECT_NEAR(times.advances[0], 6, 1e-4);  // Times euro: 500/1000 em
+    EXPECT_EQ(r.pages[0].text[1].text, "\u4E00");
+    EXPECT_TRUE(r.pages[0].text[1].doubleByte);
+}
+
 TEST(PageInterpreter, DoubleByteAndUnicodeFonts) {
     // A double-byte font: its sections share the local id; code points go in pairs, one em each.
     B dbcs = group(fqn(0x86, "C0T05500") + fqn(0x85, "T1000835") + lid(1) + triplet(0x25, {0x41}) +
