@@ -708,7 +708,7 @@ struct PageInterpreter::Impl {
     void rule(double length, double width, bool inline_) {
         Context& x = ctx();
         TextState& t = x.ts;
-        if (width == 0) width = 1 / (72 * x.unitX / 240);  // no width given: one pel at 240 dpi
+        if (width == 0) width = 72.0 / 240 / x.unitX;  // no width given: one pel at 240 dpi
         Vec a = pagePoint(t.i, t.b + t.tempBaseline);
         Vec b = inline_ ? pagePoint(t.i + length, t.b + t.tempBaseline + width)
                         : pagePoint(t.i + width, t.b + t.tempBaseline + length);

@@ -266,11 +266,12 @@ TEST(PageInterpreter, InlineFontMetricsGiveTheAdvance) {
 TEST(PageInterpreter, RulesAndColours) {
     B text = at36x72 + cs(0x74, be(0x0002, 2)) + cs(0xE4, be(1440, 2) + be(20, 2) + B{0}) +
              cs(0x80, B{0, 0x01, 0, 0, 0, 0, 8, 8, 8, 0, 0x12, 0x34, 0x56}) + cs(0xE6, be(720, 2) + be(40, 2) + B{0}) +
-             cs(0xE4, be(0xFB50, 2) + be(20, 2) + B{0});  // backwards, 60 pt
+             cs(0xE4, be(0xFB50, 2) + be(20, 2) + B{0}) +  // backwards, 60 pt
+             cs(0xE4, be(200, 2));                          // no width: one pel at 240 dpi
     Result r = interpret(page(helvetica10(), text));
     ASSERT_EQ(r.pages.size(), 1u);
     const auto& rules = r.pages[0].rules;
-    ASSERT_EQ(rules.size(), 3u);
+    ASSERT_EQ(rules.size(), 4u);
     EXPECT_NEAR(rules[0].x, 36, 1e-9);
     EXPECT_NEAR(rules[0].y, 72, 1e-9);
     EXPECT_NEAR(rules[0].width, 72, 1e-9);
@@ -281,6 +282,8 @@ TEST(PageInterpreter, RulesAndColours) {
     EXPECT_EQ(rules[1].color, 0x123456u);
     EXPECT_NEAR(rules[2].x, -24, 1e-9);
     EXPECT_NEAR(rules[2].width, 60, 1e-9);
+    EXPECT_NEAR(rules[3].width, 10, 1e-9);
+    EXPECT_NEAR(rules[3].height, 0.3, 1e-9);
 }
 
 // An overlay with its own font map, defined in a resource group before the document.
