@@ -310,7 +310,8 @@ struct PageInterpreter::Impl {
             else if (c.code == (collectBegin | 0x0100) && --collectNesting == 0) collecting.reset();
             return false;
         }
-        std::span<const byte> d = sfData(c).span();
+        Bytes data = sfData(c);
+        std::span<const byte> d = data.span();
         switch (c.code) {
         case 0xD3A8CE: resourceName = nameAt(d, 0, 8); return false;  // BRS
         case 0xD3A9CE: resourceName.clear(); return false;            // ERS
@@ -331,7 +332,7 @@ struct PageInterpreter::Impl {
         case 0xD3A687: if (curCodePage) curCodePage->cpgid = u16(d, 40); return false;                 // CPD
         case 0xD3A787: if (curCodePage) curCodePage->groupLength = u8(d, 9, 10); return false;         // CPC
         case 0xD38C87: if (curCodePage) codePageIndex(d); return false;                                // CPI
-        case 0xD3ABC3: mapDataResource(d); break;                                                      // MDR
+        case 0xD3ABC3: mapDataResource(data); break;                                                     // MDR
         case 0xD3A8AF: startPage(); return false;                                                      // BPG
         case 0xD3A9AF:                                                                                 // EPG
             if (!inPage) return false;
@@ -340,7 +341,7 @@ struct PageInterpreter::Impl {
             return true;
         default: break;
         }
-        if (inPage && !stack.empty()) interpret(c, d);
+        if (inPage && !stack.empty()) interpret(c, data);
         return false;
     }
 
@@ -387,8 +388,7 @@ struct PageInterpreter::Impl {
             if (g >= 0xFE) at += 1 + 4 * std::size_t(u8(d, at));  // the Unicode values that follow
         }
     }
-    void mapDataResource(std::span<const byte> d) {
-        Bytes groups = Bytes::copy(d);
+    void mapDataResource(const Bytes& groups) {
         for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
             if (g.frame != Frame::Item) continue;
             std::string name;
@@ -442,8 +442,7 @@ struct PageInterpreter::Impl {
         if (format2 && d.size() > 14) x.initialText.assign(d.begin() + 14, d.end());
     }
 
-    void fontMap(std::span<const byte> d) {
-        Bytes groups = Bytes::copy(d);
+    void fontMap(const Bytes& groups) {
         for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
             if (g.frame != Frame::Item) continue;
             int lid = -1;
@@ -528,15 +527,16 @@ struct PageInterpreter::Impl {
     }
 
     // ---- the structured fields of a page or an included object ---------------
-    void interpret(const AFP_& c, std::span<const byte> d) {
+    void interpret(const AFP_& c, const Bytes& data) {
+        std::span<const byte> d = data.span();
         switch (c.code) {
         case 0xD3A6AF: pageDescriptor(d); break;          // PGD
         case 0xD3B19B: textDescriptor(d, true); break;    // PTD format 2
         case 0xD3A69B: textDescriptor(d, false); break;   // PTD format 1
-        case 0xD3AB8A: fontMap(d); break;                 // MCF
+        case 0xD3AB8A: fontMap(data); break;                // MCF
         case 0xD3B18A: fontMap1(d); break;                // MCF-1
         case 0xD3A89B: beginText(); break;                // BPT
-        case 0xD3EE9B: presentationText(sfData(c)); break; // PTX
+        case 0xD3EE9B: presentationText(data); break; // PTX
         case 0xD3AFD8:                                    // IPO
             include(nameAt(d, 0, 8), s24(d, 8), s24(d, 11), orientationDegrees(u16(d, 14)));
             break;
@@ -570,9 +570,8 @@ struct PageInterpreter::Impl {
         inner.place = parent.place.then(dx * parent.pageUnitX, dy * parent.pageUnitY, rot);
         stack.push_back(std::move(inner));
         for (const AFP_& f : *fields) {
-            std::span<const byte> d = sfData(f).span();
             if (f.code == 0xD3A9CE || f.code == 0xD3A8CE) continue;
-            interpret(f, d);
+            interpret(f, sfData(f));
         }
         stack.pop_back();
     }
