@@ -142,10 +142,12 @@ struct Font {
     const InlineCodePage* codePage = nullptr;
 };
 
-// The point size of an IBM core character set or coded font name: the last
-// two characters, "80" 8 pt, "00" 10 pt, "A0" 11 pt ... "Z0" 36 pt.
+// The point size of an IBM core character set or coded font name
+// ("C0H200B0": prefix, typeface, style, "00", size): the last two
+// characters, "80" 8 pt, "00" 10 pt, "A0" 11 pt ... "Z0" 36 pt. Names of
+// another form ("C0S0CR10") do not tell their size.
 double sizeOfName(std::string_view n) {
-    if (n.size() != 8 || (n[0] != 'C' && n[0] != 'X')) return 0;
+    if (n.size() != 8 || (n[0] != 'C' && n[0] != 'X') || n[4] != '0' || n[5] != '0') return 0;
     char a = n[6], b = n[7];
     double tenth = (b >= '0' && b <= '9') ? (b - '0') / 10.0 : 0;
     if (a >= '1' && a <= '9') return (a - '0') + tenth;
