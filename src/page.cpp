@@ -117,7 +117,8 @@ Rgb colorSpec(std::span<const byte> b) {
 // Metrics of an inline font character set: the character increment of every
 // graphic character id of its first (0 degree) orientation.
 struct InlineCharSet {
-    double pointsPerUnit = 0;  // fixed metrics: points per font unit; 0 for relative (per 1000 em)
+    double pointsPerUnit = 0;  // fixed metrics: points per font unit; 0 for relative metrics
+    double unitsPerEm = 1000;  // relative metrics: font units per em
     std::map<std::string, unsigned> increments;  // GCGID -> CharInc
     unsigned spaceIncrement = 0;
     unsigned fniGroupLength = 28;
@@ -369,6 +370,7 @@ struct PageInterpreter::Impl {
     void fontControl(std::span<const byte> d) {
         unsigned base = u8(d, 4), units = u16(d, 6);
         curCharSet->pointsPerUnit = base == 0x02 || units == 0 ? 0 : 720.0 / units;
+        curCharSet->unitsPerEm = base == 0x02 && units ? units : 1000;
         curCharSet->fniGroupLength = u8(d, 15, 28);
     }
     void fontIndex(std::span<const byte> d) {
@@ -829,7 +831,7 @@ struct PageInterpreter::Impl {
         auto inc = f.charSet->increments.find(g->second);
         if (inc == f.charSet->increments.end()) return -1;
         double points = f.charSet->pointsPerUnit > 0 ? inc->second * f.charSet->pointsPerUnit
-                                                     : inc->second * size / 1000;
+                                                     : inc->second * size / f.charSet->unitsPerEm;
         return points / unit;
     }
 };

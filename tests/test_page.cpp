@@ -261,6 +261,20 @@ TEST(PageInterpreter, InlineFontMetricsGiveTheAdvance) {
     EXPECT_NEAR(t.advances[1], 18, 1e-4);
     EXPECT_NEAR(t.advances[2], 5.0, 1e-4);  // not in the font: Helvetica's c at 10 pt
     EXPECT_TRUE(r.warnings.empty());
+
+    // Relative metrics (unit base X'02'): increments per 2000 units of the em, at the map's 12 pt.
+    f = res;
+    f[1] = sf(0xD3A789, B{0x01, 0x1F, 0, 0, 0x02, 0x02} + be(2000, 2) + be(2000, 2) + B(4, 0) + B{26, 28, 0} +
+                            B(3, 0) + B{22, 0});
+    B fds = triplet(0x1F, B{0, 0} + be(240, 2) + be(240, 2) + B(12, 0));
+    for (const AFP_& c : page(group(fqn(0x86, "C0TEST00") + fqn(0x85, "T1TEST01") + lid(1) + fds),
+                              at36x72 + cs(0xF0, {1}) + cs(0xDA, {0x81, 0x82})))
+        f.push_back(c);
+    Result rel = interpret(f);
+    const TextRun& rt = onlyRun(rel);
+    ASSERT_EQ(rt.advances.size(), 2u);
+    EXPECT_NEAR(rt.advances[0], 30 * 12 / 2000.0, 1e-4);
+    EXPECT_NEAR(rt.advances[1], 60 * 12 / 2000.0, 1e-4);
 }
 
 TEST(PageInterpreter, RulesAndColours) {
