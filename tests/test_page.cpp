@@ -432,7 +432,8 @@ TEST(PageText, LinesByBaselineCharactersByPositionSpacesFromGaps) {
     Page p;
     p.number = 1;
     // Presented in an order that is not the reading order: body first, then a heading, cells right to left.
-    p.text = {textRun(100, 200, "body"), textRun(100, 100, "Head"), textRun(150.5, 150, "right"), textRun(100, 150, "left"),
+    p.text = {textRun(100, 200, "bo\x1A" "dy"), textRun(100, 100, "Head"), textRun(150.5, 150, "right"),
+              textRun(100, 150, "left"),
               textRun(125, 150.8, "mid"), textRun(100, 300, "tight"), textRun(126, 300, "er")};
     std::string out;
     appendPageText(out, p);
