@@ -9,6 +9,7 @@
 //   nested             each nested list (triplets, repeating groups, control
 //                      sequences) of every structured field
 //   filters            small streams behind a few filter selections
+//   pages              each stream whole
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: %s\n", argv[i], e.what());
         }
         put(out / "stream", stem, whole);
+        put(out / "pages", stem, whole);
         put(out / "roundtrip", stem, whole);
         std::vector<AFP_> head(cs.begin(), cs.begin() + std::ptrdiff_t(std::min<std::size_t>(cs.size(), 12)));
         for (Framing f : {Framing::Clean, Framing::NoIntroducer, Framing::Rdw, Framing::BdwRdw}) {

@@ -26,6 +26,8 @@
 #include "pressel/filter.hpp"
 #include "pressel/io.hpp"
 #include "pressel/nested.hpp"
+#include "pressel/page.hpp"
+#include "pressel/page_text.hpp"
 #include "pressel/records.hpp"
 
 namespace pressel::fuzz {
@@ -262,7 +264,36 @@ struct Target {
     const char* name;
     int (*run)(const std::uint8_t*, std::size_t);
 };
+// The page interpreter over a whole stream, each page in reading order and
+// as words: never a crash or a hang; every text run has one offset and one
+// advance per character.
+inline int fuzzPages(const std::uint8_t* data, std::size_t size) {
+    Bytes in = exactCopy(data, size);
+    PageInterpreter pages;
+    std::string text;
+    try {
+        AfpReader r(memorySource(in));
+        AFP_ c;
+        while (r.next(c)) {
+            if (!pages.feed(c)) continue;
+            const Page& p = pages.page();
+            for (const TextRun& t : p.text) {
+                std::size_t chars = 0;
+                for (char ch : t.text) chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+                if (t.offsets.size() != chars || t.advances.size() != chars)
+                    broken("pages", "a text run's advances do not match its characters");
+            }
+            text.clear();
+            appendPageText(text, p);
+            pageWords(p);
+        }
+    } catch (const Error&) {
+    }
+    return 0;
+}
+
 inline const Target targets[] = {{"stream", fuzzStream},
+                                 {"pages", fuzzPages},
                                  {"nested", fuzzNested},
                                  {"records", fuzzRecords},
                                  {"roundtrip", fuzzRoundTrip},

@@ -1,12 +1,17 @@
 #!/bin/sh
-# Regenerates the AFP test files in tests/data/ from their XSL-FO sources.
+# Regenerates the AFP test files in tests/data/ from their XSL-FO sources,
+# with FOP's PDF of the same source and the word boxes pdftotext finds in it
+# (X.pdf, X.bbox: the reference for where the words of X.afp land).
 #
 # Needs Apache FOP as packaged by Debian (`apt-get install fop`, tested with
 # FOP 2.8). The generated .afp files are committed, so nobody needs FOP to
 # build or run the tests; run this only after changing a .fo file.
 #
 # FOP runs with its default AFP setup (no configuration file): text uses the
-# core raster fonts it maps Helvetica/Times to, code page T1V10500. The output
+# core raster fonts it maps Helvetica/Times to, code page T1V10500; a file
+# with a configuration of its own (X.xconf beside X.fo) uses that instead
+# (codepages: fonts in code pages 273 and 1140). The .bbox files need
+# pdftotext (Debian poppler-utils). The output
 # is not expected to be byte-identical across FOP versions; tests compare the
 # committed files, never a fresh regeneration.
 #
@@ -22,14 +27,17 @@ if ! command -v fop >/dev/null 2>&1; then
 fi
 
 if [ "$#" -eq 0 ]; then
-    set -- hello letter invoice graphics statements
+    set -- hello letter invoice graphics statements layout codepages
 fi
 
 for name in "$@"; do
     name=${name%.fo}
     echo "fop: $name.fo -> $name.afp"
     # FOP resolves relative image paths (logo.png) against the current directory.
-    if ! fop -q -fo "$name.fo" -afp "$name.afp.tmp" >"$name.log.tmp" 2>&1; then
+    config=""
+    if [ -f "$name.xconf" ]; then config="-c $name.xconf"; fi
+    # shellcheck disable=SC2086
+    if ! fop -q $config -fo "$name.fo" -afp "$name.afp.tmp" >"$name.log.tmp" 2>&1; then
         cat "$name.log.tmp" >&2
         rm -f "$name.log.tmp" "$name.afp.tmp"
         exit 1
@@ -39,5 +47,9 @@ for name in "$@"; do
         "$name.log.tmp" >&2 || true
     rm -f "$name.log.tmp"
     mv "$name.afp.tmp" "$name.afp"
-    ls -l "$name.afp"
+    # shellcheck disable=SC2086
+    fop -q $config -fo "$name.fo" -pdf "$name.pdf" >/dev/null 2>&1
+    # The bbox form without its creation date, so that it only changes with the layout.
+    pdftotext -bbox "$name.pdf" - | grep -v 'name="CreationDate"' >"$name.bbox"
+    ls -l "$name.afp" "$name.pdf" "$name.bbox"
 done

@@ -131,13 +131,6 @@ std::vector<std::string> lines(const std::string& s) {
     return v;
 }
 
-std::string withoutWhitespace(const std::string& s) {
-    std::string r;
-    for (char c : s)
-        if (!std::isspace(static_cast<unsigned char>(c))) r += c;
-    return r;
-}
-
 TEST(JsonCheckerSelf, TellsValidFromInvalid) {
     EXPECT_TRUE(isJson(R"({"a":[1,-2.5e3,"x\u00e9",{"b":null}],"c":true})"));
     EXPECT_FALSE(isJson(R"({"a":1,})"));
@@ -251,16 +244,62 @@ TEST(Dump, TypeFilterAndViewContents) {
     EXPECT_NE(bad.err.find("NOSUCH"), std::string::npos);
 }
 
+// The expected texts are in reading order: a table row reads as one line,
+// its cells apart by a space, and every page ends with a form feed.
 TEST(Text, FopFilesGiveTheTextOfTheirSources) {
-    for (const char* name : {"hello", "letter", "invoice", "graphics"}) {
+    for (const char* name : {"hello", "letter", "invoice", "graphics", "layout", "codepages"}) {
         RunResult r = runTool({"text", dataPath(std::string(name) + ".afp")});
         ASSERT_EQ(r.status, 0) << name << r.err;
-        EXPECT_EQ(withoutWhitespace(r.out), withoutWhitespace(readFileString(dataPath(std::string(name) + ".txt"))))
-            << name;
+        EXPECT_EQ(r.out, readFileString(dataPath(std::string(name) + ".txt"))) << name;
     }
     RunResult hello = runTool({"text", dataPath("hello.afp")});
     EXPECT_EQ(hello.out,
-              "Hello, Pressel\nThe quick brown fox jumps over the lazy dog.\nPrinting is simple.\n");
+              "Hello, Pressel\nThe quick brown fox jumps over the lazy dog.\nPrinting is simple.\n\f");
+}
+
+TEST(Text, JsonWordsLayoutEncodingsAndCodePages) {
+    RunResult json = runTool({"text", "--json", dataPath("hello.afp")});
+    ASSERT_EQ(json.status, 0) << json.err;
+    std::vector<std::string> words = lines(json.out);
+    ASSERT_EQ(words.size(), 14u);
+    for (const std::string& w : words) EXPECT_TRUE(isJson(w)) << w;
+    EXPECT_EQ(words[0].rfind("{\"page\":1,\"x\":56.700,\"y\":58.950,", 0), 0u) << words[0];
+    EXPECT_NE(words[0].find("\"font\":\"C0H400H0\",\"size\":18,\"color\":\"#000000\",\"text\":\"Hello,\"}"),
+              std::string::npos)
+        << words[0];
+
+    RunResult layout = runTool({"text", "--layout", dataPath("invoice.afp")});
+    ASSERT_EQ(layout.status, 0) << layout.err;
+    std::vector<std::string> rows = lines(layout.out);
+    auto row = std::find_if(rows.begin(), rows.end(), [](const std::string& l) { return l.find(" Widget ") < 2; });
+    ASSERT_NE(row, rows.end()) << layout.out;
+    auto next = std::find_if(row + 1, rows.end(), [](const std::string& l) { return !l.empty(); });
+    ASSERT_NE(next, rows.end());
+    ASSERT_NE(next->find("Gadget"), std::string::npos);
+    // The amounts right-aligned in their column end in the same column, give or take one.
+    long end1 = long(row->rfind("10.00")) + 5, end2 = long(next->rfind("99.00")) + 5;
+    EXPECT_LE(std::abs(end1 - end2), 1) << *row << "\n" << *next;
+    EXPECT_GT(end1, 40) << *row;
+
+    // UTF-8 by default; Latin-1 on request.
+    RunResult utf8 = runTool({"text", dataPath("codepages.afp")});
+    EXPECT_NE(utf8.out.find("Gr\u00FC\u00DFe"), std::string::npos);
+    RunResult latin1 = runTool({"text", "--latin1", dataPath("codepages.afp")});
+    EXPECT_NE(latin1.out.find("Gr\xFC\xDF" "e"), std::string::npos);
+    EXPECT_NE(latin1.out.find("5 ? or"), std::string::npos);  // the euro sign is not in Latin-1
+
+    // --codepage reads every font in one code page; an unknown one warns once.
+    RunResult forced = runTool({"text", "--codepage", "500", dataPath("codepages.afp")});
+    EXPECT_NE(forced.out.find("Gr}"), std::string::npos) << forced.out;
+    RunResult unknown = runTool({"text", "--codepage", "999", dataPath("codepages.afp")});
+    EXPECT_EQ(unknown.status, 0);
+    EXPECT_EQ(unknown.out, forced.out);
+    std::size_t first = unknown.err.find("code page 999");
+    EXPECT_NE(first, std::string::npos) << unknown.err;
+    EXPECT_EQ(unknown.err.find("code page 999", first + 1), std::string::npos) << unknown.err;
+
+    EXPECT_EQ(runTool({"text", "--json", "--layout", dataPath("hello.afp")}).status, 1);
+    EXPECT_EQ(runTool({"text", "--codepage", "x", dataPath("hello.afp")}).status, 1);
 }
 
 TEST(Text, PagesAreSeparatedAndSelectable) {
@@ -276,7 +315,7 @@ TEST(Text, PagesAreSeparatedAndSelectable) {
 
     RunResult second = runTool({"text", "--page", "2", letter});
     EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(second.out, pages[1]);
+    EXPECT_EQ(second.out, pages[1] + "\f");
 
     RunResult none = runTool({"text", "--page", "4", letter});
     EXPECT_EQ(none.status, 1);

@@ -41,6 +41,7 @@ TEST(FuzzRegressions, SampleStreamsAndTheirPieces) {
         Bytes whole = test::readFileBytes(f);
         fuzz::fuzzStream(whole.data(), whole.size());
         fuzz::fuzzRoundTrip(whole.data(), whole.size());
+        fuzz::fuzzPages(whole.data(), whole.size());
         if (whole.size() < 8192) fuzz::fuzzFilters(whole.data(), whole.size());
         AfpStream s(memorySource(whole));
         std::size_t k = 0;

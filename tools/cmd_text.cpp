@@ -1,10 +1,12 @@
-// pressel text: the text of a stream, page by page (a form feed between
-// pages, a line per baseline).
+// pressel text: the text of a stream as its pages show it, page by page
+// (each page ends with a form feed), lines in reading order; or its words
+// with their boxes as JSON Lines.
 #include <cstdio>
 
 #include "command.hpp"
 #include "pressel/io.hpp"
-#include "pressel/text.hpp"
+#include "pressel/page.hpp"
+#include "pressel/page_text.hpp"
 
 namespace pressel::tool {
 namespace {
@@ -14,36 +16,84 @@ const CommandSpec textSpec{
     "FILE",
     {
         {"p", {"page"}, ReqArg{"N"}, "print only page N (the first page is 1)"},
-        {"", {"utf8"}, NoArg{}, "write UTF-8 (default: Latin-1, and code page 950 for double-byte text)"},
-        {"", {"dbcs"}, NoArg{}, "read the text of every font as double-byte code page 835"},
+        {"", {"layout"}, NoArg{}, "keep the page's columns and vertical gaps"},
+        {"", {"json"}, NoArg{}, "one JSON object per word: page, box in points from the top-left, font, size, colour, text"},
+        {"", {"codepage"}, ReqArg{"N"}, "read the text of every font in code page N"},
+        {"", {"resources"}, ReqArg{"DIR"}, "find overlays and page segments that the stream lacks in DIR"},
+        {"", {"latin1"}, NoArg{}, "write Latin-1 (double-byte text as code page 950) instead of UTF-8"},
+        {"", {"dbcs"}, NoArg{}, "write double-byte text as code page 950 bytes"},
+        {"", {"utf8"}, NoArg{}, "write UTF-8 (the default)"},
         quietOption(),
     },
     1,
     1,
 };
 
-int pageNumber(const std::string& s) {
+unsigned positiveNumber(const std::string& option, const std::string& s) {
     std::size_t used = 0;
-    int n = 0;
+    long n = 0;
     try {
-        n = std::stoi(s, &used);
+        n = std::stol(s, &used);
     } catch (const std::exception&) {
         used = 0;
     }
-    if (used != s.size() || s.empty() || n < 1) throw Error("--page needs a page number of 1 or more: '" + s + "'");
-    return n;
+    if (used != s.size() || s.empty() || n < 1 || n > 0xFFFFFF)
+        throw Error("--" + option + " needs a number of 1 or more: '" + s + "'");
+    return unsigned(n);
+}
+
+void jsonString(std::string& out, std::string_view s) {
+    out += '"';
+    for (char ch : s) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+
+void jsonWords(std::string& out, const Page& page) {
+    char buf[256];
+    for (const PageWord& w : pageWords(page)) {
+        std::snprintf(buf, sizeof buf, "{\"page\":%d,\"x\":%.3f,\"y\":%.3f,\"width\":%.3f,\"height\":%.3f,\"rotation\":%d,",
+                      page.number, w.x, w.y, w.width, w.height, w.rotation);
+        out += buf;
+        out += "\"font\":";
+        jsonString(out, w.font);
+        std::snprintf(buf, sizeof buf, ",\"size\":%g,\"color\":\"#%06X\",\"text\":", w.size, unsigned(w.color));
+        out += buf;
+        jsonString(out, w.text);
+        out += "}\n";
+    }
 }
 
 int cmdText(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(textSpec, argv);
-    TextOptions options;
-    if (p.has("page")) options.page = pageNumber(p.get("page"));
-    options.utf8 = p.has("utf8");
-    options.dbcs = p.has("dbcs");
+    int wanted = p.has("page") ? int(positiveNumber("page", p.get("page"))) : 0;
+    bool json = p.has("json");
+    PageTextOptions textOptions;
+    textOptions.layout = p.has("layout");
+    textOptions.latin1 = p.has("latin1");
+    textOptions.dbcs950 = p.has("dbcs");
+    if (json && (textOptions.layout || textOptions.latin1 || textOptions.dbcs950))
+        throw Error("--json writes UTF-8 words: it excludes --layout, --latin1 and --dbcs");
+    if (textOptions.latin1 && p.has("utf8")) throw Error("--latin1 and --utf8 exclude each other");
+    PageOptions pageOptions;
+    if (p.has("codepage")) pageOptions.codePage = positiveNumber("codepage", p.get("codepage"));
+    if (p.has("resources")) pageOptions.resourceDir = p.get("resources");
+    pageOptions.warn = [](const std::string& w) { std::fprintf(stderr, "*** Warning: %s\n", w.c_str()); };
 
     AfpStream in = readAFP(p.operands[0]);
     StreamWalk walk(in.reader(), p.has("quiet"));
-    TextExtractor text(options);
+    PageInterpreter pages(pageOptions);
     std::string out;
     auto flush = [&] {
         std::fwrite(out.data(), 1, out.size(), stdout);
@@ -52,31 +102,32 @@ int cmdText(const std::vector<std::string>& argv) {
     try {
         for (const AFP_& c : in) {
             walk.step(c.code);
-            text.feed(c, out);
-            if (out.size() >= (1u << 16)) flush();
-            if (options.page > 0 && text.pages() > options.page) break;
+            if (pages.feed(c) && (wanted == 0 || pages.page().number == wanted)) {
+                if (json) jsonWords(out, pages.page());
+                else appendPageText(out, pages.page(), textOptions);
+                if (out.size() >= (1u << 16)) flush();
+            }
+            if (wanted > 0 && pages.pages() > wanted) break;
         }
     } catch (const Error& e) {
         walk.abort();
-        text.finish(out);
         flush();
         std::fflush(stdout);
         printError(e.what());
         return 1;
     }
-    text.finish(out);
     flush();
     std::fflush(stdout);
     walk.done();
-    if (options.page > text.pages()) {
-        printError("no page " + std::to_string(options.page) + ": the stream has " + std::to_string(text.pages()) +
-                   (text.pages() == 1 ? " page" : " pages"));
+    if (wanted > pages.pages()) {
+        printError("no page " + std::to_string(wanted) + ": the stream has " + std::to_string(pages.pages()) +
+                   (pages.pages() == 1 ? " page" : " pages"));
         return 1;
     }
     return 0;
 }
 
-Register textCommand{{"text", "print the text of a stream, page by page", cmdText}};
+Register textCommand{{"text", "print the text of a stream in reading order, page by page", cmdText}};
 
 }  // namespace
 }  // namespace pressel::tool

@@ -1,0 +1,138 @@
+// The page as a reader sees it: where each glyph and rule lands.
+//
+// PageInterpreter takes the structured fields of a stream in order and, at
+// the end of each page (EPG), hands out the page's positioned items:
+//
+//   - its size (PGD) in points;
+//   - text runs: the characters presented by one stretch of presentation
+//     text with one font, colour and orientation, with the page position of
+//     the run's first character on its baseline, in points from the page's
+//     top-left corner (x to the right, y down), the font, its size, the
+//     colour, the text decoded to Unicode through the font's code page, and
+//     the advance of every character;
+//   - rules drawn by DIR/DBR, as page-aligned boxes.
+//
+// The presentation text is run as a printer runs it: the text units of the
+// PTD (the PGD's when there is none), the current position (I, B) moved by
+// AMI, AMB, RMI, RMB and BLN and advanced by every character, the text
+// orientation of STO (the I,B origin in the corner the two axes point away
+// from), the inline margin (SIM), baseline increment (SBI), variable-space
+// increment (SVI), intercharacter adjustment (SIA), the font of SCFL looked
+// up in the active font map (MCF, MCF-1), the colour of STC or SEC,
+// underscore and overstrike (USC, OVS), the temporary baseline move (TBM),
+// and suppressions (BSU/ESU: the run keeps the suppression id; suppressions
+// are switched off unless a form definition turns them on, so the text is
+// still presented). A glyph-run chain (GLC, GIR, GAR) moves the position by
+// its advance; the UCT that ends it gives the chain's text, placed at the
+// glyph advances of the GAR (or spread over the chain's advance when the
+// counts differ); a UCT on its own presents its UTF-16 text in the current
+// font. Glyph ids without a UCT give no text.
+//
+// Character advance: from the font's own metrics when the stream carries the
+// font character set (FNC/FNO/FNI) and its code page (CPC/CPI) as inline
+// resources; otherwise from the standard metrics of the IBM core font the
+// character set name stands for (Helvetica, Times, Courier in four weights;
+// any other typeface is measured as Helvetica), scaled by the point size of
+// the name or of the map's font descriptor.
+//
+// Overlays (IPO) and page segments (IPS) contribute their items at their
+// positions when their resources came earlier in the stream (a resource
+// group, or an overlay/segment defined before the page) or are found in the
+// resource directory of the options (a file named after the resource, with
+// or without an extension .afp, .ovl, .psg).
+//
+// Memory: one page's items plus the resources the stream defined (kept as
+// copies, so they do not pin the reader's blocks).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pressel/chunk.hpp"
+
+namespace pressel {
+
+// A colour as red, green and blue, 8 bits each (0xRRGGBB).
+using Rgb = std::uint32_t;
+
+struct TextRun {
+    double x = 0, y = 0;  // first character's origin on the baseline, points from the page's top-left
+    int rotation = 0;     // inline direction, degrees clockwise from the page's x axis (0, 90, 180, 270)
+    std::string font;     // the font character set or coded font name as mapped ("C0H20080")
+    double size = 0;      // font size in points
+    double ascent = 0;    // font ascender above the baseline, points
+    double descent = 0;   // font descender below the baseline, points (positive)
+    Rgb color = 0;
+    std::string text;              // UTF-8, one code point per character of the run
+    std::vector<float> advances;   // per character: its advance in points along the inline direction
+    std::vector<float> offsets;    // per character: its distance from (x, y) along the inline direction
+    std::string codePoints;        // the run's code points as stored in the stream
+    unsigned codePage = 0;         // the code page they were decoded with
+    bool doubleByte = false;
+    bool underscore = false;
+    bool overstrike = false;
+    unsigned suppression = 0;  // BSU local id the run is inside, 0 for none
+
+    double width() const noexcept { return offsets.empty() ? 0 : offsets.back() + advances.back(); }
+};
+
+// A filled box drawn by a rule, in points from the page's top-left.
+struct PageRule {
+    double x = 0, y = 0, width = 0, height = 0;
+    Rgb color = 0;
+};
+
+struct Page {
+    int number = 0;                 // 1-based, in stream order
+    double width = 0, height = 0;   // points
+    std::vector<TextRun> text;      // in presentation order
+    std::vector<PageRule> rules;
+};
+
+struct PageOptions {
+    unsigned codePage = 0;     // decode every font with this code page (0: as the stream says)
+    std::string resourceDir;   // where overlays and page segments not in the stream are found
+    // Receives warnings (an unknown code page, a missing overlay), each once.
+    std::function<void(const std::string&)> warn;
+};
+
+class PageInterpreter {
+public:
+    explicit PageInterpreter(PageOptions options = {});
+    ~PageInterpreter();
+    PageInterpreter(const PageInterpreter&) = delete;
+    PageInterpreter& operator=(const PageInterpreter&) = delete;
+
+    // Takes the next structured field. Returns true when it ended a page;
+    // page() then holds that page until the next call. A field that does
+    // not decode is ignored, as a printer skips what it cannot read.
+    bool feed(const AFP_& c);
+    // The last page ended.
+    const Page& page() const noexcept;
+    // Pages begun so far.
+    int pages() const noexcept;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Decodes the code points of one text run to UTF-8, one code point per
+// character (a byte of a single-byte code page, a pair of a double-byte one,
+// one UTF-16 unit or surrogate pair); a code point without a mapping becomes
+// U+FFFD. A code page decodeRun does not know decodes as code page 500.
+std::string decodeRun(unsigned cpgid, bool doubleByte, std::span<const byte> codePoints);
+// True when decodeRun has a table for the code page.
+bool codePageKnown(unsigned cpgid) noexcept;
+// True for the double-byte code pages (835, 300, 834, 837 ...) and UTF-16.
+bool codePageDoubleByte(unsigned cpgid) noexcept;
+// The code page a code page resource name stands for: T1V10500 -> 500,
+// T1001140 -> 1140, T1000273 -> 273; 0 when the name holds no number.
+unsigned codePageOfName(std::string_view name) noexcept;
+
+}  // namespace pressel

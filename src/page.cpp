@@ -1,0 +1,920 @@
+// The page interpreter: the active environment, the presentation-text state
+// machine, fonts and their metrics, overlays and page segments.
+//
+// Fields are read straight from their bytes at the architected offsets
+// (structured-field data after the 6-byte identifier/flag/reserved header,
+// triplet contents after their identifier, control-sequence parameters after
+// their function type), each read bounds-checked with a default for a short
+// field: a printer ignores a parameter that is not there.
+#include "pressel/page.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <array>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "pressel/io.hpp"
+#include "pressel/nested.hpp"
+#include "pressel/strings.hpp"
+
+namespace pressel {
+namespace {
+
+struct GlyphWidth {
+    char16_t code;
+    std::uint16_t width;
+};
+struct FontExtent {
+    int ascent, descent;
+};
+#include "font_widths.inc"
+
+// ---- reading fields ---------------------------------------------------------
+unsigned u8(std::span<const byte> b, std::size_t at, unsigned dflt = 0) { return at < b.size() ? b[at] : dflt; }
+unsigned u16(std::span<const byte> b, std::size_t at, unsigned dflt = 0) {
+    return at + 2 <= b.size() ? unsigned(b[at]) << 8 | b[at + 1] : dflt;
+}
+int s16(std::span<const byte> b, std::size_t at, int dflt = 0) {
+    return at + 2 <= b.size() ? int(std::int16_t(std::uint16_t(b[at] << 8 | b[at + 1]))) : dflt;
+}
+unsigned u24(std::span<const byte> b, std::size_t at, unsigned dflt = 0) {
+    return at + 3 <= b.size() ? unsigned(b[at]) << 16 | unsigned(b[at + 1]) << 8 | b[at + 2] : dflt;
+}
+int s24(std::span<const byte> b, std::size_t at, int dflt = 0) {
+    if (at + 3 > b.size()) return dflt;
+    unsigned v = u24(b, at);
+    return v & 0x800000 ? int(v) - 0x1000000 : int(v);
+}
+// An EBCDIC name of `n` bytes, trailing blanks and NULs dropped.
+std::string nameAt(std::span<const byte> b, std::size_t at, std::size_t n) {
+    if (at >= b.size()) return {};
+    std::string s = fromAStr(b.subspan(at, std::min(n, b.size() - at)));
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+    return s;
+}
+
+// The data of a structured field: after identifier, flag byte and reserved bytes.
+Bytes sfData(const AFP_& c) { return packChunk(c).dropFront(6); }
+
+// Points per unit of a unit base (00: 10 inches, 01: 10 centimetres) and units per base.
+double pointsPerUnit(unsigned base, unsigned units) {
+    if (units == 0) return 72.0 / 1440;
+    double perBase = base == 1 ? 720.0 / 2.54 : 720.0;
+    return perBase / units;
+}
+
+// ---- colours ----------------------------------------------------------------
+Rgb namedColor(unsigned v) {
+    switch (v & 0xFF) {
+    case 0x01: return 0x0000FF;
+    case 0x02: return 0xFF0000;
+    case 0x03: return 0xFF00FF;
+    case 0x04: return 0x00FF00;
+    case 0x05: return 0x00FFFF;
+    case 0x06: return 0xFFFF00;
+    default: break;
+    }
+    if ((v & 0xFF00) == 0xFF00) return (v & 0xFF) == 0x08 ? 0xFFFFFF : 0;  // FF07 default, FF08 medium
+    switch (v) {
+    case 0x0007: return 0xFFFFFF;
+    case 0x0009: return 0x0000AA;
+    case 0x000A: return 0xFF8000;
+    case 0x000B: return 0xAA00AA;
+    case 0x000C: return 0x009200;
+    case 0x000D: return 0x0092AA;
+    case 0x000E: return 0xC4A020;
+    case 0x000F: return 0x838383;
+    case 0x0010: return 0x903000;
+    default: return 0;  // black, the default and device defaults
+    }
+}
+
+// A colour specification as in SEC and the X'4E' triplet, from the colour
+// space byte on: space, 4 reserved, 4 component sizes, the value.
+Rgb colorSpec(std::span<const byte> b) {
+    unsigned space = u8(b, 0);
+    auto comp = [&](std::size_t i) { return i < b.size() ? b[i] : 0u; };
+    std::size_t v = 9;
+    switch (space) {
+    case 0x01: return comp(v) << 16 | comp(v + 1) << 8 | comp(v + 2);
+    case 0x04: {
+        double c = comp(v) / 255.0, m = comp(v + 1) / 255.0, y = comp(v + 2) / 255.0, k = comp(v + 3) / 255.0;
+        auto ch = [&](double x) { return unsigned(std::lround(255 * (1 - x) * (1 - k))); };
+        return ch(c) << 16 | ch(m) << 8 | ch(y);
+    }
+    case 0x08: {
+        unsigned l = unsigned(std::lround(comp(v) * 255.0 / 255.0));
+        return l << 16 | l << 8 | l;
+    }
+    case 0x40: return namedColor(u16(b, v));
+    default: return 0;
+    }
+}
+
+// ---- fonts ------------------------------------------------------------------
+// Metrics of an inline font character set: the character increment of every
+// graphic character id of its first (0 degree) orientation.
+struct InlineCharSet {
+    double pointsPerUnit = 0;  // fixed metrics: points per font unit; 0 for relative metrics
+    double unitsPerEm = 1000;  // relative metrics: font units per em
+    std::map<std::string, unsigned> increments;  // GCGID -> CharInc
+    unsigned spaceIncrement = 0;
+    unsigned fniGroupLength = 28;
+    bool haveIndex = false;
+};
+// An inline code page: its CPGID and the GCGID of every code point.
+struct InlineCodePage {
+    unsigned cpgid = 0;
+    unsigned groupLength = 10;
+    std::map<unsigned, std::string> gcgids;
+};
+
+struct Font {
+    std::string name;  // character set, coded font or data-object font name
+    std::string codePageName;
+    unsigned cpgid = 0;  // 0: not known from the map
+    bool doubleByte = false;
+    double size = 0;  // points; 0: not given
+    int family = 0;   // 0 Helvetica, 1 Times, 2 Courier
+    int weight = 0;   // 0 roman, 1 bold, 2 italic, 3 bold italic
+    const InlineCharSet* charSet = nullptr;
+    const InlineCodePage* codePage = nullptr;
+};
+
+// The point size of an IBM core character set or coded font name
+// ("C0H200B0": prefix, typeface, style, "00", size): the last two
+// characters, "80" 8 pt, "00" 10 pt, "A0" 11 pt ... "Z0" 36 pt. Names of
+// another form ("C0S0CR10") do not tell their size.
+double sizeOfName(std::string_view n) {
+    if (n.size() != 8 || (n[0] != 'C' && n[0] != 'X') || n[4] != '0' || n[5] != '0') return 0;
+    char a = n[6], b = n[7];
+    double tenth = (b >= '0' && b <= '9') ? (b - '0') / 10.0 : 0;
+    if (a >= '1' && a <= '9') return (a - '0') + tenth;
+    if (a == '0') return 10 + tenth;
+    if (a >= 'A' && a <= 'Z') return 11 + (a - 'A') + tenth;
+    return 0;
+}
+
+bool contains(std::string_view s, std::string_view what) {
+    auto it = std::search(s.begin(), s.end(), what.begin(), what.end(),
+                          [](char x, char y) { return std::tolower((unsigned char)x) == std::tolower((unsigned char)y); });
+    return it != s.end();
+}
+
+// Family and weight of a font from its name: IBM core names ("C0H20080":
+// typeface H Helvetica, N Times, 4 Courier; style 2 roman, 3 italic, 4 bold,
+// 5 bold italic), otherwise words in the name.
+void styleOfName(Font& f) {
+    std::string_view n = f.name;
+    if (n.size() >= 4 && (n[0] == 'C' || n[0] == 'X')) {
+        f.family = n[2] == 'N' ? 1 : n[2] == '4' ? 2 : 0;
+        f.weight = n[3] == '4' ? 1 : n[3] == '3' ? 2 : n[3] == '5' ? 3 : 0;
+        return;
+    }
+    f.family = contains(n, "times") || contains(n, "serif") ? 1 : contains(n, "courier") || contains(n, "mono") ? 2 : 0;
+    bool bold = contains(n, "bold"), italic = contains(n, "italic") || contains(n, "oblique");
+    f.weight = bold && italic ? 3 : bold ? 1 : italic ? 2 : 0;
+}
+
+double substituteWidth(const Font& f, char32_t u) {
+    std::span<const GlyphWidth> t = substituteWidths[f.family][f.weight];
+    if (u < 0x10000) {
+        auto it = std::lower_bound(t.begin(), t.end(), u, [](const GlyphWidth& g, char32_t c) { return g.code < c; });
+        if (it != t.end() && it->code == u) return it->width;
+    }
+    if (u >= 0x1100 && (u < 0x2000 || u >= 0x2E80)) return 1000;  // ideographs, kana, hangul, full-width forms
+    if (f.family == 2) return 600;
+    return f.family == 1 ? 500 : 556;
+}
+
+// ---- UTF-8 ------------------------------------------------------------------
+char32_t nextCodePoint(std::string_view s, std::size_t& i) {
+    auto c = static_cast<unsigned char>(s[i++]);
+    if (c < 0x80) return c;
+    int n = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+    char32_t u = c & (0x3F >> n);
+    for (int k = 0; k < n && i < s.size(); ++k) u = u << 6 | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    return u;
+}
+
+// ---- geometry ---------------------------------------------------------------
+struct Vec {
+    double x = 0, y = 0;
+};
+// Unit vector of an orientation (degrees clockwise from +x, y down).
+Vec direction(int deg) {
+    switch (((deg % 360) + 360) % 360) {
+    case 90: return {0, 1};
+    case 180: return {-1, 0};
+    case 270: return {0, -1};
+    default: return {1, 0};
+    }
+}
+
+// From the coordinates of an included object (points) to the page (points).
+struct Placement {
+    double x = 0, y = 0;  // where the object's origin lands
+    int rotation = 0;     // clockwise
+    Vec apply(Vec p) const {
+        Vec d = direction(rotation);  // image of +x; +y turns with it
+        return {x + p.x * d.x - p.y * d.y, y + p.x * d.y + p.y * d.x};
+    }
+    Placement then(double dx, double dy, int rot) const {
+        Vec o = apply({dx, dy});
+        return {o.x, o.y, (rotation + rot) % 360};
+    }
+};
+
+int orientationDegrees(unsigned v) { return int((v >> 7) % 360); }
+
+// ---- presentation text state ------------------------------------------------
+struct TextState {
+    double i = 0, b = 0;  // current position, text units
+    int iAngle = 0, bAngle = 90;
+    double margin = 0, baselineIncrement = -1, varSpace = -1, adjust = 0;
+    double tempBaseline = 0;
+    unsigned lid = 0xFF;
+    Rgb color = 0;
+    bool underscore = false, overstrike = false;
+    unsigned suppression = 0;
+    bool fresh = true;  // the next character follows a move or a space: no intercharacter adjustment
+};
+
+// One coordinate space in which presentation text runs: a page, an overlay
+// or an included page segment.
+struct Context {
+    double unitX = 72.0 / 1440, unitY = 72.0 / 1440;          // points per text unit
+    double extentX = 0, extentY = 0;                         // text space, text units
+    double pageUnitX = 72.0 / 1440, pageUnitY = 72.0 / 1440; // points per unit of the PGD
+    double width = 0, height = 0;                            // points
+    bool haveTextUnits = false;
+    std::vector<byte> initialText;  // the PTD's initial text conditions
+    std::map<unsigned, Font> fonts;
+    TextState ts;
+    Placement place;
+};
+
+// The first resource file of a directory named after a resource.
+std::string findResourceFile(const std::string& dir, const std::string& name) {
+    for (const char* ext : {"", ".afp", ".ovl", ".psg", ".AFP", ".OVL", ".PSG"}) {
+        std::string p = dir + "/" + name + ext;
+        if (FILE* f = std::fopen(p.c_str(), "rb")) {
+            std::fclose(f);
+            return p;
+        }
+    }
+    return {};
+}
+
+constexpr int maxIncludeDepth = 8;
+
+}  // namespace
+
+struct PageInterpreter::Impl {
+    PageOptions opt;
+    Page page;
+    int pages = 0;
+    bool inPage = false;
+    std::vector<Context> stack;  // the page and the objects included in it
+
+    // Resources defined in the stream, by name.
+    std::map<std::string, std::shared_ptr<std::vector<AFP_>>> resources;
+    std::map<std::string, InlineCharSet> charSets;
+    std::map<std::string, InlineCodePage> codePages;
+    std::map<std::string, std::pair<unsigned, double>> dataObjectFonts;  // MDR name -> (cpgid, size)
+    std::set<std::string> warned;
+    // Substitute widths (1/1000 em) of the 256 code points of a single-byte
+    // code page, by family, weight and code page.
+    std::map<std::tuple<int, int, unsigned>, std::array<float, 256>> byteWidths;
+
+    // Collecting an overlay or page segment outside a page.
+    std::shared_ptr<std::vector<AFP_>> collecting;
+    std::uint32_t collectBegin = 0;
+    int collectNesting = 0;
+    std::string resourceName;  // name of the enclosing BRS
+    InlineCharSet* curCharSet = nullptr;
+    InlineCodePage* curCodePage = nullptr;
+    int fniCount = 0;
+
+    void warn(const std::string& what) {
+        if (!warned.insert(what).second) return;
+        if (opt.warn) opt.warn(what);
+    }
+
+    // ---- structure ----------------------------------------------------------
+    bool feed(const AFP_& c) {
+        // An overlay or segment left open ends where a page or document begins.
+        if (collecting && (c.code == 0xD3A8AF || c.code == 0xD3A8A8)) collecting.reset();
+        if (collecting) {
+            collecting->push_back(AFP_{c.code, Bytes::copy(c.payload.span())});
+            if (c.code == collectBegin) ++collectNesting;
+            else if (c.code == (collectBegin | 0x0100) && --collectNesting == 0) collecting.reset();
+            return false;
+        }
+        Bytes data = sfData(c);
+        std::span<const byte> d = data.span();
+        switch (c.code) {
+        case 0xD3A8CE: resourceName = nameAt(d, 0, 8); return false;  // BRS
+        case 0xD3A9CE: resourceName.clear(); return false;            // ERS
+        case 0xD3A8DF:                                                // BMO
+        case 0xD3A85F:                                                // BPS
+            if (!inPage) {
+                startCollecting(c, nameAt(d, 0, 8));
+                return false;
+            }
+            break;
+        case 0xD3A889: curCharSet = &charSets[nameAt(d, 0, 8)]; fniCount = 0; return false;          // BFN
+        case 0xD3A989: curCharSet = nullptr; return false;                                             // EFN
+        case 0xD3A887: curCodePage = &codePages[nameAt(d, 0, 8)]; return false;                        // BCP
+        case 0xD3A987: curCodePage = nullptr; return false;                                            // ECP
+        case 0xD3A789: if (curCharSet) fontControl(d); return false;                                   // FNC
+        case 0xD3AE89: if (curCharSet) curCharSet->spaceIncrement = u16(d, 8); return false;          // FNO
+        case 0xD38C89: if (curCharSet) fontIndex(d); return false;                                     // FNI
+        case 0xD3A687: if (curCodePage) curCodePage->cpgid = u16(d, 40); return false;                 // CPD
+        case 0xD3A787: if (curCodePage) curCodePage->groupLength = u8(d, 9, 10); return false;         // CPC
+        case 0xD38C87: if (curCodePage) codePageIndex(d); return false;                                // CPI
+        case 0xD3ABC3: mapDataResource(data); break;                                                     // MDR
+        case 0xD3A8AF: startPage(); return false;                                                      // BPG
+        case 0xD3A9AF:                                                                                 // EPG
+            if (!inPage) return false;
+            inPage = false;
+            stack.clear();
+            return true;
+        default: break;
+        }
+        if (inPage && !stack.empty()) interpret(c, data);
+        return false;
+    }
+
+    void startCollecting(const AFP_& c, const std::string& name) {
+        collecting = std::make_shared<std::vector<AFP_>>();
+        collecting->push_back(AFP_{c.code, Bytes::copy(c.payload.span())});
+        collectBegin = c.code;
+        collectNesting = 1;
+        resources[name] = collecting;
+        if (!resourceName.empty()) resources[resourceName] = collecting;
+    }
+
+    void startPage() {
+        ++pages;
+        page = Page{};
+        page.number = pages;
+        inPage = true;
+        stack.clear();
+        stack.emplace_back();
+    }
+
+    // ---- font resources -----------------------------------------------------
+    void fontControl(std::span<const byte> d) {
+        unsigned base = u8(d, 4), units = u16(d, 6);
+        curCharSet->pointsPerUnit = base == 0x02 || units == 0 ? 0 : 720.0 / units;
+        curCharSet->unitsPerEm = base == 0x02 && units ? units : 1000;
+        curCharSet->fniGroupLength = u8(d, 15, 28);
+    }
+    void fontIndex(std::span<const byte> d) {
+        if (fniCount++ > 0) return;  // the first orientation only (0 degrees)
+        std::size_t g = std::max(curCharSet->fniGroupLength, 10u);
+        for (std::size_t at = 0; at + 10 <= d.size(); at += g)
+            curCharSet->increments[nameAt(d, at, 8)] = u16(d, at + 8);
+        curCharSet->haveIndex = true;
+    }
+    void codePageIndex(std::span<const byte> d) {
+        std::size_t g = curCodePage->groupLength;
+        bool dbcs = g == 0x0B || g == 0xFF;
+        std::size_t len = g == 0xFE ? 10 : g == 0xFF ? 11 : g;
+        if (len < 10) return;
+        for (std::size_t at = 0; at + len <= d.size();) {
+            unsigned cp = dbcs ? u16(d, at + 9) : u8(d, at + 9);
+            curCodePage->gcgids[cp] = nameAt(d, at, 8);
+            at += len;
+            if (g >= 0xFE) at += 1 + 4 * std::size_t(u8(d, at));  // the Unicode values that follow
+        }
+    }
+    void mapDataResource(const Bytes& groups) {
+        for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
+            if (g.frame != Frame::Item) continue;
+            std::string name;
+            unsigned cpgid = 0;
+            double size = 0;
+            for (const T_& t : Chunks<T_>::fromPayload(g.payload)) {
+                std::span<const byte> p = t.payload.span();
+                if (t.frame != Frame::Item) continue;
+                if (t.code == 0x02 && (u8(p, 1) == 0xDE || u8(p, 1) == 0xBE)) name = nameAt(p, 3, p.size());
+                else if (t.code == 0x50) cpgid = encodingCodePage(p, cpgid);
+                else if (t.code == 0x8B && u16(p, 3)) size = u16(p, 3) / 20.0;
+            }
+            if (!name.empty()) dataObjectFonts[name] = {cpgid, size};
+        }
+    }
+    static unsigned encodingCodePage(std::span<const byte> p, unsigned dflt) {
+        unsigned user = u16(p, 3), cp = u16(p, 1);
+        if (user == 0x7200 || cp == 0x7200 || cp == 0x8200) return 1200;
+        if (user == 0x7807) return 1208;
+        return dflt;
+    }
+
+    // ---- the environment ----------------------------------------------------
+    Context& ctx() { return stack.back(); }
+
+    void pageDescriptor(std::span<const byte> d) {
+        Context& x = ctx();
+        x.pageUnitX = pointsPerUnit(u8(d, 0), u16(d, 2));
+        x.pageUnitY = pointsPerUnit(u8(d, 1), u16(d, 4));
+        x.width = u24(d, 6) * x.pageUnitX;
+        x.height = u24(d, 9) * x.pageUnitY;
+        if (!x.haveTextUnits) {
+            x.unitX = x.pageUnitX;
+            x.unitY = x.pageUnitY;
+            x.extentX = u24(d, 6);
+            x.extentY = u24(d, 9);
+        }
+        if (stack.size() == 1) {
+            page.width = x.width;
+            page.height = x.height;
+        }
+    }
+    void textDescriptor(std::span<const byte> d, bool format2) {
+        Context& x = ctx();
+        x.unitX = pointsPerUnit(u8(d, 0), u16(d, 2));
+        x.unitY = pointsPerUnit(u8(d, 1), u16(d, 4));
+        x.extentX = format2 ? u24(d, 6) : u16(d, 6);
+        x.extentY = format2 ? u24(d, 9) : u16(d, 8);
+        x.haveTextUnits = true;
+        x.initialText.clear();
+        if (format2 && d.size() > 14) x.initialText.assign(d.begin() + 14, d.end());
+    }
+
+    void fontMap(const Bytes& groups) {
+        for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
+            if (g.frame != Frame::Item) continue;
+            int lid = -1;
+            unsigned section = 0;
+            Font f;
+            std::string fcs, cf, objectName;
+            for (const T_& t : Chunks<T_>::fromPayload(g.payload)) {
+                if (t.frame != Frame::Item) continue;
+                std::span<const byte> p = t.payload.span();
+                switch (t.code) {
+                case 0x24: if (u8(p, 1) == 0x05) lid = int(u8(p, 2)); break;
+                case 0x25: section = u8(p, 1); break;
+                case 0x02:
+                    switch (u8(p, 1)) {
+                    case 0x85: f.codePageName = nameAt(p, 3, p.size()); break;
+                    case 0x86: fcs = nameAt(p, 3, p.size()); break;
+                    case 0x8E: cf = nameAt(p, 3, p.size()); break;
+                    case 0xBE:
+                    case 0xDE: objectName = nameAt(p, 3, p.size()); break;
+                    default: break;
+                    }
+                    break;
+                case 0x01: {
+                    unsigned cp = u16(p, 3);
+                    if (cp) f.cpgid = cp;
+                    break;
+                }
+                case 0x50: f.cpgid = encodingCodePage(p, f.cpgid); break;
+                case 0x1F: if (u16(p, 3)) f.size = u16(p, 3) / 20.0; break;
+                case 0x8B: if (u16(p, 3)) f.size = u16(p, 3) / 20.0; break;
+                default: break;
+                }
+            }
+            if (lid < 0) continue;
+            f.name = !fcs.empty() ? fcs : !cf.empty() ? cf : objectName;
+            if (!objectName.empty()) {
+                auto it = dataObjectFonts.find(objectName);
+                if (it != dataObjectFonts.end()) {
+                    if (!f.cpgid) f.cpgid = it->second.first;
+                    if (!f.size) f.size = it->second.second;
+                }
+                if (!f.cpgid) f.cpgid = 1200;  // data-object fonts take Unicode unless told otherwise
+            }
+            if (section >= 0x41 && section <= 0xFE) f.doubleByte = true;
+            addFont(unsigned(lid), std::move(f));
+        }
+    }
+
+    void fontMap1(std::span<const byte> d) {
+        std::size_t len = u8(d, 0);
+        if (len < 28) return;
+        for (std::size_t at = 4; at + 28 <= d.size(); at += len) {
+            Font f;
+            unsigned lid = u8(d, at), section = u8(d, at + 2);
+            std::string cf = u16(d, at + 4) == 0xFFFF ? "" : nameAt(d, at + 4, 8);
+            f.codePageName = u16(d, at + 12) == 0xFFFF ? "" : nameAt(d, at + 12, 8);
+            std::string fcs = u16(d, at + 20) == 0xFFFF ? "" : nameAt(d, at + 20, 8);
+            f.name = !fcs.empty() ? fcs : cf;
+            if (section >= 0x41 && section <= 0xFE) f.doubleByte = true;
+            addFont(lid, std::move(f));
+        }
+    }
+
+    void addFont(unsigned lid, Font f) {
+        styleOfName(f);
+        if (!f.size) f.size = sizeOfName(f.name);
+        if (auto it = charSets.find(f.name); it != charSets.end() && it->second.haveIndex) f.charSet = &it->second;
+        if (auto it = codePages.find(f.codePageName); it != codePages.end()) {
+            f.codePage = &it->second;
+            if (!f.cpgid) f.cpgid = it->second.cpgid;
+        }
+        if (!f.cpgid) f.cpgid = codePageOfName(f.codePageName);
+        if (!f.cpgid && !f.codePageName.empty()) {
+            warn("unknown code page " + f.codePageName + ": its text is read as code page 500");
+            f.cpgid = 500;
+        }
+        if (f.doubleByte && !f.cpgid) f.cpgid = 835;
+        if (codePageDoubleByte(f.cpgid)) f.doubleByte = true;
+        Font& slot = ctx().fonts[lid];
+        // The sections of a double-byte font share one local id: the first group names it.
+        if (slot.name.empty() || !f.doubleByte) slot = std::move(f);
+    }
+
+    // ---- the structured fields of a page or an included object ---------------
+    void interpret(const AFP_& c, const Bytes& data) {
+        std::span<const byte> d = data.span();
+        switch (c.code) {
+        case 0xD3A6AF: pageDescriptor(d); break;          // PGD
+        case 0xD3B19B: textDescriptor(d, true); break;    // PTD format 2
+        case 0xD3A69B: textDescriptor(d, false); break;   // PTD format 1
+        case 0xD3AB8A: fontMap(data); break;                // MCF
+        case 0xD3B18A: fontMap1(d); break;                // MCF-1
+        case 0xD3A89B: beginText(); break;                // BPT
+        case 0xD3EE9B: presentationText(data); break; // PTX
+        case 0xD3AFD8:                                    // IPO
+            include(nameAt(d, 0, 8), s24(d, 8), s24(d, 11), orientationDegrees(u16(d, 14)));
+            break;
+        case 0xD3AF5F: include(nameAt(d, 0, 8), s24(d, 8), s24(d, 11), 0); break;  // IPS
+        default: break;
+        }
+    }
+
+    void include(const std::string& name, int dx, int dy, int rot) {
+        if (stack.size() >= maxIncludeDepth) {
+            warn("overlays and page segments nest too deeply at " + name + ": not included");
+            return;
+        }
+        std::shared_ptr<std::vector<AFP_>> fields;
+        if (auto it = resources.find(name); it != resources.end()) fields = it->second;
+        else if (!opt.resourceDir.empty()) fields = loadResource(name);
+        if (!fields) {
+            warn("resource " + name + " is not in the stream" +
+                 (opt.resourceDir.empty() ? std::string() : " nor in " + opt.resourceDir) + ": not included");
+            return;
+        }
+        const Context& parent = ctx();
+        Context inner;
+        inner.unitX = inner.pageUnitX = parent.pageUnitX;
+        inner.unitY = inner.pageUnitY = parent.pageUnitY;
+        inner.extentX = parent.width / parent.pageUnitX;
+        inner.extentY = parent.height / parent.pageUnitY;
+        inner.width = parent.width;
+        inner.height = parent.height;
+        inner.fonts = parent.fonts;  // a page segment uses the fonts of the page that includes it
+        inner.place = parent.place.then(dx * parent.pageUnitX, dy * parent.pageUnitY, rot);
+        stack.push_back(std::move(inner));
+        for (const AFP_& f : *fields) {
+            if (f.code == 0xD3A9CE || f.code == 0xD3A8CE) continue;
+            interpret(f, sfData(f));
+        }
+        stack.pop_back();
+    }
+
+    std::shared_ptr<std::vector<AFP_>> loadResource(const std::string& name) {
+        std::string path = findResourceFile(opt.resourceDir, name);
+        if (path.empty()) return nullptr;
+        auto fields = std::make_shared<std::vector<AFP_>>();
+        try {
+            AfpStream in = readAFP(path);
+            for (const AFP_& c : in) fields->push_back(AFP_{c.code, Bytes::copy(c.payload.span())});
+        } catch (const Error& e) {
+            warn(std::string("resource ") + path + ": " + e.what());
+        }
+        resources[name] = fields;
+        return fields;
+    }
+
+    // ---- presentation text --------------------------------------------------
+    void beginText() {
+        Context& x = ctx();
+        x.ts = TextState{};
+        if (!x.initialText.empty()) {
+            Bytes init = Bytes::copy(std::span<const byte>(x.initialText));
+            bool prefixed = init.size() >= 2 && init[0] == 0x2B && init[1] == 0xD3;
+            controlSequences(Chunks<PTX_>::fromPayload(prefixed ? init.dropFront(2) : init, true));
+        }
+    }
+
+    void presentationText(const Bytes& data) {
+        if (data.size() >= 2 && data[0] == 0x2B && data[1] == 0xD3) {
+            controlSequences(Chunks<PTX_>::fromPayload(data.dropFront(2), true));
+        } else {
+            present(data.prefix(2).span());
+            controlSequences(Chunks<PTX_>::fromPayload(data.dropFront(2), false));
+        }
+    }
+
+    double baselineIncrement() const {
+        const Context& x = stack.back();
+        if (x.ts.baselineIncrement >= 0) return x.ts.baselineIncrement;
+        return 12.0 / (x.ts.iAngle % 180 == 0 ? x.unitY : x.unitX);  // 6 lines per inch
+    }
+
+    // The control sequences and code points of presentation text. A Unicode
+    // Complex Text control sequence (UCT) is followed by its text, which is
+    // not scanned for control sequences: the walk takes those bytes and
+    // starts again after them.
+    void controlSequences(Chunks<PTX_> seq) {
+        for (;;) {
+            bool restarted = false;
+            const Bytes& src = seq.source();
+            for (auto it = seq.begin(); it != seq.end(); ++it) {
+                const PTX_& cs = *it;
+                if (cs.frame == Frame::Text) {
+                    present(cs.payload.span());
+                    continue;
+                }
+                if (cs.frame != Frame::Item || cs.payload.empty()) continue;
+                if (cs.code == 0x6A && seq.fromSource()) {
+                    std::size_t at = it.offset();
+                    bool prefixed = at + 1 < src.size() && src[at] == 0x2B && src[at + 1] == 0xD3;
+                    std::size_t end = at + (prefixed ? 2 : 0) + 1 + cs.payload.size();
+                    std::size_t length = std::min<std::size_t>(u16(cs.payload.span(), 3), src.size() - std::min(end, src.size()));
+                    unicodeText(src.slice(end, length).span());
+                    seq = Chunks<PTX_>::fromPayload(src.dropFront(end + length), false);
+                    restarted = true;
+                    break;
+                }
+                control(cs.code & 0xFE, cs.payload.span().subspan(1));
+            }
+            if (!restarted) return;
+        }
+    }
+
+    // Text of a UCT: in a glyph-run chain (GLC, GIR, GAR) it is the text of
+    // the glyphs, placed at the chain's glyph advances; on its own it is
+    // UTF-16 text in the current font.
+    void unicodeText(std::span<const byte> utf16) {
+        TextState& t = ctx().ts;
+        if (!chain.open) {
+            presentDecoded(utf16, 1200, true);
+            return;
+        }
+        chain.open = false;
+        double end = chain.start + chain.advance;
+        t.i = chain.start;
+        std::vector<double> at = chain.glyphAdvances;
+        presentDecoded(utf16, 1200, true, &at, chain.advance);
+        t.i = end;
+        t.fresh = true;
+    }
+
+    struct GlyphChain {
+        bool open = false;
+        double start = 0, advance = 0;
+        std::vector<double> glyphAdvances;
+    } chain;
+
+    // One control sequence: its function type (unchained form) and parameters.
+    void control(unsigned type, std::span<const byte> p) {
+        TextState& t = ctx().ts;
+        switch (type) {
+        case 0xC6: t.i = u16(p, 0); t.fresh = true; break;                 // AMI
+        case 0xC8: t.i += s16(p, 0); t.fresh = true; break;                // RMI
+        case 0xD2: t.b = u16(p, 0); break;                                 // AMB
+        case 0xD4: t.b += s16(p, 0); break;                                // RMB
+        case 0xD8: t.i = t.margin; t.b += baselineIncrement(); t.fresh = true; break;  // BLN
+        case 0xC0: t.margin = u16(p, 0); break;                            // SIM
+        case 0xD0: t.baselineIncrement = u16(p, 0); break;                 // SBI
+        case 0xC4: t.varSpace = u16(p, 0); break;                          // SVI
+        case 0xC2: t.adjust = u8(p, 2) == 1 ? -double(u16(p, 0)) : u16(p, 0); break;  // SIA
+        case 0xF0: t.lid = u8(p, 0, 0xFF); break;                          // SCFL
+        case 0x74: t.color = namedColor(u16(p, 0, 0xFF07)); break;         // STC
+        case 0x80: t.color = colorSpec(p.subspan(std::min<std::size_t>(1, p.size()))); break;  // SEC
+        case 0xF6: orientation(orientationDegrees(u16(p, 0)), orientationDegrees(u16(p, 2, 0x2D00))); break;  // STO
+        case 0x76: t.underscore = (u8(p, 0, 1) & 0x0F) != 0; break;        // USC
+        case 0x72: t.overstrike = (u8(p, 0, 1) & 0x0F) != 0; break;        // OVS
+        case 0x78: {                                                       // TBM
+            double inc = p.size() >= 4 ? u16(p, 2) : baselineIncrement() / 2;
+            unsigned dir = u8(p, 0);
+            if (dir == 1) t.tempBaseline = 0;
+            else if (dir == 2) t.tempBaseline += inc;
+            else if (dir == 3) t.tempBaseline -= inc;
+            break;
+        }
+        case 0xF2: t.suppression = u8(p, 0); break;                        // BSU
+        case 0xF4: t.suppression = 0; break;                               // ESU
+        case 0xDA: present(p); break;                                      // TRN
+        case 0x6C:                                                         // GLC (chained form 6D)
+            chain.open = true;
+            chain.start = t.i;
+            chain.advance = s16(p, 0);
+            chain.glyphAdvances.clear();
+            t.i = chain.start + chain.advance;  // where the chain leaves the position, text or not
+            t.fresh = true;
+            break;
+        case 0x8C:                                                         // GAR
+            if (chain.open)
+                for (std::size_t k = 2; k + 2 <= p.size(); k += 2) chain.glyphAdvances.push_back(u16(p, k));
+            break;
+        case 0xEE: repeatString(p); break;                                 // RPS
+        case 0xE4: rule(s16(p, 0), p.size() >= 4 ? s16(p, 2) + u8(p, 4) / 256.0 : 0, true); break;   // DIR
+        case 0xE6: rule(s16(p, 0), p.size() >= 4 ? s16(p, 2) + u8(p, 4) / 256.0 : 0, false); break;  // DBR
+        default: break;
+        }
+    }
+
+    void orientation(int iDeg, int bDeg) {
+        int diff = ((bDeg - iDeg) % 360 + 360) % 360;
+        if (iDeg % 90 != 0 || bDeg % 90 != 0 || (diff != 90 && diff != 270)) iDeg = 0, bDeg = 90;
+        Context& x = ctx();
+        TextState& t = x.ts;
+        Vec p = textPoint(t.i, t.b);  // the current position stays where it is
+        t.iAngle = iDeg;
+        t.bAngle = bDeg;
+        Vec o = origin(), di = direction(iDeg), db = direction(bDeg);
+        t.i = (p.x - o.x) * di.x + (p.y - o.y) * di.y;
+        t.b = (p.x - o.x) * db.x + (p.y - o.y) * db.y;
+    }
+
+    // The I,B origin in text units: the corner both axes point away from.
+    Vec origin() {
+        const Context& x = ctx();
+        Vec di = direction(x.ts.iAngle), db = direction(x.ts.bAngle);
+        return {di.x < 0 || db.x < 0 ? x.extentX : 0, di.y < 0 || db.y < 0 ? x.extentY : 0};
+    }
+    // A point of the I,B space in the context's text units (x, y).
+    Vec textPoint(double i, double b) {
+        const Context& x = ctx();
+        Vec o = origin(), di = direction(x.ts.iAngle), db = direction(x.ts.bAngle);
+        return {o.x + i * di.x + b * db.x, o.y + i * di.y + b * db.y};
+    }
+    Vec pagePoint(double i, double b) {
+        const Context& x = ctx();
+        Vec t = textPoint(i, b);
+        return x.place.apply({t.x * x.unitX, t.y * x.unitY});
+    }
+
+    void repeatString(std::span<const byte> p) {
+        std::size_t total = std::min(u16(p, 0), 32767u);
+        std::span<const byte> data = p.subspan(std::min<std::size_t>(2, p.size()));
+        if (data.empty() || total == 0) return;
+        std::vector<byte> bytes(total);
+        for (std::size_t k = 0; k < total; ++k) bytes[k] = data[k % data.size()];
+        present(bytes);
+    }
+
+    void rule(double length, double width, bool inline_) {
+        Context& x = ctx();
+        TextState& t = x.ts;
+        if (width == 0) width = 72.0 / 240 / x.unitX;  // no width given: one pel at 240 dpi
+        Vec a = pagePoint(t.i, t.b + t.tempBaseline);
+        Vec b = inline_ ? pagePoint(t.i + length, t.b + t.tempBaseline + width)
+                        : pagePoint(t.i + width, t.b + t.tempBaseline + length);
+        PageRule r;
+        r.x = std::min(a.x, b.x);
+        r.y = std::min(a.y, b.y);
+        r.width = std::abs(a.x - b.x);
+        r.height = std::abs(a.y - b.y);
+        r.color = t.color;
+        page.rules.push_back(r);
+    }
+
+    const Font& currentFont() {
+        static const Font fallback = [] {
+            Font f;
+            f.name = "default";
+            f.family = 2;
+            f.size = 10;
+            f.cpgid = 500;
+            return f;
+        }();
+        auto& fonts = ctx().fonts;
+        auto it = fonts.find(ctx().ts.lid);
+        if (it == fonts.end()) {
+            if (fonts.size() == 1 && ctx().ts.lid == 0xFF) return fonts.begin()->second;
+            return fallback;
+        }
+        return it->second;
+    }
+
+    // Presents code points in the current font: one text run.
+    void present(std::span<const byte> bytes) { presentDecoded(bytes, 0, false); }
+
+    // Presents code points in the current font, in its code page or (when
+    // `forced` is set) in code page `forcedCp`; glyph positions `at` (text
+    // units from the current position) replace the font's advances when
+    // there is one per character, and the characters share `span` otherwise.
+    void presentDecoded(std::span<const byte> bytes, unsigned forcedCp, bool forced,
+                        const std::vector<double>* positions = nullptr, double span = 0) {
+        if (bytes.empty()) return;
+        Context& x = ctx();
+        TextState& t = x.ts;
+        const Font& f = currentFont();
+        unsigned cpgid = forced ? forcedCp : opt.codePage ? opt.codePage : f.cpgid ? f.cpgid : 500;
+        bool dbcs = forced ? codePageDoubleByte(forcedCp) : opt.codePage ? codePageDoubleByte(opt.codePage) : f.doubleByte;
+        if (!codePageKnown(cpgid)) {
+            warn("code page " + std::to_string(cpgid) + " is not known: its text is read as code page 500");
+            cpgid = 500;
+            dbcs = false;
+        }
+        double size = f.size > 0 ? f.size : 10;
+        double unit = t.iAngle % 180 == 0 ? x.unitX : x.unitY;  // points per text unit along I
+
+        TextRun run;
+        run.text = decodeRun(cpgid, dbcs, bytes);
+        run.offsets.reserve(bytes.size());
+        run.advances.reserve(bytes.size());
+        run.codePoints.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        run.codePage = cpgid;
+        run.doubleByte = dbcs;
+        run.font = f.name;
+        run.size = size;
+        const FontExtent& e = substituteExtents[f.family][f.weight];
+        run.ascent = e.ascent * size / 1000;
+        run.descent = -e.descent * size / 1000;
+        run.color = t.color;
+        run.underscore = t.underscore;
+        run.overstrike = t.overstrike;
+        run.suppression = t.suppression;
+        run.rotation = (t.iAngle + x.place.rotation) % 360;
+
+        const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
+        std::size_t step = dbcs ? 2 : 1;
+        double startI = -1;
+        std::size_t k = 0;
+        for (std::size_t at = 0; at < run.text.size(); ++k) {
+            char32_t u = nextCodePoint(run.text, at);
+            bool space = u == 0x20 && !dbcs;
+            if (!t.fresh) t.i += t.adjust;  // a space takes the adjustment; the character after it does not
+            if (startI < 0) startI = t.i;
+            double adv;  // text units
+            if (space && t.varSpace >= 0) {
+                adv = t.varSpace;
+            } else {
+                adv = inlineAdvance(f, bytes, k * step, step, size, unit);
+                if (adv < 0) {
+                    double em = widths && k < bytes.size() ? (*widths)[bytes[k]] : substituteWidth(f, u);
+                    adv = em * size / 1000 / unit;
+                }
+            }
+            run.offsets.push_back(float((t.i - startI) * unit));
+            run.advances.push_back(float(adv * unit));
+            t.i += adv;
+            t.fresh = space;
+        }
+        if (run.offsets.empty()) return;
+        if (positions) {
+            std::size_t n = run.offsets.size();
+            bool each = positions->size() == n;
+            for (std::size_t c = 0; c < n; ++c) {
+                double from = each ? (*positions)[c] : span * double(c) / double(n);
+                double to = each ? (c + 1 < n ? (*positions)[c + 1] : span) : span * double(c + 1) / double(n);
+                run.offsets[c] = float(from * unit);
+                run.advances[c] = float(std::max(0.0, to - from) * unit);
+            }
+        }
+        Vec p = pagePoint(startI, t.b + t.tempBaseline);
+        run.x = p.x;
+        run.y = p.y;
+        page.text.push_back(std::move(run));
+    }
+
+    const std::array<float, 256>& byteWidthsOf(const Font& f, unsigned cpgid) {
+        auto [it, added] = byteWidths.try_emplace({f.family, f.weight, cpgid});
+        if (added) {
+            for (unsigned b = 0; b < 256; ++b) {
+                const byte one = byte(b);
+                std::string u = decodeRun(cpgid, false, std::span<const byte>(&one, 1));
+                std::size_t at = 0;
+                it->second[b] = float(u.empty() ? 0 : substituteWidth(f, nextCodePoint(u, at)));
+            }
+        }
+        return it->second;
+    }
+
+    // The advance of a character from the inline font resources, in text
+    // units; -1 when they do not give it.
+    double inlineAdvance(const Font& f, std::span<const byte> bytes, std::size_t at, std::size_t step, double size,
+                         double unit) {
+        if (!f.charSet || !f.codePage || at + step > bytes.size()) return -1;
+        unsigned cp = step == 2 ? unsigned(bytes[at]) << 8 | bytes[at + 1] : bytes[at];
+        auto g = f.codePage->gcgids.find(cp);
+        if (g == f.codePage->gcgids.end()) return -1;
+        auto inc = f.charSet->increments.find(g->second);
+        if (inc == f.charSet->increments.end()) return -1;
+        double points = f.charSet->pointsPerUnit > 0 ? inc->second * f.charSet->pointsPerUnit
+                                                     : inc->second * size / f.charSet->unitsPerEm;
+        return points / unit;
+    }
+};
+
+PageInterpreter::PageInterpreter(PageOptions options) : impl_(std::make_unique<Impl>()) {
+    impl_->opt = std::move(options);
+}
+PageInterpreter::~PageInterpreter() = default;
+bool PageInterpreter::feed(const AFP_& c) { return impl_->feed(c); }
+const Page& PageInterpreter::page() const noexcept { return impl_->page; }
+int PageInterpreter::pages() const noexcept { return impl_->pages; }
+
+}  // namespace pressel
