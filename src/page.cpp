@@ -854,7 +854,12 @@ struct PageInterpreter::Impl {
             } else {
                 adv = inlineAdvance(f, bytes, k * step, step, size, unit);
                 if (adv < 0) {
-                    double em = widths && k < bytes.size() ? (*widths)[bytes[k]] : substituteWidth(f, u);
+                    // Every character of a double-byte EBCDIC font is full width (one
+                    // em), Latin and Cyrillic letters included; UTF-16 fonts are
+                    // proportional.
+                    double em = widths && k < bytes.size()   ? (*widths)[bytes[k]]
+                                : dbcs && cpgid != 1200 ? 1000.0
+                                                          : substituteWidth(f, u);
                     adv = em * size / 1000 / unit;
                 }
             }
