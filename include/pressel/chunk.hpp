@@ -154,12 +154,40 @@ ChunkType chunkType(const PTX_& c) noexcept;
 ChunkType chunkType(const T_& c) noexcept;
 inline ChunkType chunkType(const MCF_&) noexcept { return {&tableType(idx_MCF_T)}; }
 
+// What a structured field carries beside the fields of its record: the
+// introducer extension (flag X'80') and the padding (flag X'08'), each with
+// its own length byte(s). Kept beside a decoded record and put back when it
+// is encoded, so that decoding and encoding a field gives its bytes back.
+struct FieldFraming {
+    Bytes extension;  // the extension's length byte and data; empty: none
+    Bytes padding;    // the padding, its length byte(s) included; empty: none
+    // The flag byte announces an extension or padding whose length does not
+    // fit the field: the record reads the payload as it stands (flags
+    // included) and is written back as it stands.
+    bool asIs = false;
+    bool empty() const noexcept { return extension.empty() && padding.empty() && !asIs; }
+    friend bool operator==(const FieldFraming&, const FieldFraming&) = default;
+};
+
 // Bytes a record reader consumes. For a structured field whose flag byte
 // announces an introducer extension (X'80') or padding (X'08'), these are the
 // identifier, the flag byte with those two bits cleared, the reserved bytes
 // and the data alone, so that records read their fields at the architected
-// offsets; every other payload is handed on as it is.
+// offsets; every other payload is handed on as it is. The second form also
+// gives what was left out.
 Bytes packChunk(const AFP_& c);
+Bytes packChunk(const AFP_& c, FieldFraming& framing);
+// The extension and padding of a structured field (empty for almost every
+// field: only the flag byte is looked at then).
+FieldFraming framingOf(const AFP_& c);
+// The structured field `code` whose record bytes (as packChunk gives them)
+// are `packed`, with the extension and padding of `framing` put back and
+// their flags set: frameChunk(c.code, packChunk(c, f), f) == c for every
+// field. A flag X'80' or X'08' set in `packed` with nothing in `framing` to
+// put there gets the smallest well-formed one (an extension of its length
+// byte alone, one byte of padding), so that the field reads back. Throws
+// Error when the framing's own length bytes disagree with its size.
+AFP_ frameChunk(std::uint32_t code, Bytes packed, const FieldFraming& framing);
 inline const Bytes& packChunk(const PTX_& c) noexcept { return c.payload; }
 inline const Bytes& packChunk(const T_& c) noexcept { return c.payload; }
 inline const Bytes& packChunk(const MCF_& c) noexcept { return c.payload; }

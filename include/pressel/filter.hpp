@@ -255,10 +255,16 @@ public:
     explicit ChunkWriter(const C* input = nullptr) : input_(input) {}
 
     // Appends the chunk made from the record (wrapped as Record, encodeChunk).
+    // A structured-field record of the input chunk's own type keeps the
+    // input's extension and padding (a changed record is written with them);
+    // push a Record to give other framing.
     template <class T>
         requires(!ChunkFamily<T>)
     void push(const T& record) {
-        push(Record<T>{record});
+        Record<T> r{record};
+        if constexpr (std::is_same_v<C, AFP_>)
+            if (input_ && chunkType(*input_).id == typeIdOf<T>()) r.recordFraming = framingOf(*input_);
+        push(r);
     }
     template <class T>
     void push(const Record<T>& r) {

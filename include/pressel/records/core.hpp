@@ -301,12 +301,13 @@ inline void showsPrec(std::string& out, int prec, const Unknown& v) {
     showBytes(out, v.unknown);
     if (prec >= 11) out += ')';
 }
-// An Unknown is written as a structured field whose identifier is its first three bytes.
+// An Unknown is written as a structured field whose identifier is its first
+// three bytes, with its extension and padding put back.
 template <>
 inline auto encodeChunk(const Record<Unknown>& r) {
     const Bytes& b = r.recordContent.unknown;
     std::uint32_t code = b.size() >= 3 ? (std::uint32_t(b[0]) << 16) | (std::uint32_t(b[1]) << 8) | b[2] : 0;
-    return AFP_{code, b};
+    return frameChunk(code, b, r.recordFraming);
 }
 
 }  // namespace pressel

