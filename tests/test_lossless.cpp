@@ -174,3 +174,44 @@ TEST(Lossless, RenameKeepsTheExtensionOfABeginField) {
               "5A0012D3A8A880000002AAD5C5E6D5C1D4C540" "5A0011D3A9A8080000D5C5E6D5C1D4C54001");
 }
 
+// ---- the frame of nested chunks ------------------------------------------------------
+
+namespace {
+
+template <ChunkFamily C>
+std::string rebuiltFromParts(const Bytes& src, bool leadChained = false) {
+    std::vector<C> items;
+    for (const C& c : Chunks<C>::fromPayload(src, leadChained)) {
+        const auto parts = chunkDecon(c);
+        const C again = chunkCon<C>(parts);
+        EXPECT_EQ(again, c);
+        items.push_back(again);
+    }
+    Builder b;
+    Chunks<C>(std::move(items), leadChained).write(b);
+    return hexOf(std::move(b).toBytes());
+}
+
+}  // namespace
+
+TEST(Lossless, ChunkConAndChunkDeconKeepTheFrameOfNestedChunks) {
+    // Code points between control sequences, and bytes whose length overruns.
+    for (const char* hex : {"2BD302F8C1C22BD303F005", "2BD303F101C1C2", "C12BD302D8", "2BD3FF01"})
+        EXPECT_EQ(rebuiltFromParts<PTX_>(fromHex(hex)), hex);
+    EXPECT_EQ(rebuiltFromParts<PTX_>(fromHex("03F101C1C2"), true), "03F101C1C2");
+    EXPECT_EQ(rebuiltFromParts<T_>(fromHex("04240105092501")), "04240105092501");
+    EXPECT_EQ(rebuiltFromParts<T_>(fromHex("0401")), "0401");
+    EXPECT_EQ(rebuiltFromParts<MCF_>(fromHex("00040C0200FF")), "00040C0200FF");
+
+    const PTX_ text{0, fromHex("C1C2"), Frame::Text};
+    const auto parts = chunkDecon(text);
+    EXPECT_EQ(parts.frame, Frame::Text);
+    auto [code, payload] = parts;
+    EXPECT_EQ(code, N1(0));
+    EXPECT_EQ(payload, fromHex("C1C2"));
+    EXPECT_EQ(chunkCon<PTX_>(parts), text);
+    // A bare pair builds an item.
+    EXPECT_EQ(chunkCon<PTX_>(std::make_pair(N1(0xF8), fromHex("F8"))).frame, Frame::Item);
+    EXPECT_EQ(chunkCon<MCF_>(chunkDecon(MCF_{fromHex("FF"), Frame::Raw})), (MCF_{fromHex("FF"), Frame::Raw}));
+}
+

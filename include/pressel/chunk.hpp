@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "pressel/binary.hpp"
@@ -135,18 +136,38 @@ concept ChunkFamily = std::same_as<C, AFP_> || std::same_as<C, PTX_> || std::sam
                       std::same_as<C, MCF_>;
 
 // chunkCon / chunkDecon / mkChunk: exact inverses, no normalisation.
+//
+// A nested chunk comes apart into its code, its payload and its frame
+// (ChunkParts, a pair of code and payload that also carries the frame), and
+// chunkCon rebuilds from those the same chunk: code points (Text) and bytes
+// that do not frame (Raw) come back as Text and Raw chunks and are written
+// as the same bytes, not framed as an item. A bare pair of code and payload
+// (mkChunk) builds an Item.
+template <class Code>
+struct ChunkParts : std::pair<Code, Bytes> {
+    Frame frame = Frame::Item;
+    ChunkParts() = default;
+    ChunkParts(Code code, Bytes payload, Frame f) : std::pair<Code, Bytes>(code, std::move(payload)), frame(f) {}
+    friend bool operator==(const ChunkParts&, const ChunkParts&) = default;
+};
 template <ChunkFamily C>
 C chunkCon(const std::pair<typename C::Code, Bytes>& p) {
     if constexpr (std::same_as<C, MCF_>) return C{p.second};
     else return C{p.first.value, p.second};
 }
+template <ChunkFamily C>
+    requires(!std::same_as<C, AFP_>)
+C chunkCon(const ChunkParts<typename C::Code>& p) {
+    if constexpr (std::same_as<C, MCF_>) return C{p.second, p.frame};
+    else return C{p.first.value, p.second, p.frame};
+}
 inline std::pair<N3, Bytes> chunkDecon(const AFP_& c) { return {N3(c.code), c.payload}; }
-inline std::pair<N1, Bytes> chunkDecon(const PTX_& c) { return {N1(c.code), c.payload}; }
-inline std::pair<N1, Bytes> chunkDecon(const T_& c) { return {N1(c.code), c.payload}; }
-inline std::pair<N0, Bytes> chunkDecon(const MCF_& c) { return {N0{}, c.payload}; }
+inline ChunkParts<N1> chunkDecon(const PTX_& c) { return {N1(c.code), c.payload, c.frame}; }
+inline ChunkParts<N1> chunkDecon(const T_& c) { return {N1(c.code), c.payload, c.frame}; }
+inline ChunkParts<N0> chunkDecon(const MCF_& c) { return {N0{}, c.payload, c.frame}; }
 template <ChunkFamily C>
 C mkChunk(typename C::Code code, Bytes payload) {
-    return chunkCon<C>({code, std::move(payload)});
+    return chunkCon<C>(std::pair<typename C::Code, Bytes>{code, std::move(payload)});
 }
 
 inline ChunkType chunkType(const AFP_& c) noexcept { return {afpTypeOf(c.code)}; }
@@ -217,3 +238,10 @@ std::size_t chunkSize(const T_& c) noexcept;
 std::size_t chunkSize(const MCF_& c) noexcept;
 
 } // namespace pressel
+
+// ChunkParts takes part in structured bindings as its pair of code and
+// payload: `auto [code, payload] = chunkDecon(c);`.
+template <class Code>
+struct std::tuple_size<pressel::ChunkParts<Code>> : std::integral_constant<std::size_t, 2> {};
+template <std::size_t I, class Code>
+struct std::tuple_element<I, pressel::ChunkParts<Code>> : std::tuple_element<I, std::pair<Code, pressel::Bytes>> {};
