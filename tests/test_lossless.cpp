@@ -215,3 +215,115 @@ TEST(Lossless, ChunkConAndChunkDeconKeepTheFrameOfNestedChunks) {
     EXPECT_EQ(chunkCon<MCF_>(chunkDecon(MCF_{fromHex("FF"), Frame::Raw})), (MCF_{fromHex("FF"), Frame::Raw}));
 }
 
+// ---- presentation text that opens with code points -------------------------------------
+
+TEST(Lossless, PresentationTextOpeningWithCodePointsIsReadAsText) {
+    const AFP_ c = field("D3EE9B 000000 C1 2BD3 02D8");
+    const PTX p = decodeChunk<PTX>(c);
+    EXPECT_FALSE(p.ptx_EscapeSequence.present());
+    const std::vector<PTX_> items = p.ptx_Chunks.toVector();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0], (PTX_{0, fromHex("C1"), Frame::Text}));
+    EXPECT_EQ(items[1], (PTX_{0xD8, fromHex("D8"), Frame::Item}));
+    EXPECT_EQ(roundTrip(c), c);
+
+    // Opening with X'2BD3': the escape field, then a chained control sequence.
+    const PTX q = decodeChunk<PTX>(field("D3EE9B 000000 2BD3 02D8"));
+    EXPECT_TRUE(q.opensChain());
+    EXPECT_EQ(q.ptx_Chunks.toVector(), std::vector<PTX_>{items[1]});
+    // No data at all, or a single byte.
+    for (const char* hex : {"D3EE9B 000000", "D3EE9B 000000 2B", "D3EE9B 000000 2BD3"}) {
+        const AFP_ f = field(hex);
+        EXPECT_NO_THROW((void)decodeChunk<PTX>(f)) << hex;
+        EXPECT_EQ(roundTrip(f), f) << hex;
+    }
+    // A record built with another escape value writes it as given.
+    PTX built{N3(0xD3EE9B), N3(0), Opt<N2>(N2(0xC1C2)), Chunks<PTX_>{PTX_{0, fromHex("C3"), Frame::Text}}};
+    EXPECT_EQ(hexOf(encodeChunk(Record<PTX>{built}).payload), "D3EE9B000000C1C2C3");
+}
+
+TEST(Lossless, DeletingTheFirstControlSequenceBeforeOneCodePoint) {
+    // RMI, one code point, BLN: without the RMI the text opens with the code point.
+    const AFP_ c = field("D3EE9B 000000 2BD3 04C8E511 C1 2BD3 02D8");
+    NestedFilters nf;
+    nf.controls.push_back(rewrite<PTX_RMI>([](const Lazy<PTX_RMI>&, ChunkWriter<PTX_>&) {}));
+    std::vector<AFP_> out;
+    ASSERT_NO_THROW(out = chunkMapFiltersM(c, deepFilters(nf)));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(hexOf(out[0].payload), "D3EE9B000000C12BD302D8");
+    const std::vector<PTX_> back = decodeChunk<PTX>(out[0]).ptx_Chunks.toVector();
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].frame, Frame::Text);
+    EXPECT_EQ(back[1].code, 0xD8);
+
+    // And back: a control sequence put before the code points opens the
+    // data with X'2BD3' again.
+    PTX p = decodeChunk<PTX>(out[0]);
+    std::vector<PTX_> items = p.ptx_Chunks.toVector();
+    items.insert(items.begin(), PTX_{0xC8, fromHex("C8E511"), Frame::Item});
+    setControlSequences(p, Chunks<PTX_>(items));
+    EXPECT_EQ(encodeChunk(Record<PTX>{p}), c);
+}
+
+namespace {
+
+// A control-sequence list in a form that ignores chain framing: the function
+// type without its chaining bit, the parameters, and the code points between
+// them run together.
+std::vector<std::string> canonical(const std::vector<PTX_>& items) {
+    std::vector<std::string> out;
+    bool lastText = false;
+    for (const PTX_& c : items) {
+        if (c.frame == Frame::Item) {
+            out.push_back(zeropad(1, c.code & 0xFE) + hexOf(c.payload.dropFront(1)));
+            lastText = false;
+        } else if (lastText) {
+            out.back() += hexOf(c.payload);
+        } else {
+            out.push_back("text " + hexOf(c.payload));
+            lastText = true;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Lossless, DeletingAnyControlSequenceOfTheSamplesWritesTextThatReadsBack) {
+    std::size_t deletions = 0, openingWithOneCodePoint = 0;
+    for (const std::string& path : allSampleFiles()) {
+        for (const AFP_& c : readAFP(path)) {
+            if (!isA<PTX>(c)) continue;
+            const std::vector<PTX_> items = decodeChunk<PTX>(c).ptx_Chunks.toVector();
+            for (std::size_t k = 0; k < items.size() && k < 40; ++k) {
+                if (items[k].frame != Frame::Item) continue;
+                // One filter per record type of the list, so that every item
+                // passes one handler: the k-th one is deleted.
+                std::size_t at = 0;
+                NestedFilters nf;
+                std::vector<TypeId> types;
+                for (const PTX_& x : items) {
+                    const ChunkType t = chunkType(x);
+                    if (std::find(types.begin(), types.end(), t.id) != types.end()) continue;
+                    types.push_back(t.id);
+                    nf.controls.push_back({t, [&at, k](const PTX_& y) {
+                                               return at++ == k ? std::vector<PTX_>{} : std::vector<PTX_>{y};
+                                           }});
+                }
+                std::vector<PTX_> expected = items;
+                expected.erase(expected.begin() + std::ptrdiff_t(k));
+                if (!expected.empty() && expected[0].frame == Frame::Text && expected[0].payload.size() == 1)
+                    ++openingWithOneCodePoint;
+                std::vector<AFP_> out;
+                ASSERT_NO_THROW(out = chunkMapFiltersM(c, deepFilters(nf))) << path << " item " << k;
+                ASSERT_EQ(out.size(), 1u);
+                const PTX back = decodeChunk<PTX>(out[0]);
+                EXPECT_EQ(canonical(back.ptx_Chunks.toVector()), canonical(expected)) << path << " item " << k;
+                ++deletions;
+            }
+        }
+    }
+    EXPECT_GT(deletions, 100u);
+    RecordProperty("deletionsOpeningWithOneCodePoint", int(openingWithOneCodePoint));
+}
+

@@ -611,11 +611,12 @@ Chunks<C> mapNested(const Chunks<C>& cs, const std::type_identity_t<ChunkFilters
     return Chunks<C>(std::move(out), cs.leadChained());
 }
 
-// Replaces the control sequences of a presentation-text record. When the
-// record opens with X'2BD3' but the new list starts with code points or
-// unframed bytes, the first two of those bytes become the escape field (the
-// reader puts them there), so the record reads back as written. Throws Error
-// when that is impossible (a single leading byte).
+// Replaces the control sequences of a presentation-text record, setting the
+// escape field as the reader would find it: X'2BD3' when the new list opens
+// with a control sequence (chained to it), none when it opens with code
+// points or unframed bytes (each control sequence then carries its own
+// X'2BD3'). An empty list leaves the escape field as it was. The record then
+// reads back as written.
 void setControlSequences(PTX& v, const Chunks<PTX_>& cs);
 
 // ---- reaching every nested level ----------------------------------------------
