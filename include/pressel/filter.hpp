@@ -479,8 +479,15 @@ public:
         using pointer = const C*;
         using reference = const C&;
         iterator() = default;
-        const C& operator*() const noexcept { return *cur_; }
-        const C* operator->() const noexcept { return cur_; }
+        // The current output chunk: the input chunk itself, read through the
+        // input iterator, or one of the replacements held here. Nothing points
+        // into the iterator, so copies and moves of it stay valid.
+        const C& operator*() const noexcept {
+            if constexpr (innerRefersToChunk)
+                if (pos_ == 0) return *it_;
+            return pending_[pos_ - 1];
+        }
+        const C* operator->() const noexcept { return &**this; }
         iterator& operator++() {
             advance();
             return *this;
@@ -495,19 +502,23 @@ public:
         friend class MappedChunks;
         using Inner = decltype(std::declval<std::remove_reference_t<R>&>().begin());
         using InnerEnd = decltype(std::declval<std::remove_reference_t<R>&>().end());
+        // An input iterator that yields a chunk by value is copied from.
+        static constexpr bool innerRefersToChunk = std::is_lvalue_reference_v<decltype(*std::declval<const Inner&>())>;
         iterator(MappedChunks* owner) : owner_(owner), it_(owner->range_.begin()), end_(owner->range_.end()) {
             done_ = false;
             fetch();
         }
         void advance() {
-            if (pos_ < pending_.size()) {
-                cur_ = &pending_[pos_++];
+            if (pos_ != 0 && pos_ < pending_.size()) {
+                ++pos_;
                 return;
             }
             ++it_;
             fetch();
         }
         // Finds the next output chunk, starting at the input chunk under it_.
+        // pos_ is 0 when it is the input chunk, else one past its index in
+        // pending_.
         void fetch() {
             done_ = true;  // a throwing handler or read leaves the walk at its end
             pending_.clear();
@@ -515,13 +526,15 @@ public:
             for (; !(it_ == end_); ++it_) {
                 const C& c = *it_;
                 if (!detail::anySelected<C>(chunkType(c).id, owner_->filters_)) {
-                    cur_ = &c;
+                    if constexpr (!innerRefersToChunk) {
+                        pending_.push_back(c);
+                        pos_ = 1;
+                    }
                     done_ = false;
                     return;
                 }
                 pending_ = chunkMapFiltersM<C>(c, owner_->filters_);
                 if (!pending_.empty()) {
-                    cur_ = &pending_[0];
                     pos_ = 1;
                     done_ = false;
                     return;
@@ -533,7 +546,6 @@ public:
         InnerEnd end_{};
         std::vector<C> pending_;
         std::size_t pos_ = 0;
-        const C* cur_ = nullptr;
         bool done_ = true;
     };
 
