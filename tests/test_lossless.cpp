@@ -428,7 +428,35 @@ TEST(Lossless, EveryFieldAndNestedItemOfTheSamplesRoundTripsWithAndWithoutExtens
 
 // ---- ranges through std::views::take and moved iterators -------------------------------
 
+// Clang 14 cannot compile the range adaptors of libstdc++ 12 (not even over a
+// std::vector); there the walks through std::views::take are left out.
+#if !defined(__clang__) || __clang_major__ >= 15
+#define PRESSEL_TEST_VIEWS 1
+#endif
+
 namespace {
+
+// A range over a list that hands out each chunk by value, as an input
+// iterator that makes its chunks on the fly would.
+struct ByValue {
+    const std::vector<AFP_>* list;
+    struct iterator {
+        using iterator_category = std::input_iterator_tag;
+        using value_type = AFP_;
+        using difference_type = std::ptrdiff_t;
+        const std::vector<AFP_>* list = nullptr;
+        std::size_t at = 0;
+        AFP_ operator*() const { return (*list)[at]; }
+        iterator& operator++() {
+            ++at;
+            return *this;
+        }
+        void operator++(int) { ++at; }
+        friend bool operator==(const iterator& a, std::default_sentinel_t) { return a.at >= a.list->size(); }
+    };
+    iterator begin() const { return {list, 0}; }
+    std::default_sentinel_t end() const { return {}; }
+};
 
 template <class C>
 std::string payloads(const std::vector<C>& v) {
@@ -450,12 +478,14 @@ void walksAlike(Make make, std::size_t n, const std::string& what) {
         for (const C& c : r) whole.push_back(c);
     }
     ASSERT_GT(whole.size(), n) << what;
+#ifdef PRESSEL_TEST_VIEWS
     std::vector<C> taken;
     {
         auto r = make();
         for (const C& c : r | std::views::take(n)) taken.push_back(c);
     }
     EXPECT_EQ(payloads(taken), payloads(std::vector<C>(whole.begin(), whole.begin() + std::ptrdiff_t(n)))) << what;
+#endif
     std::vector<C> moved;
     {
         auto r = make();
@@ -514,7 +544,5 @@ TEST(Lossless, EveryRangeSurvivesTakeAndMovedIterators) {
     std::vector<AFP_> fields;
     for (const AFP_& c : readAFP(path)) fields.push_back(c);
     walksAlike([&] { return chunksMapFiltersM(fields, fs); }, 4, "filtered list");
-    auto copies = [](const AFP_& c) { return c; };
-    walksAlike([&] { return chunksMapFiltersM(fields | std::views::transform(copies), fs); }, 4,
-               "filtered chunks made on the fly");
+    walksAlike([&] { return chunksMapFiltersM(ByValue{&fields}, fs); }, 4, "filtered chunks made on the fly");
 }
