@@ -64,7 +64,7 @@ std::uint64_t copyPlain(const std::string& in) {
 
 std::uint64_t copyInspect(const std::string& in, std::uint64_t& seen) {
     AfpWriter w("/dev/null");
-    ChunkFilters<AFP_> fs{inspect<PTX>([&](const PTX& p) { seen += p.ptx_EscapeSequence.value != 0; })};
+    ChunkFilters<AFP_> fs{inspect<PTX>([&](const PTX& p) { seen += p.ptx_EscapeSequence.present(); })};
     for (const AFP_& c : chunksMapFiltersM(readAFP(in), fs)) w.write(c);
     w.close();
     return w.bytesWritten();

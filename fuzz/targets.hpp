@@ -181,7 +181,9 @@ inline int fuzzRoundTrip(const std::uint8_t* data, std::size_t size) {
     Framing framing = Framing::Auto;
     bool whole = readWhole(in, ReaderLimits{}, chunks, raw, &framing);
     for (const AFP_& c : chunks) {
-        Bytes packed = packChunk(c);
+        FieldFraming f;
+        Bytes packed = packChunk(c, f);
+        if (!(frameChunk(c.code, packed, f) == c)) broken("roundtrip", "extension or padding not put back");
         decodeAs(recordOps(chunkType(c).id), packed);
     }
     if (!whole) return 0;

@@ -111,33 +111,91 @@ ChunkType chunkType(const T_& c) noexcept {
     return {tripletTypeOf(c.code)};
 }
 
-Bytes packChunk(const AFP_& c) {
+Bytes packChunk(const AFP_& c, FieldFraming& framing) {
+    framing = FieldFraming{};
     const Bytes& p = c.payload;
     if (p.size() < 6) return p;
     byte flags = p[3];
     if ((flags & 0x88) == 0) return p;
     // Introducer extension (X'80'): a length byte that counts itself, then
     // application data. Padding (X'08'): at the end of the data, its length in
-    // the last byte, or in the two bytes before a last byte of X'00'.
+    // the last byte, or in the two bytes before a last byte of X'00'. A length
+    // that does not fit leaves the payload as it is.
     std::size_t start = 6, end = p.size();
+    framing.asIs = true;
     if (flags & 0x80) {
         if (end <= start) return p;  // flag without the extension's length byte
         std::size_t ext = p[6];
-        if (ext < 1 || start + ext > end) return p;  // malformed: hand on as is
+        if (ext < 1 || start + ext > end) return p;
         start += ext;
     }
     if (flags & 0x08) {
         std::size_t pad = p[end - 1];
-        if (pad == 0 && end >= start + 3) pad = (std::size_t(p[end - 3]) << 8) | p[end - 2];
+        if (pad == 0 && end >= start + 3) {
+            pad = (std::size_t(p[end - 3]) << 8) | p[end - 2];
+            if (pad < 3) pad = 0;  // the two-byte form counts its own three bytes
+        }
         if (pad == 0 || start + pad > end) return p;
         end -= pad;
     }
+    framing.asIs = false;
+    framing.extension = p.slice(6, start - 6);
+    framing.padding = p.slice(end, p.size() - end);
     std::vector<byte> v;
     v.reserve(6 + end - start);
     v.insert(v.end(), p.begin(), p.begin() + 6);
     v[3] = static_cast<byte>(flags & ~0x88);
     v.insert(v.end(), p.begin() + std::ptrdiff_t(start), p.begin() + std::ptrdiff_t(end));
     return Bytes::adopt(std::move(v));
+}
+
+Bytes packChunk(const AFP_& c) {
+    FieldFraming unused;
+    return packChunk(c, unused);
+}
+
+FieldFraming framingOf(const AFP_& c) {
+    if (c.payload.size() < 6 || (c.payload[3] & 0x88) == 0) return {};
+    FieldFraming f;
+    (void)packChunk(c, f);
+    return f;
+}
+
+namespace {
+
+// The length a padding states in its last byte, or in the two bytes before
+// a last byte of zero.
+std::size_t statedPadding(const Bytes& pad) {
+    std::size_t n = pad[pad.size() - 1];
+    if (n == 0 && pad.size() >= 3) n = (std::size_t(pad[pad.size() - 3]) << 8) | pad[pad.size() - 2];
+    return n;
+}
+
+}  // namespace
+
+AFP_ frameChunk(std::uint32_t code, Bytes packed, const FieldFraming& framing) {
+    static const byte one = 0x01;
+    if (framing.asIs || packed.size() < 6) return AFP_{code, std::move(packed)};
+    const byte flags = packed[3];
+    Bytes ext = framing.extension, pad = framing.padding;
+    // A flag set with nothing to put there: the smallest well-formed form.
+    if (ext.empty() && (flags & 0x80)) ext = Bytes::fromStatic(&one, 1);
+    if (pad.empty() && (flags & 0x08)) pad = Bytes::fromStatic(&one, 1);
+    if (ext.empty() && pad.empty()) return AFP_{code, std::move(packed)};
+    if (!ext.empty() && std::size_t(ext[0]) != ext.size())
+        throw Error("introducer extension of " + std::to_string(ext.size()) + " bytes states a length of " +
+                    std::to_string(ext[0]));
+    if (!pad.empty() && statedPadding(pad) != pad.size())
+        throw Error("padding of " + std::to_string(pad.size()) + " bytes states a length of " +
+                    std::to_string(statedPadding(pad)));
+    std::vector<byte> v;
+    v.reserve(packed.size() + ext.size() + pad.size());
+    v.insert(v.end(), packed.begin(), packed.begin() + 6);
+    v[3] = static_cast<byte>(flags | (ext.empty() ? 0 : 0x80) | (pad.empty() ? 0 : 0x08));
+    v.insert(v.end(), ext.begin(), ext.end());
+    v.insert(v.end(), packed.begin() + 6, packed.end());
+    v.insert(v.end(), pad.begin(), pad.end());
+    return AFP_{code, Bytes::adopt(std::move(v))};
 }
 
 void showsPrec(std::string& out, int prec, const AFP_& c) {

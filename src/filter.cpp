@@ -21,33 +21,22 @@ void closeBrokenChains(std::vector<PTX_>& items) {
 }
 
 void setControlSequences(PTX& v, const Chunks<PTX_>& cs) {
-    if (!v.opensChain()) {
-        v.ptx_Chunks = cs;
-        return;
-    }
     auto it = cs.begin();
-    if (it == cs.end() || it->frame == Frame::Item) {
-        v.ptx_Chunks = cs;
+    if (it == cs.end()) {
+        // Nothing left: the escape field stays as it was.
+        v.ptx_Chunks = Chunks<PTX_>(std::vector<PTX_>{}, v.opensChain());
         return;
     }
-    // The data opens with code points (or unframed bytes): the reader takes
-    // their first two bytes as the escape field and reads on unchained.
-    std::vector<PTX_> items = cs.toVector();
-    if (items[0].payload.size() < 2 && items.size() > 1 && items[1].frame != Frame::Item) {
-        Builder b;
-        b.putBytes(items[0].payload);
-        b.putBytes(items[1].payload);
-        items[1].payload = std::move(b).toBytes();
-        items.erase(items.begin());
+    if (it->frame == Frame::Item) {
+        // The data opens with X'2BD3' and the first control sequence chained to it.
+        v.ptx_EscapeSequence = N2(0x2BD3);
+        v.ptx_Chunks = cs.leadChained() ? cs : Chunks<PTX_>(cs.toVector(), true);
+        return;
     }
-    const Bytes& first = items[0].payload;
-    if (first.size() < 2)
-        throw Error("presentation text cannot open with a single byte " + zeropad(1, first[0]) +
-                    " before a control sequence");
-    v.ptx_EscapeSequence = N2(static_cast<std::uint16_t>((first[0] << 8) | first[1]));
-    if (first.size() == 2) items.erase(items.begin());
-    else items[0].payload = first.dropFront(2);
-    v.ptx_Chunks = Chunks<PTX_>(std::move(items), false);
+    // The data opens with code points or unframed bytes: no escape field, and
+    // each control sequence after them carries its own X'2BD3'.
+    v.ptx_EscapeSequence = {};
+    v.ptx_Chunks = cs.leadChained() ? Chunks<PTX_>(cs.toVector(), false) : cs;
 }
 
 namespace {

@@ -167,9 +167,9 @@ void TextExtractor::readFontMap(const AFP_& c) {
 void TextExtractor::presentationText(const AFP_& c, std::string& out) {
     PTX p;
     if (!tryDecode(c, p)) return;
-    if (!p.opensChain()) {
-        const char esc[2] = {static_cast<char>(p.ptx_EscapeSequence.value >> 8),
-                             static_cast<char>(p.ptx_EscapeSequence.value & 0xFF)};
+    if (p.ptx_EscapeSequence.present() && !p.opensChain()) {
+        const std::uint16_t e = p.ptx_EscapeSequence.value->value;
+        const char esc[2] = {static_cast<char>(e >> 8), static_cast<char>(e & 0xFF)};
         codePoints(std::string_view(esc, 2), out);
     }
     for (const PTX_& cs : p.ptx_Chunks) {

@@ -288,9 +288,10 @@ TEST(Nested, PresentationTextThatNowOpensWithCodePoints) {
     auto out = chunkMapFiltersM(c, fs);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(hexOf(out[0].payload), "D3EE9B000000C1C2C32BD303F005");
+    // Read back: no escape field, the code points as text, the SCFL with its own X'2BD3'.
     PTX back = decodeChunk<PTX>(out[0]);
-    EXPECT_EQ(back.ptx_EscapeSequence.value, 0xC1C2);
-    EXPECT_EQ(hexes(back.ptx_Chunks.toVector()), (std::vector<std::string>{"C3", "F005"}));
+    EXPECT_FALSE(back.ptx_EscapeSequence.present());
+    EXPECT_EQ(hexes(back.ptx_Chunks.toVector()), (std::vector<std::string>{"C1C2C3", "F005"}));
 }
 
 TEST(Nested, DeepFiltersReachTripletsGroupsAndPresentationText) {

@@ -73,12 +73,13 @@ TEST(RecordsAfp, EveryRecordDecodesFromItsFixedPartAndFromAnythingLonger) {
     // record decodes; optional parameters are not part of it.
     const std::map<std::string, std::size_t> fixedSize = {
         {"IID", 35}, {"IOC", 24}, {"ICP", 12}, {"PGD", 12}, {"CPC", 12}, {"CFC", 1},  {"MCF1", 4}, {"FNO", 10},
-        {"PTX", 2},  {"MFC", 4},  {"CPD", 42}, {"MDD", 13}, {"FND", 80}, {"CDD", 12}, {"PTD1", 12}, {"FGD", 4},
+        {"MFC", 4},  {"CPD", 42}, {"MDD", 13}, {"FND", 80}, {"CDD", 12}, {"PTD1", 12}, {"FGD", 4},
         {"DXD", 4},  {"LND", 33}, {"MMC", 2},  {"FNC", 22}, {"CTC", 10}, {"PMC", 2},
         {"LNC", 2},  {"FNN", 2},  {"IMM", 8},  {"OBP", 24}, {"PGP1", 6}, {"IPS", 14}, {"IPG", 17},
         {"IOB", 27}, {"IPO", 14}, {"MPS", 4},  {"PGP", 1},  {"MMO", 4},  {"PFC", 4},  {"LLE", 2},
         // Begin and End fields have no fixed part: their names (and the
-        // reserved bytes of BDT and BR) are optional.
+        // reserved bytes of BDT and BR) are optional. Neither has PTX: its
+        // data may open with code points instead of the escape sequence.
     };
     std::size_t withFixedPart = 0;
     for (const std::uint32_t code : allCodes) {

@@ -179,13 +179,15 @@ std::optional<std::string> nameOf(const AFP_& c) {
     return std::string(b.slice(at, 8).chars());
 }
 
-// The chunk with the name replaced (name8: exactly eight EBCDIC bytes).
+// The chunk with the name replaced (name8: exactly eight EBCDIC bytes); its
+// extension and padding are kept.
 template <class T>
 AFP_ withName(const AFP_& c, const std::string& name8) {
-    const Bytes b = packChunk(c);
+    FieldFraming framing;
+    const Bytes b = packChunk(c, framing);
     std::vector<byte> data(b.begin(), b.end());
     for (std::size_t i = 0; i < 8; ++i) data[nameOffset<T>() + i] = byte(name8[i]);
-    return AFP_{c.code, Bytes::adopt(std::move(data))};
+    return frameChunk(c.code, Bytes::adopt(std::move(data)), framing);
 }
 
 std::string trimBlanks(std::string s) {

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "pressel/binary.hpp"
@@ -135,18 +136,38 @@ concept ChunkFamily = std::same_as<C, AFP_> || std::same_as<C, PTX_> || std::sam
                       std::same_as<C, MCF_>;
 
 // chunkCon / chunkDecon / mkChunk: exact inverses, no normalisation.
+//
+// A nested chunk comes apart into its code, its payload and its frame
+// (ChunkParts, a pair of code and payload that also carries the frame), and
+// chunkCon rebuilds from those the same chunk: code points (Text) and bytes
+// that do not frame (Raw) come back as Text and Raw chunks and are written
+// as the same bytes, not framed as an item. A bare pair of code and payload
+// (mkChunk) builds an Item.
+template <class Code>
+struct ChunkParts : std::pair<Code, Bytes> {
+    Frame frame = Frame::Item;
+    ChunkParts() = default;
+    ChunkParts(Code code, Bytes payload, Frame f) : std::pair<Code, Bytes>(code, std::move(payload)), frame(f) {}
+    friend bool operator==(const ChunkParts&, const ChunkParts&) = default;
+};
 template <ChunkFamily C>
 C chunkCon(const std::pair<typename C::Code, Bytes>& p) {
     if constexpr (std::same_as<C, MCF_>) return C{p.second};
     else return C{p.first.value, p.second};
 }
+template <ChunkFamily C>
+    requires(!std::same_as<C, AFP_>)
+C chunkCon(const ChunkParts<typename C::Code>& p) {
+    if constexpr (std::same_as<C, MCF_>) return C{p.second, p.frame};
+    else return C{p.first.value, p.second, p.frame};
+}
 inline std::pair<N3, Bytes> chunkDecon(const AFP_& c) { return {N3(c.code), c.payload}; }
-inline std::pair<N1, Bytes> chunkDecon(const PTX_& c) { return {N1(c.code), c.payload}; }
-inline std::pair<N1, Bytes> chunkDecon(const T_& c) { return {N1(c.code), c.payload}; }
-inline std::pair<N0, Bytes> chunkDecon(const MCF_& c) { return {N0{}, c.payload}; }
+inline ChunkParts<N1> chunkDecon(const PTX_& c) { return {N1(c.code), c.payload, c.frame}; }
+inline ChunkParts<N1> chunkDecon(const T_& c) { return {N1(c.code), c.payload, c.frame}; }
+inline ChunkParts<N0> chunkDecon(const MCF_& c) { return {N0{}, c.payload, c.frame}; }
 template <ChunkFamily C>
 C mkChunk(typename C::Code code, Bytes payload) {
-    return chunkCon<C>({code, std::move(payload)});
+    return chunkCon<C>(std::pair<typename C::Code, Bytes>{code, std::move(payload)});
 }
 
 inline ChunkType chunkType(const AFP_& c) noexcept { return {afpTypeOf(c.code)}; }
@@ -154,12 +175,40 @@ ChunkType chunkType(const PTX_& c) noexcept;
 ChunkType chunkType(const T_& c) noexcept;
 inline ChunkType chunkType(const MCF_&) noexcept { return {&tableType(idx_MCF_T)}; }
 
+// What a structured field carries beside the fields of its record: the
+// introducer extension (flag X'80') and the padding (flag X'08'), each with
+// its own length byte(s). Kept beside a decoded record and put back when it
+// is encoded, so that decoding and encoding a field gives its bytes back.
+struct FieldFraming {
+    Bytes extension;  // the extension's length byte and data; empty: none
+    Bytes padding;    // the padding, its length byte(s) included; empty: none
+    // The flag byte announces an extension or padding whose length does not
+    // fit the field: the record reads the payload as it stands (flags
+    // included) and is written back as it stands.
+    bool asIs = false;
+    bool empty() const noexcept { return extension.empty() && padding.empty() && !asIs; }
+    friend bool operator==(const FieldFraming&, const FieldFraming&) = default;
+};
+
 // Bytes a record reader consumes. For a structured field whose flag byte
 // announces an introducer extension (X'80') or padding (X'08'), these are the
 // identifier, the flag byte with those two bits cleared, the reserved bytes
 // and the data alone, so that records read their fields at the architected
-// offsets; every other payload is handed on as it is.
+// offsets; every other payload is handed on as it is. The second form also
+// gives what was left out.
 Bytes packChunk(const AFP_& c);
+Bytes packChunk(const AFP_& c, FieldFraming& framing);
+// The extension and padding of a structured field (empty for almost every
+// field: only the flag byte is looked at then).
+FieldFraming framingOf(const AFP_& c);
+// The structured field `code` whose record bytes (as packChunk gives them)
+// are `packed`, with the extension and padding of `framing` put back and
+// their flags set: frameChunk(c.code, packChunk(c, f), f) == c for every
+// field. A flag X'80' or X'08' set in `packed` with nothing in `framing` to
+// put there gets the smallest well-formed one (an extension of its length
+// byte alone, one byte of padding), so that the field reads back. Throws
+// Error when the framing's own length bytes disagree with its size.
+AFP_ frameChunk(std::uint32_t code, Bytes packed, const FieldFraming& framing);
 inline const Bytes& packChunk(const PTX_& c) noexcept { return c.payload; }
 inline const Bytes& packChunk(const T_& c) noexcept { return c.payload; }
 inline const Bytes& packChunk(const MCF_& c) noexcept { return c.payload; }
@@ -189,3 +238,10 @@ std::size_t chunkSize(const T_& c) noexcept;
 std::size_t chunkSize(const MCF_& c) noexcept;
 
 } // namespace pressel
+
+// ChunkParts takes part in structured bindings as its pair of code and
+// payload: `auto [code, payload] = chunkDecon(c);`.
+template <class Code>
+struct std::tuple_size<pressel::ChunkParts<Code>> : std::integral_constant<std::size_t, 2> {};
+template <std::size_t I, class Code>
+struct std::tuple_element<I, pressel::ChunkParts<Code>> : std::tuple_element<I, std::pair<Code, pressel::Bytes>> {};

@@ -255,10 +255,16 @@ public:
     explicit ChunkWriter(const C* input = nullptr) : input_(input) {}
 
     // Appends the chunk made from the record (wrapped as Record, encodeChunk).
+    // A structured-field record of the input chunk's own type keeps the
+    // input's extension and padding (a changed record is written with them);
+    // push a Record to give other framing.
     template <class T>
         requires(!ChunkFamily<T>)
     void push(const T& record) {
-        push(Record<T>{record});
+        Record<T> r{record};
+        if constexpr (std::is_same_v<C, AFP_>)
+            if (input_ && chunkType(*input_).id == typeIdOf<T>()) r.recordFraming = framingOf(*input_);
+        push(r);
     }
     template <class T>
     void push(const Record<T>& r) {
@@ -473,8 +479,15 @@ public:
         using pointer = const C*;
         using reference = const C&;
         iterator() = default;
-        const C& operator*() const noexcept { return *cur_; }
-        const C* operator->() const noexcept { return cur_; }
+        // The current output chunk: the input chunk itself, read through the
+        // input iterator, or one of the replacements held here. Nothing points
+        // into the iterator, so copies and moves of it stay valid.
+        const C& operator*() const noexcept {
+            if constexpr (innerRefersToChunk)
+                if (pos_ == 0) return *it_;
+            return pending_[pos_ - 1];
+        }
+        const C* operator->() const noexcept { return &**this; }
         iterator& operator++() {
             advance();
             return *this;
@@ -489,19 +502,23 @@ public:
         friend class MappedChunks;
         using Inner = decltype(std::declval<std::remove_reference_t<R>&>().begin());
         using InnerEnd = decltype(std::declval<std::remove_reference_t<R>&>().end());
+        // An input iterator that yields a chunk by value is copied from.
+        static constexpr bool innerRefersToChunk = std::is_lvalue_reference_v<decltype(*std::declval<const Inner&>())>;
         iterator(MappedChunks* owner) : owner_(owner), it_(owner->range_.begin()), end_(owner->range_.end()) {
             done_ = false;
             fetch();
         }
         void advance() {
-            if (pos_ < pending_.size()) {
-                cur_ = &pending_[pos_++];
+            if (pos_ != 0 && pos_ < pending_.size()) {
+                ++pos_;
                 return;
             }
             ++it_;
             fetch();
         }
         // Finds the next output chunk, starting at the input chunk under it_.
+        // pos_ is 0 when it is the input chunk, else one past its index in
+        // pending_.
         void fetch() {
             done_ = true;  // a throwing handler or read leaves the walk at its end
             pending_.clear();
@@ -509,13 +526,15 @@ public:
             for (; !(it_ == end_); ++it_) {
                 const C& c = *it_;
                 if (!detail::anySelected<C>(chunkType(c).id, owner_->filters_)) {
-                    cur_ = &c;
+                    if constexpr (!innerRefersToChunk) {
+                        pending_.push_back(c);
+                        pos_ = 1;
+                    }
                     done_ = false;
                     return;
                 }
                 pending_ = chunkMapFiltersM<C>(c, owner_->filters_);
                 if (!pending_.empty()) {
-                    cur_ = &pending_[0];
                     pos_ = 1;
                     done_ = false;
                     return;
@@ -527,7 +546,6 @@ public:
         InnerEnd end_{};
         std::vector<C> pending_;
         std::size_t pos_ = 0;
-        const C* cur_ = nullptr;
         bool done_ = true;
     };
 
@@ -605,11 +623,12 @@ Chunks<C> mapNested(const Chunks<C>& cs, const std::type_identity_t<ChunkFilters
     return Chunks<C>(std::move(out), cs.leadChained());
 }
 
-// Replaces the control sequences of a presentation-text record. When the
-// record opens with X'2BD3' but the new list starts with code points or
-// unframed bytes, the first two of those bytes become the escape field (the
-// reader puts them there), so the record reads back as written. Throws Error
-// when that is impossible (a single leading byte).
+// Replaces the control sequences of a presentation-text record, setting the
+// escape field as the reader would find it: X'2BD3' when the new list opens
+// with a control sequence (chained to it), none when it opens with code
+// points or unframed bytes (each control sequence then carries its own
+// X'2BD3'). An empty list leaves the escape field as it was. The record then
+// reads back as written.
 void setControlSequences(PTX& v, const Chunks<PTX_>& cs);
 
 // ---- reaching every nested level ----------------------------------------------

@@ -354,10 +354,16 @@ std::string showChar(char c);
 [[noreturn]] long long recType(char c);
 
 // ---- the Record wrapper -------------------------------------------------------
+// A structured-field record also keeps the extension and padding of the
+// field it was read from (decodeRecord), which encodeChunk puts back; a
+// record built in code has none.
 template <class T>
 struct Record {
     T recordContent;
-    friend bool operator==(const Record& a, const Record& b) { return a.recordContent == b.recordContent; }
+    FieldFraming recordFraming{};
+    friend bool operator==(const Record& a, const Record& b) {
+        return a.recordContent == b.recordContent && a.recordFraming == b.recordFraming;
+    }
 };
 
 // "Record {recordContent = ...}", parenthesised at precedence 11 and above.
@@ -366,6 +372,16 @@ void showsPrec(std::string& out, int prec, const Record<T>& r) {
     if (prec >= 11) out += '(';
     out += "Record {recordContent = ";
     showsPrec(out, 0, r.recordContent);
+    if (!r.recordFraming.empty()) {
+        out += ", recordFraming = ";
+        if (r.recordFraming.asIs) {
+            out += "as read";
+        } else {
+            showBytes(out, r.recordFraming.extension);
+            out += ' ';
+            showBytes(out, r.recordFraming.padding);
+        }
+    }
     out += '}';
     if (prec >= 11) out += ')';
 }
@@ -384,13 +400,15 @@ struct FamilyOf;
 
 // ---- chunk encoding and decoding --------------------------------------------
 // The chunk whose code is the record's type code and whose payload is the
-// record's bytes.
+// record's bytes; a structured field gets the record's extension and padding
+// back (frameChunk).
 template <class T>
 auto encodeChunk(const Record<T>& r) {
     using C = typename FamilyOf<T>::type;
     const T& v = r.recordContent;
     if constexpr (std::same_as<C, MCF_>) return MCF_{recBytes(v), Frame::Item};
-    else if constexpr (std::same_as<C, AFP_>) return AFP_{std::uint32_t(recType(v)) & 0xFFFFFF, recBytes(v)};
+    else if constexpr (std::same_as<C, AFP_>)
+        return frameChunk(std::uint32_t(recType(v)) & 0xFFFFFF, recBytes(v), r.recordFraming);
     else if constexpr (FamilyOf<T>::verbatim) return C{0, recBytes(v), FamilyOf<T>::frame};
     else return C{static_cast<std::uint8_t>(recType(v)), recBytes(v), Frame::Item};
 }
@@ -403,6 +421,21 @@ T decodeChunk(const C& c) {
     return recGet<T>(r);
 }
 
+// The record with, for a structured field, its extension and padding kept
+// beside it: encodeChunk(decodeRecord<T>(c)) gives c's bytes back whenever T
+// reads the whole field.
+template <class T, ChunkFamily C>
+Record<T> decodeRecord(const C& c) {
+    if constexpr (std::same_as<C, AFP_>) {
+        Record<T> rec;
+        ByteReader r(packChunk(c, rec.recordFraming));
+        rec.recordContent = recGet<T>(r);
+        return rec;
+    } else {
+        return Record<T>{decodeChunk<T>(c)};
+    }
+}
+
 // ---- on-demand records ----------------------------------------------------------
 // A record that is decoded from its chunk when it is first looked at; a
 // handler that never looks causes no decoding, so a malformed payload that
@@ -411,7 +444,10 @@ template <class T>
 class Lazy {
 public:
     template <ChunkFamily C>
-    explicit Lazy(const C& chunk) : bytes_(packChunk(chunk)) {}
+    explicit Lazy(const C& chunk) {
+        if constexpr (std::same_as<C, AFP_>) bytes_ = packChunk(chunk, framing_);
+        else bytes_ = packChunk(chunk);
+    }
     const T& get() const {
         if (!value_) {
             ByteReader r(bytes_);
@@ -422,9 +458,15 @@ public:
     const T& operator*() const { return get(); }
     const T* operator->() const { return &get(); }
     bool decoded() const noexcept { return value_ != nullptr; }
+    // The extension and padding of the structured field (empty for the
+    // other families).
+    const FieldFraming& framing() const noexcept { return framing_; }
+    // The record with its extension and padding, as decodeRecord gives it.
+    Record<T> record() const { return Record<T>{get(), framing_}; }
 
 private:
     Bytes bytes_;
+    FieldFraming framing_;
     mutable std::shared_ptr<T> value_;
 };
 

@@ -64,16 +64,16 @@ struct PTD {
 };
 PRESSEL_RECORD(AFP_, PTD, ptd_Type, ptd_, ptd_Data)
 
-// Presentation text: the escape sequence X'2BD3' that opens the data, then
-// the control sequences and the code points between them. After the escape
-// sequence the first control sequence carries no prefix of its own; when the
-// data does not open with X'2BD3' the two bytes are kept in the escape field
-// and what follows is read as text.
+// Presentation text: code points and control sequences. When the data opens
+// with the escape sequence X'2BD3', the field holds it and the first control
+// sequence follows without a prefix of its own (the list is lead-chained);
+// data that opens with anything else (code points, or nothing) has no escape
+// field and is read from its first byte, code points as text.
 struct PTX {
     N3 ptx_Type; N3 ptx_;
-    N2 ptx_EscapeSequence;
+    Opt<N2> ptx_EscapeSequence;
     Chunks<PTX_> ptx_Chunks;
-    bool opensChain() const noexcept { return ptx_EscapeSequence.value == 0x2BD3; }
+    bool opensChain() const noexcept { return ptx_EscapeSequence.value && ptx_EscapeSequence.value->value == 0x2BD3; }
     friend bool operator==(const PTX&, const PTX&) = default;
 };
 PRESSEL_RECORD(AFP_, PTX, ptx_Type, ptx_, ptx_EscapeSequence, ptx_Chunks)
@@ -85,19 +85,20 @@ struct RecordHooks<PTX> {
         v.ptx_Type = readField<N3>(r);
         r.setContext("PTX", "ptx_");
         v.ptx_ = readField<N3>(r);
-        r.setContext("PTX", "ptx_EscapeSequence");
-        v.ptx_EscapeSequence = readField<N2>(r);
         r.setContext(nullptr, nullptr);
+        if (r.remaining() >= 2 && r.peek(0) == 0x2B && r.peek(1) == 0xD3) v.ptx_EscapeSequence = readField<N2>(r);
         v.ptx_Chunks = Chunks<PTX_>::fromPayload(r.takeRest(), v.opensChain());
         return v;
     }
     static void put(Builder& b, const PTX& v) {
         writeField(b, v.ptx_Type);
         writeField(b, v.ptx_);
-        writeField(b, v.ptx_EscapeSequence);
+        if (v.ptx_EscapeSequence.value) writeField(b, *v.ptx_EscapeSequence.value);
         v.ptx_Chunks.write(b, v.opensChain());
     }
-    static std::size_t size(const PTX& v) { return 8 + v.ptx_Chunks.writtenSize(v.opensChain()); }
+    static std::size_t size(const PTX& v) {
+        return 6 + (v.ptx_EscapeSequence.value ? 2 : 0) + v.ptx_Chunks.writtenSize(v.opensChain());
+    }
 };
 
 // ---- tag logical element: triplets only ---------------------------------------
@@ -301,12 +302,13 @@ inline void showsPrec(std::string& out, int prec, const Unknown& v) {
     showBytes(out, v.unknown);
     if (prec >= 11) out += ')';
 }
-// An Unknown is written as a structured field whose identifier is its first three bytes.
+// An Unknown is written as a structured field whose identifier is its first
+// three bytes, with its extension and padding put back.
 template <>
 inline auto encodeChunk(const Record<Unknown>& r) {
     const Bytes& b = r.recordContent.unknown;
     std::uint32_t code = b.size() >= 3 ? (std::uint32_t(b[0]) << 16) | (std::uint32_t(b[1]) << 8) | b[2] : 0;
-    return AFP_{code, b};
+    return frameChunk(code, b, r.recordFraming);
 }
 
 }  // namespace pressel
