@@ -118,7 +118,8 @@ Rgb colorSpec(std::span<const byte> b) {
 // Metrics of an inline font character set: the character increment of every
 // graphic character id of its first (0 degree) orientation.
 struct InlineCharSet {
-    double pointsPerUnit = 0;  // fixed metrics: points per font unit; 0 for relative (per 1000 em)
+    double pointsPerUnit = 0;  // fixed metrics: points per font unit; 0 for relative metrics
+    double unitsPerEm = 1000;  // relative metrics: font units per em
     std::map<std::string, unsigned> increments;  // GCGID -> CharInc
     unsigned spaceIncrement = 0;
     unsigned fniGroupLength = 28;
@@ -143,10 +144,12 @@ struct Font {
     const InlineCodePage* codePage = nullptr;
 };
 
-// The point size of an IBM core character set or coded font name: the last
-// two characters, "80" 8 pt, "00" 10 pt, "A0" 11 pt ... "Z0" 36 pt.
+// The point size of an IBM core character set or coded font name
+// ("C0H200B0": prefix, typeface, style, "00", size): the last two
+// characters, "80" 8 pt, "00" 10 pt, "A0" 11 pt ... "Z0" 36 pt. Names of
+// another form ("C0S0CR10") do not tell their size.
 double sizeOfName(std::string_view n) {
-    if (n.size() != 8 || (n[0] != 'C' && n[0] != 'X')) return 0;
+    if (n.size() != 8 || (n[0] != 'C' && n[0] != 'X') || n[4] != '0' || n[5] != '0') return 0;
     char a = n[6], b = n[7];
     double tenth = (b >= '0' && b <= '9') ? (b - '0') / 10.0 : 0;
     if (a >= '1' && a <= '9') return (a - '0') + tenth;
@@ -363,7 +366,8 @@ struct PageInterpreter::Impl {
             else if (c.code == (collectBegin | 0x0100) && --collectNesting == 0) collecting.reset();
             return false;
         }
-        std::span<const byte> d = sfData(c).span();
+        Bytes data = sfData(c);
+        std::span<const byte> d = data.span();
         switch (c.code) {
         case 0xD3A8CE: resourceName = nameAt(d, 0, 8); return false;  // BRS
         case 0xD3A9CE: resourceName.clear(); return false;            // ERS
@@ -388,7 +392,7 @@ struct PageInterpreter::Impl {
         case 0xD3A687: if (curCodePage) curCodePage->cpgid = u16(d, 40); return false;                 // CPD
         case 0xD3A787: if (curCodePage) curCodePage->groupLength = u8(d, 9, 10); return false;         // CPC
         case 0xD38C87: if (curCodePage) codePageIndex(d); return false;                                // CPI
-        case 0xD3ABC3: mapDataResource(d); break;                                                      // MDR
+        case 0xD3ABC3: mapDataResource(data); break;                                                     // MDR
         case 0xD3A8AF: startPage(); return false;                                                      // BPG
         case 0xD3A9AF:                                                                                 // EPG
             if (!inPage) return false;
@@ -397,7 +401,7 @@ struct PageInterpreter::Impl {
             return true;
         default: break;
         }
-        if (inPage && !stack.empty()) interpret(c, d);
+        if (inPage && !stack.empty()) interpret(c, data);
         return false;
     }
 
@@ -423,6 +427,7 @@ struct PageInterpreter::Impl {
     void fontControl(std::span<const byte> d) {
         unsigned base = u8(d, 4), units = u16(d, 6);
         curCharSet->pointsPerUnit = base == 0x02 || units == 0 ? 0 : 720.0 / units;
+        curCharSet->unitsPerEm = base == 0x02 && units ? units : 1000;
         curCharSet->fniGroupLength = u8(d, 15, 28);
     }
     void fontIndex(std::span<const byte> d) {
@@ -444,8 +449,7 @@ struct PageInterpreter::Impl {
             if (g >= 0xFE) at += 1 + 4 * std::size_t(u8(d, at));  // the Unicode values that follow
         }
     }
-    void mapDataResource(std::span<const byte> d) {
-        Bytes groups = Bytes::copy(d);
+    void mapDataResource(const Bytes& groups) {
         for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
             if (g.frame != Frame::Item) continue;
             std::string name;
@@ -499,8 +503,7 @@ struct PageInterpreter::Impl {
         if (format2 && d.size() > 14) x.initialText.assign(d.begin() + 14, d.end());
     }
 
-    void fontMap(std::span<const byte> d) {
-        Bytes groups = Bytes::copy(d);
+    void fontMap(const Bytes& groups) {
         for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
             if (g.frame != Frame::Item) continue;
             int lid = -1;
@@ -585,7 +588,8 @@ struct PageInterpreter::Impl {
     }
 
     // ---- the structured fields of a page or an included object ---------------
-    void interpret(const AFP_& c, std::span<const byte> d) {
+    void interpret(const AFP_& c, const Bytes& data) {
+        std::span<const byte> d = data.span();
         Context& x = ctx();
         if (x.object) {
             if (endsObject(c.code)) {
@@ -606,10 +610,10 @@ struct PageInterpreter::Impl {
         case 0xD3A6AF: pageDescriptor(d); break;          // PGD
         case 0xD3B19B: textDescriptor(d, true); break;    // PTD format 2
         case 0xD3A69B: textDescriptor(d, false); break;   // PTD format 1
-        case 0xD3AB8A: fontMap(d); break;                 // MCF
+        case 0xD3AB8A: fontMap(data); break;                // MCF
         case 0xD3B18A: fontMap1(d); break;                // MCF-1
         case 0xD3A89B: beginText(); break;                // BPT
-        case 0xD3EE9B: presentationText(sfData(c)); break; // PTX
+        case 0xD3EE9B: presentationText(data); break; // PTX
         case 0xD3AFD8:                                    // IPO
             include(nameAt(d, 0, 8), s24(d, 8), s24(d, 11), orientationDegrees(u16(d, 14)));
             break;
@@ -699,9 +703,8 @@ struct PageInterpreter::Impl {
         inner.place = parent.place.then(dx * parent.pageUnitX, dy * parent.pageUnitY, rot);
         stack.push_back(std::move(inner));
         for (const AFP_& f : *fields) {
-            std::span<const byte> d = sfData(f).span();
             if (f.code == 0xD3A9CE || f.code == 0xD3A8CE) continue;
-            interpret(f, d);
+            interpret(f, sfData(f));
         }
         stack.pop_back();
     }
@@ -839,7 +842,7 @@ struct PageInterpreter::Impl {
     void rule(double length, double width, bool inline_) {
         Context& x = ctx();
         TextState& t = x.ts;
-        if (width == 0) width = 1 / (72 * x.unitX / 240);  // no width given: one pel at 240 dpi
+        if (width == 0) width = 72.0 / 240 / x.unitX;  // no width given: one pel at 240 dpi
         Vec a = pagePoint(t.i, t.b + t.tempBaseline);
         Vec b = inline_ ? pagePoint(t.i + length, t.b + t.tempBaseline + width)
                         : pagePoint(t.i + width, t.b + t.tempBaseline + length);
@@ -959,7 +962,7 @@ struct PageInterpreter::Impl {
         auto inc = f.charSet->increments.find(g->second);
         if (inc == f.charSet->increments.end()) return -1;
         double points = f.charSet->pointsPerUnit > 0 ? inc->second * f.charSet->pointsPerUnit
-                                                     : inc->second * size / 1000;
+                                                     : inc->second * size / f.charSet->unitsPerEm;
         return points / unit;
     }
 };

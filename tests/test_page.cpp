@@ -233,6 +233,18 @@ TEST(PageInterpreter, DoubleByteAndUnicodeFonts) {
     EXPECT_EQ(ut.codePage, 1200u);
     EXPECT_DOUBLE_EQ(ut.size, 11);
     EXPECT_EQ(ut.font, "ARIALUNI");
+
+    // Cyrillic, kana, a circled digit and a rare ideograph of code page 835
+    // (codes as iconv's IBM937 gives them): one em each; their text once the
+    // code page goes straight to Unicode.
+    B codes = {0x41, 0xC0, 0x41, 0xA0, 0x43, 0x81, 0x44, 0x81, 0x46, 0x41, 0x65, 0x60};
+    Result cjk = interpret(page(dbcs, at36x72 + cs(0xF0, {1}) + cs(0xDA, codes)));
+    const TextRun& ct = onlyRun(cjk);
+    ASSERT_EQ(ct.advances.size(), 6u);
+    EXPECT_NEAR(ct.offsets[5], 60, 1e-4);
+    if (ct.text.find("\u3000") != std::string::npos)
+        GTEST_SKIP() << "code page 835 is read through code page 950, which lacks these characters";
+    EXPECT_EQ(ct.text, "\u0410\u044F\u30A2\u3042\u2460\u5F5E");
 }
 
 TEST(PageInterpreter, InlineFontMetricsGiveTheAdvance) {
@@ -261,16 +273,31 @@ TEST(PageInterpreter, InlineFontMetricsGiveTheAdvance) {
     EXPECT_NEAR(t.advances[1], 18, 1e-4);
     EXPECT_NEAR(t.advances[2], 5.0, 1e-4);  // not in the font: Helvetica's c at 10 pt
     EXPECT_TRUE(r.warnings.empty());
+
+    // Relative metrics (unit base X'02'): increments per 2000 units of the em, at the map's 12 pt.
+    f = res;
+    f[1] = sf(0xD3A789, B{0x01, 0x1F, 0, 0, 0x02, 0x02} + be(2000, 2) + be(2000, 2) + B(4, 0) + B{26, 28, 0} +
+                            B(3, 0) + B{22, 0});
+    B fds = triplet(0x1F, B{0, 0} + be(240, 2) + be(240, 2) + B(12, 0));
+    for (const AFP_& c : page(group(fqn(0x86, "C0TEST00") + fqn(0x85, "T1TEST01") + lid(1) + fds),
+                              at36x72 + cs(0xF0, {1}) + cs(0xDA, {0x81, 0x82})))
+        f.push_back(c);
+    Result rel = interpret(f);
+    const TextRun& rt = onlyRun(rel);
+    ASSERT_EQ(rt.advances.size(), 2u);
+    EXPECT_NEAR(rt.advances[0], 30 * 12 / 2000.0, 1e-4);
+    EXPECT_NEAR(rt.advances[1], 60 * 12 / 2000.0, 1e-4);
 }
 
 TEST(PageInterpreter, RulesAndColours) {
     B text = at36x72 + cs(0x74, be(0x0002, 2)) + cs(0xE4, be(1440, 2) + be(20, 2) + B{0}) +
              cs(0x80, B{0, 0x01, 0, 0, 0, 0, 8, 8, 8, 0, 0x12, 0x34, 0x56}) + cs(0xE6, be(720, 2) + be(40, 2) + B{0}) +
-             cs(0xE4, be(0xFB50, 2) + be(20, 2) + B{0});  // backwards, 60 pt
+             cs(0xE4, be(0xFB50, 2) + be(20, 2) + B{0}) +  // backwards, 60 pt
+             cs(0xE4, be(200, 2));                          // no width: one pel at 240 dpi
     Result r = interpret(page(helvetica10(), text));
     ASSERT_EQ(r.pages.size(), 1u);
     const auto& rules = r.pages[0].rules;
-    ASSERT_EQ(rules.size(), 3u);
+    ASSERT_EQ(rules.size(), 4u);
     EXPECT_NEAR(rules[0].x, 36, 1e-9);
     EXPECT_NEAR(rules[0].y, 72, 1e-9);
     EXPECT_NEAR(rules[0].width, 72, 1e-9);
@@ -281,6 +308,8 @@ TEST(PageInterpreter, RulesAndColours) {
     EXPECT_EQ(rules[1].color, 0x123456u);
     EXPECT_NEAR(rules[2].x, -24, 1e-9);
     EXPECT_NEAR(rules[2].width, 60, 1e-9);
+    EXPECT_NEAR(rules[3].width, 10, 1e-9);
+    EXPECT_NEAR(rules[3].height, 0.3, 1e-9);
 }
 
 // An overlay with its own font map, defined in a resource group before the document.
