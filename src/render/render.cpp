@@ -5,6 +5,7 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -323,6 +324,11 @@ void ImageWriter::write(const Page& page, const Sink& sink) {
         throw;
     }
     cairo_surface_destroy(surface);
+}
+
+void releaseStaticData() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }
 
 }  // namespace pressel::render

@@ -362,6 +362,13 @@ TEST(RenderTool, EveryCorpusFileRendersToPdf) {
     }
 }
 
+// cairo's caches (of the PNGs read) are freed at the end, for the leak checker.
+class CairoCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { cairo_debug_reset_static_data(); }
+};
+const ::testing::Environment* const cairoCleanup = ::testing::AddGlobalTestEnvironment(new CairoCleanup);
+
 TEST(RenderFonts, SubstitutesFollowTheCharacterSetName) {
     using render::substituteFont;
     EXPECT_EQ(substituteFont("C0H20080", false).family, "Liberation Sans");

@@ -182,7 +182,7 @@ std::int64_t nextBeginPage(ByteSource& src, std::uint64_t from) {
     }
 }
 
-int cmdRender(const std::vector<std::string>& argv) {
+int renderStream(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(renderSpec, argv);
     const std::string& inPath = p.operands[0];
     const std::string& outPath = p.operands[1];
@@ -293,6 +293,18 @@ int cmdRender(const std::vector<std::string>& argv) {
                      outPath == "-" ? "standard output" : outPath.c_str());
     }
     return 0;
+}
+
+int cmdRender(const std::vector<std::string>& argv) {
+    int status = 0;
+    try {
+        status = renderStream(argv);
+    } catch (...) {
+        render::releaseStaticData();
+        throw;
+    }
+    render::releaseStaticData();
+    return status;
 }
 
 Register renderCommand{{"render", "draw the pages of a stream to PDF, SVG or PNG", cmdRender}};

@@ -10,9 +10,9 @@
 // gives it, in a metric-compatible substitute of the IBM core font named by
 // the character set (Liberation Sans for Helvetica and unknown typefaces,
 // Liberation Serif for Times, Liberation Mono for Courier; bold and italic
-// from the name), double-byte text in a CJK font (AR PL UMing); PDF and SVG
-// carry the characters with their glyphs, so the text can be searched and
-// copied. Underscore and overstrike as lines along the run, rules as filled
+// from the name), double-byte text in a CJK font (AR PL UMing); the PDF
+// carries the characters with their glyphs, so the text can be searched and
+// copied (SVG and PNG have the glyphs' shapes only). Underscore and overstrike as lines along the run, rules as filled
 // boxes, each in its colour. Objects whose contents are not read (images,
 // graphics, bar codes, object containers) are outlined in light grey over
 // their object area, with one warning per kind.
@@ -94,5 +94,10 @@ struct FontChoice {
     bool bold = false, italic = false;
 };
 FontChoice substituteFont(std::string_view fontName, bool doubleByte);
+
+// Frees what cairo and fontconfig keep for the whole process (font caches,
+// the configuration), so that a leak checker sees none of it. Only when no
+// writer is alive; a later writer loads them again.
+void releaseStaticData();
 
 }  // namespace pressel::render
