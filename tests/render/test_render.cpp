@@ -362,10 +362,11 @@ TEST(RenderTool, EveryCorpusFileRendersToPdf) {
     }
 }
 
-// cairo's caches (of the PNGs read) are freed at the end, for the leak checker.
+// cairo's and fontconfig's process-wide data (the PNGs read, the fonts of
+// the library tests) are freed at the end, for the leak checker.
 class CairoCleanup : public ::testing::Environment {
 public:
-    void TearDown() override { cairo_debug_reset_static_data(); }
+    void TearDown() override { render::releaseStaticData(); }
 };
 const ::testing::Environment* const cairoCleanup = ::testing::AddGlobalTestEnvironment(new CairoCleanup);
 
