@@ -751,16 +751,60 @@ struct PageInterpreter::Impl {
         return 12.0 / (x.ts.iAngle % 180 == 0 ? x.unitY : x.unitX);  // 6 lines per inch
     }
 
-    void controlSequences(const Chunks<PTX_>& seq) {
-        for (const PTX_& cs : seq) {
-            if (cs.frame == Frame::Text) {
-                present(cs.payload.span());
-                continue;
+    // The control sequences and code points of presentation text. A Unicode
+    // Complex Text control sequence (UCT) is followed by its text, which is
+    // not scanned for control sequences: the walk takes those bytes and
+    // starts again after them.
+    void controlSequences(Chunks<PTX_> seq) {
+        for (;;) {
+            bool restarted = false;
+            const Bytes& src = seq.source();
+            for (auto it = seq.begin(); it != seq.end(); ++it) {
+                const PTX_& cs = *it;
+                if (cs.frame == Frame::Text) {
+                    present(cs.payload.span());
+                    continue;
+                }
+                if (cs.frame != Frame::Item || cs.payload.empty()) continue;
+                if (cs.code == 0x6A && seq.fromSource()) {
+                    std::size_t at = it.offset();
+                    bool prefixed = at + 1 < src.size() && src[at] == 0x2B && src[at + 1] == 0xD3;
+                    std::size_t end = at + (prefixed ? 2 : 0) + 1 + cs.payload.size();
+                    std::size_t length = std::min<std::size_t>(u16(cs.payload.span(), 3), src.size() - std::min(end, src.size()));
+                    unicodeText(src.slice(end, length).span());
+                    seq = Chunks<PTX_>::fromPayload(src.dropFront(end + length), false);
+                    restarted = true;
+                    break;
+                }
+                control(cs.code & 0xFE, cs.payload.span().subspan(1));
             }
-            if (cs.frame != Frame::Item || cs.payload.empty()) continue;
-            control(cs.code & 0xFE, cs.payload.span().subspan(1));
+            if (!restarted) return;
         }
     }
+
+    // Text of a UCT: in a glyph-run chain (GLC, GIR, GAR) it is the text of
+    // the glyphs, placed at the chain's glyph advances; on its own it is
+    // UTF-16 text in the current font.
+    void unicodeText(std::span<const byte> utf16) {
+        TextState& t = ctx().ts;
+        if (!chain.open) {
+            presentDecoded(utf16, 1200, true);
+            return;
+        }
+        chain.open = false;
+        double end = chain.start + chain.advance;
+        t.i = chain.start;
+        std::vector<double> at = chain.glyphAdvances;
+        presentDecoded(utf16, 1200, true, &at, chain.advance);
+        t.i = end;
+        t.fresh = true;
+    }
+
+    struct GlyphChain {
+        bool open = false;
+        double start = 0, advance = 0;
+        std::vector<double> glyphAdvances;
+    } chain;
 
     // One control sequence: its function type (unchained form) and parameters.
     void control(unsigned type, std::span<const byte> p) {
@@ -792,6 +836,18 @@ struct PageInterpreter::Impl {
         case 0xF2: t.suppression = u8(p, 0); break;                        // BSU
         case 0xF4: t.suppression = 0; break;                               // ESU
         case 0xDA: present(p); break;                                      // TRN
+        case 0x6C:                                                         // GLC (chained form 6D)
+            chain.open = true;
+            chain.start = t.i;
+            chain.advance = s16(p, 0);
+            chain.glyphAdvances.clear();
+            t.i = chain.start + chain.advance;  // where the chain leaves the position, text or not
+            t.fresh = true;
+            break;
+        case 0x8C:                                                         // GAR
+            if (chain.open)
+                for (std::size_t k = 2; k + 2 <= p.size(); k += 2) chain.glyphAdvances.push_back(u16(p, k));
+            break;
         case 0xEE: repeatString(p); break;                                 // RPS
         case 0xE4: rule(s16(p, 0), p.size() >= 4 ? s16(p, 2) + u8(p, 4) / 256.0 : 0, true); break;   // DIR
         case 0xE6: rule(s16(p, 0), p.size() >= 4 ? s16(p, 2) + u8(p, 4) / 256.0 : 0, false); break;  // DBR
@@ -874,13 +930,20 @@ struct PageInterpreter::Impl {
     }
 
     // Presents code points in the current font: one text run.
-    void present(std::span<const byte> bytes) {
+    void present(std::span<const byte> bytes) { presentDecoded(bytes, 0, false); }
+
+    // Presents code points in the current font, in its code page or (when
+    // `forced` is set) in code page `forcedCp`; glyph positions `at` (text
+    // units from the current position) replace the font's advances when
+    // there is one per character, and the characters share `span` otherwise.
+    void presentDecoded(std::span<const byte> bytes, unsigned forcedCp, bool forced,
+                        const std::vector<double>* positions = nullptr, double span = 0) {
         if (bytes.empty()) return;
         Context& x = ctx();
         TextState& t = x.ts;
         const Font& f = currentFont();
-        unsigned cpgid = opt.codePage ? opt.codePage : f.cpgid ? f.cpgid : 500;
-        bool dbcs = opt.codePage ? codePageDoubleByte(opt.codePage) : f.doubleByte;
+        unsigned cpgid = forced ? forcedCp : opt.codePage ? opt.codePage : f.cpgid ? f.cpgid : 500;
+        bool dbcs = forced ? codePageDoubleByte(forcedCp) : opt.codePage ? codePageDoubleByte(opt.codePage) : f.doubleByte;
         if (!codePageKnown(cpgid)) {
             warn("code page " + std::to_string(cpgid) + " is not known: its text is read as code page 500");
             cpgid = 500;
@@ -932,6 +995,16 @@ struct PageInterpreter::Impl {
             t.fresh = space;
         }
         if (run.offsets.empty()) return;
+        if (positions) {
+            std::size_t n = run.offsets.size();
+            bool each = positions->size() == n;
+            for (std::size_t c = 0; c < n; ++c) {
+                double from = each ? (*positions)[c] : span * double(c) / double(n);
+                double to = each ? (c + 1 < n ? (*positions)[c + 1] : span) : span * double(c + 1) / double(n);
+                run.offsets[c] = float(from * unit);
+                run.advances[c] = float(std::max(0.0, to - from) * unit);
+            }
+        }
         Vec p = pagePoint(startI, t.b + t.tempBaseline);
         run.x = p.x;
         run.y = p.y;

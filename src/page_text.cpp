@@ -93,8 +93,16 @@ std::vector<int> rotationsOf(const Page& page) {
     return order;
 }
 
+// A control character (a substitute or an unmapped code point of a code
+// page's control range) shows nothing.
+bool control(const Glyph& g) {
+    auto c = static_cast<unsigned char>(g.run->text[g.from]);
+    return g.to - g.from == 1 && (c < 0x20 || c == 0x7F);
+}
+
 void appendGlyph(std::string& out, const Glyph& g, const PageTextOptions& o) {
     const TextRun& r = *g.run;
+    if (control(g)) return;
     if (r.doubleByte && (o.dbcs950 || o.latin1) && r.codePage == 835) {
         std::size_t at = g.index * 2;
         if (at + 2 <= r.codePoints.size()) {
@@ -232,7 +240,7 @@ std::vector<PageWord> pageWords(const Page& page) {
                 u1 = g.u + g.advance;
                 top = std::max(top, g.run->ascent);
                 bottom = std::max(bottom, g.run->descent);
-                w.text.append(g.run->text, g.from, g.to - g.from);
+                if (!control(g)) w.text.append(g.run->text, g.from, g.to - g.from);
             }
             close();
         }

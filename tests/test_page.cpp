@@ -247,6 +247,34 @@ TEST(PageInterpreter, DoubleByteAndUnicodeFonts) {
     EXPECT_EQ(ct.text, "\u0410\u044F\u30A2\u3042\u2460\u5F5E");
 }
 
+TEST(PageInterpreter, GlyphRunsAndUnicodeComplexText) {
+    // A glyph-run chain: GLC (advance 30 pt), GIR (two glyph ids), GAR (glyph origins 0 and 15 pt),
+    // then the chain's UCT with the text of the glyphs; after it a TRN in the mapped font.
+    B uct = B{0x10, 0x6A, 0x01, 0x00} + be(4, 2) + B{0, 0, 0x20, 0x20, 0, 0, 0, 0, 0, 0};
+    B chain = B{0x2B, 0xD3, 10, 0x6D} + be(600, 2) + B{0, 0, 0, 0, 0, 0} + B{8, 0x8B, 0, 0} + be(17, 2) + be(42, 2) +
+              B{8, 0x8D, 0, 0} + be(0, 2) + be(300, 2) + uct + B{0x00, 0x48, 0x00, 0x69};
+    Result r = interpret(page(helvetica10(), at36x72 + cs(0xF0, {1}) + chain + cs(0xDA, ebc("A"))));
+    ASSERT_EQ(r.pages.size(), 1u);
+    const auto& runs = r.pages[0].text;
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].text, "Hi");
+    EXPECT_NEAR(runs[0].x, 36, 1e-9);
+    ASSERT_EQ(runs[0].offsets.size(), 2u);
+    EXPECT_NEAR(runs[0].offsets[1], 15, 1e-4);
+    EXPECT_NEAR(runs[0].advances[1], 15, 1e-4);
+    EXPECT_EQ(runs[1].text, "A");
+    EXPECT_NEAR(runs[1].x, 66, 1e-9);
+
+    // A UCT on its own: its text is not scanned for control sequences, even where it holds X'2BD3'.
+    B alone = B{0x2B, 0xD3, 0x10, 0x6A, 0x01, 0x00} + be(4, 2) + B{0, 0, 0x20, 0x20, 0, 0, 0, 0, 0, 0} +
+              B{0x2B, 0xD3, 0x00, 0x78};
+    Result u = interpret(page(helvetica10(), at36x72 + cs(0xF0, {1}) + alone + cs(0xDA, ebc("B"))));
+    ASSERT_EQ(u.pages.size(), 1u);
+    ASSERT_EQ(u.pages[0].text.size(), 2u);
+    EXPECT_EQ(u.pages[0].text[0].text, "\u2BD3x");
+    EXPECT_EQ(u.pages[0].text[1].text, "B");
+}
+
 TEST(PageInterpreter, InlineFontMetricsGiveTheAdvance) {
     std::vector<AFP_> res = {
         sf(0xD3A889, name8("C0TEST00")),
@@ -432,7 +460,8 @@ TEST(PageText, LinesByBaselineCharactersByPositionSpacesFromGaps) {
     Page p;
     p.number = 1;
     // Presented in an order that is not the reading order: body first, then a heading, cells right to left.
-    p.text = {textRun(100, 200, "body"), textRun(100, 100, "Head"), textRun(150.5, 150, "right"), textRun(100, 150, "left"),
+    p.text = {textRun(100, 200, "bo\x1A" "dy"), textRun(100, 100, "Head"), textRun(150.5, 150, "right"),
+              textRun(100, 150, "left"),
               textRun(125, 150.8, "mid"), textRun(100, 300, "tight"), textRun(126, 300, "er")};
     std::string out;
     appendPageText(out, p);

@@ -25,7 +25,11 @@
 // underscore and overstrike (USC, OVS), the temporary baseline move (TBM),
 // and suppressions (BSU/ESU: the run keeps the suppression id; suppressions
 // are switched off unless a form definition turns them on, so the text is
-// still presented).
+// still presented). A glyph-run chain (GLC, GIR, GAR) moves the position by
+// its advance; the UCT that ends it gives the chain's text, placed at the
+// glyph advances of the GAR (or spread over the chain's advance when the
+// counts differ); a UCT on its own presents its UTF-16 text in the current
+// font. Glyph ids without a UCT give no text.
 //
 // Character advance: from the font's own metrics when the stream carries the
 // font character set (FNC/FNO/FNI) and its code page (CPC/CPI) as inline

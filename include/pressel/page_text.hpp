@@ -8,7 +8,8 @@
 // each other form one line (a superscript joins its line); a line's characters go in inline order; a gap
 // wider than a third of the font size between two characters that are not
 // spaces reads as a space. Lines go from the first baseline to the last.
-// Trailing spaces are dropped; the page's text ends with a form feed.
+// Control characters (a code page's substitute X'3F' ...) and trailing
+// spaces are dropped; the page's text ends with a form feed.
 //
 // Layout mode keeps columns as the page has them: every word (text after a
 // gap) starts at the column of its position, at the page's typical
