@@ -27,8 +27,12 @@ if ! command -v fop >/dev/null 2>&1; then
 fi
 
 if [ "$#" -eq 0 ]; then
-    set -- hello letter invoice graphics statements layout codepages
+    set -- hello letter invoice graphics statements layout codepages pages
 fi
+
+# Pages whose raster at 72 dpi (pdftoppm of FOP's PDF, X-N.fop.png) is the
+# reference for pressel render's PNG output.
+rasters=" layout invoice pages "
 
 for name in "$@"; do
     name=${name%.fo}
@@ -52,4 +56,12 @@ for name in "$@"; do
     # The bbox form without its creation date, so that it only changes with the layout.
     pdftotext -bbox "$name.pdf" - | grep -v 'name="CreationDate"' >"$name.bbox"
     ls -l "$name.afp" "$name.pdf" "$name.bbox"
+    case "$rasters" in *" $name "*)
+        pdftoppm -r 72 -png "$name.pdf" "$name.raster"
+        for f in "$name".raster-*.png; do
+            n=${f#"$name".raster-}
+            mv "$f" "$name-${n%.png}.fop.png"
+        done
+        ls -l "$name"-*.fop.png ;;
+    esac
 done

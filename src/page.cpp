@@ -12,6 +12,7 @@
 #include <cmath>
 #include <array>
 #include <map>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -242,6 +243,57 @@ struct TextState {
     bool fresh = true;  // the next character follows a move or a space: no intercharacter adjustment
 };
 
+// The area of an object being read (inline) or included (IOB), in the units
+// its fields give: the origin in the including space's page units, the size
+// in the object's own measurement units (X'4B').
+struct ObjectArea {
+    PageObject::Kind kind = PageObject::Kind::Other;
+    std::string name;
+    double x = 0, y = 0;  // area origin, units of the including page or overlay
+    int rotation = 0;
+    double unitX = 0, unitY = 0;  // points per unit of the size; 0: the including space's
+    double width = 0, height = 0;
+};
+
+PageObject::Kind objectKind(std::uint32_t beginCode) {
+    switch (beginCode) {
+    case 0xD3A8FB: return PageObject::Kind::Image;
+    case 0xD3A8BB: return PageObject::Kind::Graphics;
+    case 0xD3A8EB: return PageObject::Kind::BarCode;
+    case 0xD3A892: return PageObject::Kind::Container;
+    default: return PageObject::Kind::Other;
+    }
+}
+bool beginsObject(std::uint32_t code) { return objectKind(code) != PageObject::Kind::Other; }
+bool endsObject(std::uint32_t code) { return beginsObject(code & ~0x0100u) && (code & 0xFF00) == 0xA900; }
+
+// The measurement units (X'4B') and object area size (X'4C') triplets of an
+// OBD or IOB.
+void areaTriplets(ObjectArea& a, std::span<const byte> triplets) {
+    Bytes t = Bytes::copy(triplets);
+    for (const T_& x : Chunks<T_>::fromPayload(t)) {
+        if (x.frame != Frame::Item) continue;
+        std::span<const byte> p = x.payload.span();
+        if (x.code == 0x4B) {
+            a.unitX = pointsPerUnit(u8(p, 1), u16(p, 3));
+            a.unitY = pointsPerUnit(u8(p, 2), u16(p, 5));
+        } else if (x.code == 0x4C && u8(p, 1) == 0x02) {
+            a.width = u24(p, 2);
+            a.height = u24(p, 5);
+        }
+    }
+}
+// OBD and OBP of an object; other fields are left to the object's own reader.
+void areaField(ObjectArea& a, const AFP_& c, std::span<const byte> d) {
+    if (c.code == 0xD3A66B) {
+        areaTriplets(a, d);
+    } else if (c.code == 0xD3AC6B) {
+        a.x = s24(d, 2);
+        a.y = s24(d, 5);
+        a.rotation = orientationDegrees(u16(d, 8));
+    }
+}
+
 // One coordinate space in which presentation text runs: a page, an overlay
 // or an included page segment.
 struct Context {
@@ -254,6 +306,7 @@ struct Context {
     std::map<unsigned, Font> fonts;
     TextState ts;
     Placement place;
+    std::optional<ObjectArea> object;  // an inline object being read
 };
 
 // The first resource file of a directory named after a resource.
@@ -320,6 +373,10 @@ struct PageInterpreter::Impl {
         case 0xD3A9CE: resourceName.clear(); return false;            // ERS
         case 0xD3A8DF:                                                // BMO
         case 0xD3A85F:                                                // BPS
+        case 0xD3A8FB:                                                // BIM
+        case 0xD3A8BB:                                                // BGR
+        case 0xD3A8EB:                                                // BBC
+        case 0xD3A892:                                                // BOC
             if (!inPage) {
                 startCollecting(c, nameAt(d, 0, 8));
                 return false;
@@ -533,6 +590,22 @@ struct PageInterpreter::Impl {
     // ---- the structured fields of a page or an included object ---------------
     void interpret(const AFP_& c, const Bytes& data) {
         std::span<const byte> d = data.span();
+        Context& x = ctx();
+        if (x.object) {
+            if (endsObject(c.code)) {
+                placeObject(*x.object);
+                x.object.reset();
+            } else {
+                areaField(*x.object, c, d);
+            }
+            return;
+        }
+        if (beginsObject(c.code)) {
+            x.object.emplace();
+            x.object->kind = objectKind(c.code);
+            x.object->name = nameAt(d, 0, 8);
+            return;
+        }
         switch (c.code) {
         case 0xD3A6AF: pageDescriptor(d); break;          // PGD
         case 0xD3B19B: textDescriptor(d, true); break;    // PTD format 2
@@ -545,8 +618,62 @@ struct PageInterpreter::Impl {
             include(nameAt(d, 0, 8), s24(d, 8), s24(d, 11), orientationDegrees(u16(d, 14)));
             break;
         case 0xD3AF5F: include(nameAt(d, 0, 8), s24(d, 8), s24(d, 11), 0); break;  // IPS
+        case 0xD3AFC3: includeObject(d); break;                                    // IOB
         default: break;
         }
+    }
+
+    // IOB: the object's area from the include, else from the object's own
+    // OBD/OBP when the object came earlier in the stream. A page segment
+    // included this way is included as by IPS.
+    void includeObject(std::span<const byte> d) {
+        std::string name = nameAt(d, 0, 8);
+        unsigned type = u8(d, 9);
+        if (type == 0x5F) {
+            include(name, s24(d, 10), s24(d, 13), 0);
+            return;
+        }
+        ObjectArea a;
+        a.name = name;
+        a.kind = type == 0xFB ? PageObject::Kind::Image : type == 0xBB ? PageObject::Kind::Graphics
+               : type == 0xEB ? PageObject::Kind::BarCode : type == 0x92 ? PageObject::Kind::Container
+                              : PageObject::Kind::Other;
+        if (auto it = resources.find(name); it != resources.end() && !it->second->empty()) {
+            const std::vector<AFP_>& fields = *it->second;
+            if (a.kind == PageObject::Kind::Other) a.kind = objectKind(fields.front().code);
+            for (const AFP_& f : fields) areaField(a, f, sfData(f).span());
+        }
+        if (u24(d, 10) != 0xFFFFFF) a.x = s24(d, 10);
+        if (u24(d, 13) != 0xFFFFFF) a.y = s24(d, 13);
+        if (u16(d, 16) != 0xFFFF) a.rotation = orientationDegrees(u16(d, 16));
+        if (d.size() > 27) {
+            ObjectArea own;
+            areaTriplets(own, d.subspan(27));
+            if (own.width > 0 || own.height > 0) {
+                a.width = own.width;
+                a.height = own.height;
+                a.unitX = own.unitX;
+                a.unitY = own.unitY;
+            }
+        }
+        placeObject(a);
+    }
+
+    void placeObject(const ObjectArea& a) {
+        const Context& x = ctx();
+        double ux = a.unitX > 0 ? a.unitX : x.pageUnitX, uy = a.unitY > 0 ? a.unitY : x.pageUnitY;
+        Placement area = x.place.then(a.x * x.pageUnitX, a.y * x.pageUnitY, a.rotation);
+        double w = a.width * ux, h = a.height * uy;
+        Vec corners[4] = {area.apply({0, 0}), area.apply({w, 0}), area.apply({0, h}), area.apply({w, h})};
+        PageObject o;
+        o.kind = a.kind;
+        o.name = a.name;
+        o.rotation = area.rotation;
+        o.x = std::min({corners[0].x, corners[1].x, corners[2].x, corners[3].x});
+        o.y = std::min({corners[0].y, corners[1].y, corners[2].y, corners[3].y});
+        o.width = std::max({corners[0].x, corners[1].x, corners[2].x, corners[3].x}) - o.x;
+        o.height = std::max({corners[0].y, corners[1].y, corners[2].y, corners[3].y}) - o.y;
+        page.objects.push_back(std::move(o));
     }
 
     void include(const std::string& name, int dx, int dy, int rot) {
@@ -556,10 +683,12 @@ struct PageInterpreter::Impl {
         }
         std::shared_ptr<std::vector<AFP_>> fields;
         if (auto it = resources.find(name); it != resources.end()) fields = it->second;
-        else if (!opt.resourceDir.empty()) fields = loadResource(name);
+        else if (!opt.resourceDir.empty() || !opt.resourceDirs.empty()) fields = loadResource(name);
         if (!fields) {
-            warn("resource " + name + " is not in the stream" +
-                 (opt.resourceDir.empty() ? std::string() : " nor in " + opt.resourceDir) + ": not included");
+            std::string dirs = opt.resourceDir;
+            for (const std::string& d : opt.resourceDirs) dirs += (dirs.empty() ? "" : ", ") + d;
+            warn("resource " + name + " is not in the stream" + (dirs.empty() ? std::string() : " nor in " + dirs) +
+                 ": not included");
             return;
         }
         const Context& parent = ctx();
@@ -581,7 +710,9 @@ struct PageInterpreter::Impl {
     }
 
     std::shared_ptr<std::vector<AFP_>> loadResource(const std::string& name) {
-        std::string path = findResourceFile(opt.resourceDir, name);
+        std::string path = opt.resourceDir.empty() ? std::string() : findResourceFile(opt.resourceDir, name);
+        for (std::size_t k = 0; path.empty() && k < opt.resourceDirs.size(); ++k)
+            path = findResourceFile(opt.resourceDirs[k], name);
         if (path.empty()) return nullptr;
         auto fields = std::make_shared<std::vector<AFP_>>();
         try {
@@ -913,6 +1044,16 @@ struct PageInterpreter::Impl {
         return points / unit;
     }
 };
+
+const char* objectKindName(PageObject::Kind k) noexcept {
+    switch (k) {
+    case PageObject::Kind::Image: return "image";
+    case PageObject::Kind::Graphics: return "graphics";
+    case PageObject::Kind::BarCode: return "bar code";
+    case PageObject::Kind::Container: return "object container";
+    default: return "object";
+    }
+}
 
 PageInterpreter::PageInterpreter(PageOptions options) : impl_(std::make_unique<Impl>()) {
     impl_->opt = std::move(options);

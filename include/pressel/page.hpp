@@ -10,7 +10,10 @@
 //     top-left corner (x to the right, y down), the font, its size, the
 //     colour, the text decoded to Unicode through the font's code page, and
 //     the advance of every character;
-//   - rules drawn by DIR/DBR, as page-aligned boxes.
+//   - rules drawn by DIR/DBR, as page-aligned boxes;
+//   - the object areas of images, graphics, bar codes and object containers
+//     (inline in the page or an overlay, or included with IOB), whose
+//     contents the interpreter does not read.
 //
 // The presentation text is run as a printer runs it: the text units of the
 // PTD (the PGD's when there is none), the current position (I, B) moved by
@@ -87,16 +90,32 @@ struct PageRule {
     Rgb color = 0;
 };
 
+// The area of an object the interpreter places but does not read: its box
+// on the page (the bounding box when the area is rotated), in points from
+// the page's top-left. The size is 0 when neither the object nor its
+// include gives one.
+struct PageObject {
+    enum class Kind : std::uint8_t { Image, Graphics, BarCode, Container, Other };
+    Kind kind = Kind::Other;
+    std::string name;  // the object's or the included resource's name
+    double x = 0, y = 0, width = 0, height = 0;
+    int rotation = 0;  // of the object area, degrees clockwise
+};
+// "image", "graphics", "bar code", "object container", "object".
+const char* objectKindName(PageObject::Kind k) noexcept;
+
 struct Page {
     int number = 0;                 // 1-based, in stream order
     double width = 0, height = 0;   // points
     std::vector<TextRun> text;      // in presentation order
     std::vector<PageRule> rules;
+    std::vector<PageObject> objects;  // in presentation order
 };
 
 struct PageOptions {
     unsigned codePage = 0;     // decode every font with this code page (0: as the stream says)
     std::string resourceDir;   // where overlays and page segments not in the stream are found
+    std::vector<std::string> resourceDirs;  // searched after resourceDir, in order
     // Receives warnings (an unknown code page, a missing overlay), each once.
     std::function<void(const std::string&)> warn;
 };
