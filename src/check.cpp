@@ -135,6 +135,7 @@ public:
                                                " bytes is too short for its record's fixed parameters");
             return;
         }
+        if (t->index == idx_PGD) pageExtent(packed, offset);
         if (covered < packed.size()) {
             if (recordEndsInGroups(t))
                 add(streamOffset(covered), Severity::Warning,
@@ -170,6 +171,17 @@ public:
         case Family::PTX: controls(name, list, base); break;
         default: break;
         }
+    }
+
+    // A page must have an area: both 3-byte extents (each split into a
+    // 1-byte and a 2-byte field) taken whole.
+    void pageExtent(const Bytes& packed, std::uint64_t offset) {
+        ByteReader r(packed);
+        const PGD v = recGet<PGD>(r);
+        const std::uint32_t x = v.xSize().value, y = v.ySize().value;
+        if (x == 0 || y == 0)
+            add(offset, Severity::Warning,
+                "PGD: the page has no area (extent " + std::to_string(x) + " by " + std::to_string(y) + ")");
     }
 
     void triplets(const std::string& where, const Bytes& bytes, std::uint64_t base) {
@@ -296,9 +308,14 @@ std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<voi
     AfpReader reader(std::move(src), limits);
     AFP_ c;
     std::uint64_t fields = 0;
+    // Font and code page indexes are read with the group lengths their
+    // control records declare.
+    DecodeContext lengths;
+    DecodeScope scope(lengths);
     try {
         while (reader.next(c)) {
             ++fields;
+            lengths.observe(c);
             std::uint64_t head = 3;
             if (reader.framing() == Framing::NoIntroducer) head = 2;
             else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)

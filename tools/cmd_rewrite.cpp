@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "command.hpp"
+#include "pressel/detail/decode_codepage.hpp"
 #include "pressel/ebcdic.hpp"
 #include "pressel/filter.hpp"
 #include "pressel/io.hpp"
@@ -344,12 +345,16 @@ int cmdTle(const std::vector<std::string>& argv) {
     const AFP_* current = nullptr;
     auto nameOfCurrent = [&]<class T>(const Lazy<T>&) { return display(nameOf<T>(*current).value_or("")); };
 
+    // Names and values in the code page the tag's CGCSGID triplet declares
+    // (code page 500 when it declares none).
     std::string attr, value;
+    int codePage = 500;
+    auto text = [&](const Bytes& b) { return trimBlanks(decodeCodePage(codePage, b.chars())); };
     const ChunkEffects<T_> tripletEffects{
         effect<T_FQN>([&](const T_FQN& t) {
-            if (t.t_fqn_SubType.value == 0x0B) attr = display(std::string(t.t_fqn.bytes.chars()));
+            if (t.t_fqn_SubType.value == 0x0B) attr = text(t.t_fqn.bytes);
         }),
-        effect<T_AV>([&](const T_AV& t) { value = display(std::string(t.t_av.bytes.dropFront(2).chars())); }),
+        effect<T_AV>([&](const T_AV& t) { value = text(t.t_av.bytes); }),
     };
     const ChunkEffects<AFP_> effects{
         effect<BNG>([&](const Lazy<BNG>& r) { groups.push_back(nameOfCurrent(r)); }),
@@ -363,6 +368,11 @@ int cmdTle(const std::vector<std::string>& argv) {
         effect<TLE>([&](const TLE& v) {
             attr.clear();
             value.clear();
+            codePage = 500;
+            for (const T_& t : v.tle_Chunks)
+                if (t.frame == Frame::Item && t.code == 0x01 && t.payload.size() >= 5 &&
+                    knownCodePage(t.payload[3] << 8 | t.payload[4]))
+                    codePage = t.payload[3] << 8 | t.payload[4];
             chunksMapFiltersM_(v.tle_Chunks, tripletEffects);
             line = std::to_string(offset);
             line += '\t';
