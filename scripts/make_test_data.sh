@@ -27,7 +27,7 @@ if ! command -v fop >/dev/null 2>&1; then
 fi
 
 if [ "$#" -eq 0 ]; then
-    set -- hello letter invoice graphics statements layout codepages pages
+    set -- hello letter invoice graphics statements layout codepages pages colour
 fi
 
 # Pages whose raster at 72 dpi (pdftoppm of FOP's PDF, X-N.fop.png) is the

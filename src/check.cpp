@@ -135,6 +135,7 @@ public:
                                                " bytes is too short for its record's fixed parameters");
             return;
         }
+        if (t->index == idx_PGD) pageExtent(packed, offset);
         if (covered < packed.size()) {
             if (recordEndsInGroups(t))
                 add(streamOffset(covered), Severity::Warning,
@@ -170,6 +171,17 @@ public:
         case Family::PTX: controls(name, list, base); break;
         default: break;
         }
+    }
+
+    // A page must have an area: both 3-byte extents (each split into a
+    // 1-byte and a 2-byte field) taken whole.
+    void pageExtent(const Bytes& packed, std::uint64_t offset) {
+        ByteReader r(packed);
+        const PGD v = recGet<PGD>(r);
+        const std::uint32_t x = v.xSize().value, y = v.ySize().value;
+        if (x == 0 || y == 0)
+            add(offset, Severity::Warning,
+                "PGD: the page has no area (extent " + std::to_string(x) + " by " + std::to_string(y) + ")");
     }
 
     void triplets(const std::string& where, const Bytes& bytes, std::uint64_t base) {
@@ -295,6 +307,9 @@ struct StreamChecker::Impl {
     std::function<void(const Finding&)> report;
     Checker ck;
     std::uint64_t fields = 0;
+    // Font and code page indexes are read with the group lengths their
+    // control records declare.
+    DecodeContext lengths;
 };
 
 StreamChecker::StreamChecker(std::function<void(const Finding&)> report)
@@ -303,6 +318,8 @@ StreamChecker::~StreamChecker() = default;
 
 void StreamChecker::field(const AFP_& c, AfpReader& reader) {
     ++impl_->fields;
+    impl_->lengths.observe(c);
+    DecodeScope scope(impl_->lengths);
     std::uint64_t head = 3;
     if (reader.framing() == Framing::NoIntroducer) head = 2;
     else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)

@@ -31,9 +31,9 @@ constexpr TypeInfo kTypes[] = {
 static_assert(std::size(kTypes) == idx_tableTypes);
 
 #define PRESSEL_COUNT(code, name) +1
-static_assert(0 PRESSEL_AFP_CODES(PRESSEL_COUNT) == 124);
+static_assert(0 PRESSEL_AFP_CODES(PRESSEL_COUNT) == 136);
 static_assert(0 PRESSEL_T_CODES(PRESSEL_COUNT) == 55);
-static_assert(0 PRESSEL_PTX_CODES(PRESSEL_COUNT) == 19);
+static_assert(0 PRESSEL_PTX_CODES(PRESSEL_COUNT) == 31);
 #undef PRESSEL_COUNT
 
 // 256-entry tables for the one-byte codes, built at compile time.
@@ -48,7 +48,9 @@ constexpr std::array<std::uint16_t, 256> makeTripletTable() {
 constexpr std::array<std::uint16_t, 256> makeControlTable() {
     std::array<std::uint16_t, 256> t{};
     for (auto& e : t) e = idx_PTX_Unknown;
-#define PRESSEL_X(code, name) t[code] = idx_##name; t[code + 1] = idx_##name;
+#define PRESSEL_X(code, name) \
+    t[code] = idx_##name;     \
+    if ((code & 1) == 0) t[code + 1] = idx_##name;
     PRESSEL_PTX_CODES(PRESSEL_X)
 #undef PRESSEL_X
     return t;

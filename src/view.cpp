@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "pressel/detail/decode_codepage.hpp"
 #include "pressel/ebcdic.hpp"
 #include "pressel/strings.hpp"
 
@@ -13,6 +14,11 @@ bool operator==(const ViewData& a, const ViewData& b) { return a.type == b.type 
 
 TypeId viewErrorTypeId() noexcept {
     static const TypeInfo info{"Error", Family::Other, 0xFFFF};
+    return &info;
+}
+
+TypeId viewTextTypeId() noexcept {
+    static const TypeInfo info{"Text", Family::Other, 0xFFFF};
     return &info;
 }
 
@@ -67,6 +73,88 @@ ViewRecord viewChunk(const PTX_& c) { return viewOf(c); }
 ViewRecord viewChunk(const T_& c) { return viewOf(c); }
 ViewRecord viewChunk(const MCF_& c) { return viewOf(c); }
 ViewRecord viewChunk(const AFP_& c) { return viewOf(c); }
+
+// ---- triplet lists: text in the declared code page ---------------------------------------
+namespace {
+// The code page a triplet list declares, 0 for none: the CPGID (or CCSID) of
+// a CGCSGID triplet, else what the code-page scheme of an encoding scheme
+// triplet implies. A code page the conversion does not know counts as none.
+int declaredCodePage(const Chunks<T_>& cs) {
+    int cgcsgid = 0, scheme = 0;
+    for (const T_& c : cs) {
+        if (c.frame != Frame::Item) continue;
+        const Bytes& p = packChunk(c);
+        if (c.code == 0x01 && p.size() >= 5 && !cgcsgid) cgcsgid = p[3] << 8 | p[4];
+        else if (c.code == 0x50 && p.size() >= 3 && !scheme) scheme = codePageOfEncoding(std::uint16_t(p[1] << 8 | p[2]));
+    }
+    if (knownCodePage(cgcsgid)) return cgcsgid;
+    return knownCodePage(scheme) ? scheme : 0;
+}
+
+// An object identifier in BER encoding (X'06', length, content) as dotted
+// decimal; empty when the bytes are not one.
+std::string oidText(std::span<const byte> b) {
+    if (b.size() < 3 || b[0] != 0x06 || b[1] == 0 || std::size_t(b[1]) + 2 > b.size() || b[1] >= 0x80) return {};
+    const std::size_t end = 2 + b[1];
+    std::string out;
+    std::uint64_t v = 0;
+    bool first = true;
+    for (std::size_t i = 2; i < end; ++i) {
+        if (v > (std::uint64_t(1) << 56)) return {};
+        v = (v << 7) | (b[i] & 0x7F);
+        if (b[i] & 0x80) {
+            if (i + 1 == end) return {};
+            continue;
+        }
+        // Appended piece by piece: GCC 12 reports a false -Wrestrict on
+        // "." + std::to_string(...) once this is inlined.
+        if (first) {
+            const std::uint64_t arc = v < 40 ? 0 : v < 80 ? 1 : 2;
+            out += std::to_string(arc);
+            out += '.';
+            out += std::to_string(v - 40 * arc);
+            first = false;
+        } else {
+            out += '.';
+            out += std::to_string(v);
+        }
+        v = 0;
+    }
+    return out;
+}
+
+// The text fields of a triplet's view through the code page: every ViewAStr
+// but an error holds the Latin-1 image of code page 500 bytes, which gives
+// the bytes back one to one.
+void recode(ViewRecord& r, int cp) {
+    for (ViewField& f : r.fields) {
+        ViewAStr* a = std::get_if<ViewAStr>(&f.content);
+        if (!a || a->type == viewErrorTypeId() || a->type == viewTextTypeId()) continue;
+        a->text = decodeCodePage(cp, latin1ToEbcdic(a->text));
+        a->type = viewTextTypeId();
+    }
+}
+}  // namespace
+
+ViewContent viewChunks(const Chunks<T_>& cs) {
+    const int cp = declaredCodePage(cs);
+    ViewData d{sequenceTypeIdOf<T_>(), {}};
+    for (const T_& c : cs) {
+        ViewRecord r = viewChunk(c);
+        if (c.frame == Frame::Item && c.code == 0x02) {
+            // A fully qualified name: identifier, type, format, name.
+            const Bytes& p = packChunk(c);
+            if (p.size() >= 3 && p[2] == 0x10) {
+                std::string oid = oidText(p.span().subspan(3));
+                if (!oid.empty() && !r.fields.empty() && std::holds_alternative<ViewAStr>(r.fields.back().content))
+                    r.fields.back().content = ViewAStr{viewTextTypeId(), oid};
+            }
+        }
+        if (cp) recode(r, cp);
+        d.records.push_back(std::move(r));
+    }
+    return d;
+}
 
 ViewRecord recView(const MCF_& c) { failNotDefined("recView not defined: ", show(c)); }
 ViewRecord recView(const T_& c) { failNotDefined("recView not defined: ", show(c)); }
@@ -174,12 +262,12 @@ bool isCodeLabel(std::string_view label) noexcept {
 }
 
 namespace {
-// Hex digits of a number of the field type's width (two's complement for I2).
+// Hex digits of a number of the field type's width (two's complement for I2, I3).
 void appendNumberHex(std::string& out, const ViewNumber& n) {
     int width = 4;
     if (n.type == fieldTypeIdOf<N1>()) width = 1;
     else if (n.type == fieldTypeIdOf<N2>() || n.type == fieldTypeIdOf<I2>()) width = 2;
-    else if (n.type == fieldTypeIdOf<N3>()) width = 3;
+    else if (n.type == fieldTypeIdOf<N3>() || n.type == fieldTypeIdOf<I3>()) width = 3;
     std::uint64_t v = static_cast<std::uint64_t>(n.value);
     for (int i = width - 1; i >= 0; --i) {
         byte b = static_cast<byte>(v >> (8 * i));
@@ -226,6 +314,26 @@ void appendHexWithText(std::string& out, std::span<const byte> bytes) {
 
 void renderRecordLines(std::string& out, const ViewRecord& r, int indent);
 
+// UTF-8 text between double quotes: the quote, the backslash and the control
+// characters escaped as in appendQuoted, every other character as it is.
+void appendQuotedUtf8(std::string& out, std::string_view utf8) {
+    out += '"';
+    for (char ch : utf8) {
+        byte c = static_cast<byte>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += hexDigits[c >> 4];
+            out += hexDigits[c & 15];
+        } else out += ch;
+    }
+    out += '"';
+}
+
 void renderFieldLine(std::string& out, const ViewField& f, int indent) {
     out.append(std::size_t(indent), ' ');
     out += f.label.chars();
@@ -248,6 +356,8 @@ void renderFieldLine(std::string& out, const ViewField& f, int indent) {
                 if (v.type == viewErrorTypeId()) {
                     out += "*** ";
                     out += v.text;
+                } else if (v.type == viewTextTypeId()) {
+                    appendQuotedUtf8(out, v.text);
                 } else {
                     std::string q;
                     appendQuoted(q, v.text);
@@ -300,6 +410,28 @@ void appendJsonString(std::string& out, std::string_view latin1) {
     out += '"';
 }
 
+// UTF-8 text as a JSON string literal, quotes included.
+static void appendJsonUtf8String(std::string& out, std::string_view utf8) {
+    out += '"';
+    for (char ch : utf8) {
+        byte c = static_cast<byte>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(c));
+                out += buf;
+            } else out += ch;
+        }
+    }
+    out += '"';
+}
+
 void renderViewJsonFields(std::string& out, const ViewRecord& r) {
     out += '{';
     bool first = true;
@@ -321,7 +453,8 @@ void renderViewJsonFields(std::string& out, const ViewRecord& r) {
                     appendHex(out, v.bytes.span());
                     out += '"';
                 } else if constexpr (std::same_as<V, ViewAStr>) {
-                    appendJsonString(out, v.text);
+                    if (v.type == viewTextTypeId()) appendJsonUtf8String(out, v.text);
+                    else appendJsonString(out, v.text);
                 } else {
                     out += '[';
                     for (std::size_t i = 0; i < v.records.size(); ++i) {

@@ -109,10 +109,10 @@ TEST(Filters, SelectionFollowsTheCodeTables) {
     ChunkFilters<PTX_> fs{logging(tAMB, log, "amb"), logging(chunkTypeOf<PTX_Unknown>(), log, "unk")};
     chunkMapFiltersM(cs("D20001"), fs);
     chunkMapFiltersM(cs("D30001"), fs);
-    chunkMapFiltersM(cs("7601"), fs);
-    EXPECT_EQ(log, (std::vector<std::string>{"amb:D20001", "amb:D30001", "unk:7601"}));
+    chunkMapFiltersM(cs("7A01"), fs);
+    EXPECT_EQ(log, (std::vector<std::string>{"amb:D20001", "amb:D30001", "unk:7A01"}));
     EXPECT_TRUE(isA<PTX_AMB>(cs("D30001")));
-    EXPECT_FALSE(isA<PTX_AMB>(cs("7601")));
+    EXPECT_FALSE(isA<PTX_AMB>(cs("7A01")));
 
     // A structured field no table lists is matched by Unknown filters only.
     int unknown = 0, nop = 0;

@@ -197,7 +197,7 @@ TEST(WriteAFP, FailuresAreReported) {
 TEST(RoundTrip, EverySampleThroughTheLibrary) {
     TempDir dir;
     const auto files = allSampleFiles();
-    ASSERT_EQ(files.size(), 17u);  // eight FOP samples and nine corpus files
+    ASSERT_EQ(files.size(), 18u);  // nine FOP samples and nine corpus files
     for (const std::string& path : files) {
         const std::string original = readFileString(path);
         writeAFP(dir.file("copy.afp"), readAFP(path));
@@ -318,10 +318,10 @@ TEST(ToolStream, ChunksListsOffsetIdTypeAndLength) {
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "0\tD3A8A8\tBDT\t" + std::to_string(b[1] - 1));
 
-    // Unknown identifiers list with the fallback type; a fault ends the list.
+    // The page-definition field of the corpus lists with its type; a fault ends the list.
     r = runShell("(cat " + shellQuote(dataPath("corpus/unknownSF.afp")) + "; head -c 5 " +
                  shellQuote(dataPath("hello.afp")) + ") | " + tool({"chunks", "-"}));
-    EXPECT_EQ(r.out, "0\tD3A7CA\tUnknown\t358\n");
+    EXPECT_EQ(r.out, "0\tD3A7CA\tCCP\t358\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(errorLine(r.err), "") << r.err;
 }

@@ -354,8 +354,8 @@ TEST(NestedControls, PrefixIsKeptOnlyWhereNoChainingSequencePrecedes) {
     std::vector<PTX_> items{
         encodeChunk(Record<PTX_STO>{{N1(0xF7), N2(0), N2(0x2D00)}}),
         encodeChunk(Record<PTX_SCFL>{{N1(0xF0), N1(1)}}),
-        encodeChunk(Record<PTX_RMI>{{N1(0xC9), N2(0x10)}}),
-        encodeChunk(Record<PTX_RMB>{{N1(0xD4), N2(0x20)}}),
+        encodeChunk(Record<PTX_RMI>{{N1(0xC9), I2(0x10)}}),
+        encodeChunk(Record<PTX_RMB>{{N1(0xD4), I2(0x20)}}),
         encodeChunk(Record<PTX_BLN>{{N1(0xD8)}}),
     };
     EXPECT_EQ(items[0].code, 0xF7);

@@ -136,14 +136,14 @@ TEST(RecordChunks, EncodeThenDecodeGivesTheRecordBack) {
 
     FNI fni{};
     fni.fni_Type = 0xD38C89;
-    fni.fni_Data = {{FNI_Data{A8(0xC1), N2(1), I2(-3), I2(4), N2(0), N2(5), I2(-6), N2(7), I2(-8), N2(0), I2(-9)}}};
+    fni.fni_Data = {{FNI_Data{A8(0xC1), N2(1), I2(-3), I2(4), N2(0), N2(5), I2(-6), N2(7), I2(-8), N2(0), I2(-9), {}}}};
     EXPECT_EQ(decodeChunk<FNI>(encodeChunk(Record<FNI>{fni})), fni);
 
     IOB iob{};
     iob.iob_Type = 0xD3AFC3;
     iob.iob_ObjectName = A8(0xD6C2D1F0F0F0F0F1);
     iob.iob_ObjectType = 0xFB;
-    iob.iob_XOffset = 0xFFFF9C;  // -100
+    iob.iob_XOffset = -100;
     iob.iob_YContentOffset = 0x000100;
     iob.iob_ReferenceCoordinateSystem = 1;
     iob.iob_Triplets = Chunks<T_>{mkChunk<T_>(N1(0x04), fromHex("0410"))};

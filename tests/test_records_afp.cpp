@@ -77,6 +77,7 @@ TEST(RecordsAfp, EveryRecordDecodesFromItsFixedPartAndFromAnythingLonger) {
         {"DXD", 4},  {"LND", 33}, {"MMC", 2},  {"FNC", 22}, {"CTC", 10}, {"PMC", 2},
         {"LNC", 2},  {"FNN", 2},  {"IMM", 8},  {"OBP", 24}, {"PGP1", 6}, {"IPS", 14}, {"IPG", 17},
         {"IOB", 27}, {"IPO", 14}, {"MPS", 4},  {"PGP", 1},  {"MMO", 4},  {"PFC", 4},  {"LLE", 2},
+        {"PEC", 2},
         // Begin and End fields have no fixed part: their names (and the
         // reserved bytes of BDT and BR) are optional. Neither has PTX: its
         // data may open with code points instead of the escape sequence.
@@ -155,19 +156,19 @@ TEST(RecordsAfp, OptionalNamesOfEndFieldsAndDataObjectsMayBeLeftOut) {
 TEST(RecordsAfp, FieldsSitAtTheirArchitectedOffsets) {
     const IPO ipo = decodeSF<IPO>("D3AFD8", "D6E5D3E8F0F0F0F1 000064 FFFF9C 2D00");
     EXPECT_EQ(ipo.ipo_OverlayName, A8(0xD6E5D3E8F0F0F0F1));
-    EXPECT_EQ(ipo.ipo_XOffset, N3(100));
-    EXPECT_EQ(ipo.ipo_YOffset, N3(0xFFFF9C)) << "-100, held unsigned";
+    EXPECT_EQ(ipo.ipo_XOffset, I3(100));
+    EXPECT_EQ(ipo.ipo_YOffset, I3(-100)) << "X'FFFF9C' is signed";
     EXPECT_EQ(ipo.ipo_Data.bytes, fromHex("2D00")) << "the optional orientation stays in the tail";
     EXPECT_EQ(decodeSF<IPO>("D3AFD8", "D6E5D3E8F0F0F0F1 000064 FFFF9C").ipo_Data.bytes.size(), 0u);
 
     const IOB iob = decodeSF<IOB>("D3AFC3", "D6C2D1F0F0F0F0F1 00 FB 000010 000020 2D00 5A00 000030 000040 01 03 04 10");
     EXPECT_EQ(iob.iob_ObjectType, N1(0xFB));
-    EXPECT_EQ(iob.iob_XOffset, N3(0x10));
-    EXPECT_EQ(iob.iob_YOffset, N3(0x20));
+    EXPECT_EQ(iob.iob_XOffset, I3(0x10));
+    EXPECT_EQ(iob.iob_YOffset, I3(0x20));
     EXPECT_EQ(iob.iob_XOrientation, N2(0x2D00));
     EXPECT_EQ(iob.iob_YOrientation, N2(0x5A00));
-    EXPECT_EQ(iob.iob_XContentOffset, N3(0x30));
-    EXPECT_EQ(iob.iob_YContentOffset, N3(0x40));
+    EXPECT_EQ(iob.iob_XContentOffset, I3(0x30));
+    EXPECT_EQ(iob.iob_YContentOffset, I3(0x40));
     EXPECT_EQ(iob.iob_ReferenceCoordinateSystem, N1(1));
     ASSERT_EQ(iob.iob_Triplets.count(), 1u);
     EXPECT_EQ(iob.iob_Triplets.toVector()[0].code, 0x04);
@@ -175,8 +176,8 @@ TEST(RecordsAfp, FieldsSitAtTheirArchitectedOffsets) {
     const OBP obp = decodeSF<OBP>("D3AC6B", "01 17 000001 000002 0003 0004 00 000005 000006 0007 0008 09");
     EXPECT_EQ(obp.obp_PositionId, N1(1));
     EXPECT_EQ(obp.obp_RepeatingGroupLength, N1(23));
-    EXPECT_EQ(obp.obp_YOffset, N3(2));
-    EXPECT_EQ(obp.obp_YContentOffset, N3(6));
+    EXPECT_EQ(obp.obp_YOffset, I3(2));
+    EXPECT_EQ(obp.obp_YContentOffset, I3(6));
     EXPECT_EQ(obp.obp_YContentOrientation, N2(8));
     EXPECT_EQ(obp.obp_ReferenceCoordinateSystem, N1(9));
 

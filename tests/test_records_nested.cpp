@@ -178,7 +178,7 @@ TEST(RecordsNested, EveryRecordDecodesFromItsFixedPartAndFromAnythingLonger) {
     const std::map<std::string, std::size_t> fixedSize = {
         {"T_CGCSGID", 5}, {"T_FQN", 3},   {"T_MO", 2},     {"T_OC", 7},    {"T_MIS", 4},   {"T_TO", 5},
         {"T_FDS", 8},     {"T_FCGCSGID", 5}, {"T_ROT", 2}, {"T_ERLID", 6}, {"T_X23", 1},   {"T_RLI", 3},
-        {"T_RSN", 2},     {"T_CR", 1},    {"T_LDOPM", 2},  {"T_OBO", 5},   {"T_AV", 1},    {"T_DP", 2},
+        {"T_RSN", 2},     {"T_CR", 1},    {"T_LDOPM", 2},  {"T_OBO", 5},   {"T_AV", 3},    {"T_DP", 2},
         {"T_MEC", 3},     {"T_POCP", 2},  {"T_RUA", 2},    {"T_MU", 7},    {"T_OAS", 8},   {"T_AD", 14},
         {"T_CSPEC", 11},  {"T_ESID", 3},  {"T_MMPN", 5},   {"T_OBE", 5},   {"T_OSFO", 5},  {"T_OSFE", 5},
         {"T_OO", 7},      {"T_FHSF", 3},  {"T_OCNT", 7},   {"T_LDTS", 2},  {"T_OCS", 5},   {"T_OOI", 16},
@@ -190,6 +190,8 @@ TEST(RecordsNested, EveryRecordDecodesFromItsFixedPartAndFromAnythingLonger) {
         {"PTX_SBI", 3},   {"PTX_AMB", 3}, {"PTX_RMB", 3},  {"PTX_BLN", 1}, {"PTX_TRN", 1}, {"PTX_DIR", 3},
         {"PTX_DBR", 3},   {"PTX_RPS", 3}, {"PTX_SCFL", 2}, {"PTX_BSU", 2}, {"PTX_ESU", 2}, {"PTX_STO", 5},
         {"PTX_NOP", 1},   {"PTX_Unknown", 1},
+        {"PTX_UCT", 15},  {"PTX_GLC", 9}, {"PTX_OVS", 4},  {"PTX_USC", 2}, {"PTX_TBM", 2}, {"PTX_SEC", 11},
+        {"PTX_GIR", 3},   {"PTX_GAR", 3}, {"PTX_GOR", 3},  {"PTX_ENC", 5}, {"PTX_SKI", 5}, {"PTX_SEA", 5},
     };
     std::size_t checked = 0;
     for (unsigned i = 0; i < idx_tableTypes; ++i) {

@@ -17,6 +17,7 @@
 #include "command.hpp"
 #include "pressel/catalogue.hpp"
 #include "pressel/io.hpp"
+#include "pressel/records/core.hpp"
 #include "pressel/view.hpp"
 
 namespace pressel::tool {
@@ -169,9 +170,14 @@ int cmdDump(const std::vector<std::string>& argv) {
     AfpStream in = readAFP(p.operands[0]);
     StreamWalk walk(in.reader(), p.has("quiet"));
     Dumper dumper(form);
+    // Font and code page indexes are decoded with the group lengths their
+    // control records declare.
+    DecodeContext lengths;
+    DecodeScope scope(lengths);
     try {
         for (auto it = in.begin(); it != in.end(); ++it) {
             walk.step(it->code);
+            lengths.observe(*it);
             if (!only.empty() && !only.count(chunkType(*it).id)) continue;
             dumper.dump(it.offset(), *it);
         }

@@ -9,15 +9,17 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "command.hpp"
+#include "pressel/detail/decode_codepage.hpp"
 #include "pressel/ebcdic.hpp"
 #include "pressel/filter.hpp"
 #include "pressel/io.hpp"
+#include "pressel/rename.hpp"
 
 namespace pressel::tool {
 namespace {
@@ -129,45 +131,12 @@ int cmdStrip(const std::vector<std::string>& argv) {
 }
 
 // ---- names ------------------------------------------------------------------------
-// Begin, End and include records (and map records that declare one) start
-// their data with an 8-byte name: the first data field, declared as an A8 (or,
-// in records whose data is kept as raw bytes, its first eight bytes). The name
-// is read and replaced in the bytes the record reader consumes, at the offset
-// the declaration gives it, so that a record whose later fields are absent or
-// malformed can still be named and renamed.
-template <class T>
-constexpr bool nameIsA8() {
-    using Tup = decltype(RecordDecl<T>::fields());
-    if constexpr (std::tuple_size_v<Tup> < 3) return false;
-    else return std::is_same_v<typename std::tuple_element_t<2, Tup>::type, A8> ||
-                std::is_same_v<typename std::tuple_element_t<2, Tup>::type, Opt<A8>>;
-}
-template <class T>
-constexpr bool hasNameField() {
-    using Tup = decltype(RecordDecl<T>::fields());
-    if constexpr (std::tuple_size_v<Tup> < 3) return false;
-    else return nameIsA8<T>() || std::is_same_v<typename std::tuple_element_t<2, Tup>::type, Buffer0>;
-}
 // Where the first data field starts: after the identifier and the flag and
-// reserved bytes (the two leading N3 fields).
+// reserved bytes (the two leading N3 fields). Begin fields carry their name there.
 template <class T>
 constexpr std::size_t nameOffset() {
     using Tup = decltype(RecordDecl<T>::fields());
     return std::size_t(std::tuple_element_t<0, Tup>::type::width + std::tuple_element_t<1, Tup>::type::width);
-}
-
-// Begin (X'A8'), End (X'A9') and include (X'AF') structured fields, and the
-// Include Medium Map; map records (X'AB', X'B1') only when their first data
-// field is declared as an 8-byte name.
-constexpr bool nameRecordCode(std::uint32_t code, bool a8) {
-    const unsigned type = (code >> 8) & 0xFF;
-    return type == 0xA8 || type == 0xA9 || type == 0xAF || code == 0xD3ABCC || (a8 && (type == 0xAB || type == 0xB1));
-}
-
-template <class T, std::uint32_t code>
-constexpr bool isNameRecord() {
-    if constexpr (!hasNameField<T>()) return false;
-    else return nameRecordCode(code, nameIsA8<T>());
 }
 
 // The EBCDIC name of a record of type T, if its bytes hold one.
@@ -179,107 +148,67 @@ std::optional<std::string> nameOf(const AFP_& c) {
     return std::string(b.slice(at, 8).chars());
 }
 
-// The chunk with the name replaced (name8: exactly eight EBCDIC bytes); its
-// extension and padding are kept.
-template <class T>
-AFP_ withName(const AFP_& c, const std::string& name8) {
-    FieldFraming framing;
-    const Bytes b = packChunk(c, framing);
-    std::vector<byte> data(b.begin(), b.end());
-    for (std::size_t i = 0; i < 8; ++i) data[nameOffset<T>() + i] = byte(name8[i]);
-    return frameChunk(c.code, Bytes::adopt(std::move(data)), framing);
-}
-
 std::string trimBlanks(std::string s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
     return s;
 }
 
 // ---- rename ---------------------------------------------------------------------
-const CommandSpec renameSpec{"rename", "IN OUT OLD=NEW...", {quietOption()}, 3, SIZE_MAX};
-
-// The longest name a fully qualified name triplet holds (its length byte
-// counts itself, the identifier, the type, the format and the name).
-constexpr std::size_t maxFqnName = 255 - 4;
-
-// A command-line name in code page 500 (UTF-8 characters up to U+00FF).
-std::optional<std::string> toEbcdicName(const std::string& utf8) {
-    std::string latin1;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        auto c = byte(utf8[i]);
-        if (c < 0x80) latin1 += char(c);
-        else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size() && (byte(utf8[i + 1]) & 0xC0) == 0x80)
-            latin1 += char(((c & 0x03) << 6) | (byte(utf8[++i]) & 0x3F));
-        else return std::nullopt;
-    }
-    return latin1ToEbcdic(latin1);
-}
-
-struct Renames {
-    std::map<std::string, std::string> fqn;    // EBCDIC old -> new
-    std::map<std::string, std::string> name8;  // blank-padded EBCDIC old -> new (unpadded)
-    std::map<std::string, std::string> shown;  // EBCDIC new -> as given, for messages
-};
-
-template <class T, std::uint32_t code>
-void addNameFilter(ChunkFilters<AFP_>& out, const std::shared_ptr<const Renames>& rn) {
-    if constexpr (isNameRecord<T, code>()) {
-        out.push_back(rewrite<T>([rn](const Lazy<T>&, ChunkWriter<AFP_>& w) {
-            std::optional<std::string> name = nameOf<T>(w.input());
-            auto hit = name ? rn->name8.find(*name) : rn->name8.end();
-            if (hit == rn->name8.end()) return w.keep();
-            if (hit->second.size() > 8)
-                throw Error("new name '" + rn->shown.at(hit->second) + "' (" + std::to_string(hit->second.size()) +
-                            " bytes) does not fit the 8-byte name field of " + RecordDecl<T>::name);
-            std::string padded = hit->second;
-            padded.resize(8, char(0x40));
-            w.push(withName<T>(w.input(), padded));
-        }));
-    }
-}
-
-ChunkFilters<AFP_> renameFilters(const std::shared_ptr<const Renames>& rn) {
-    ChunkFilters<AFP_> filters;
-#define PRESSEL_X(code, name) addNameFilter<name, code>(filters, rn);
-    PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-    NestedFilters nf;
-    nf.triplets.push_back(rewrite<T_FQN>([rn](const Lazy<T_FQN>& rec, ChunkWriter<T_>& w) {
-        auto hit = rn->fqn.find(std::string(rec->t_fqn.bytes.chars()));
-        if (hit == rn->fqn.end()) return w.keep();
-        T_FQN v = *rec;
-        v.t_fqn.bytes = Bytes::copy(hit->second);
-        w.push(v);
-    }));
-    for (auto& f : deepFilters(nf)) filters.push_back(std::move(f));
-    return filters;
-}
+const CommandSpec renameSpec{
+    "rename",
+    "IN OUT OLD=NEW...",
+    {{"", {"allow-missing"}, NoArg{}, "rename what occurs even when an OLD name does not occur in IN"}, quietOption()},
+    3,
+    SIZE_MAX};
 
 int cmdRename(const std::vector<std::string>& argv) {
     ParsedArgs parsed = parseCommandArgs(renameSpec, argv);
     gQuiet = parsed.has("quiet");
     std::vector<std::string> args = parsed.operands;
-    auto rn = std::make_shared<Renames>();
+    std::vector<Rename> renames;
+    std::vector<std::string> given;  // OLD=NEW as given, for the report
     for (std::size_t i = 2; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::size_t eq = a.find('=');
         if (eq == std::string::npos || eq == 0 || eq + 1 == a.size())
             usageError(renameSpec, "expected OLD=NEW with two non-empty names: '" + a + "'");
-        std::optional<std::string> from = toEbcdicName(a.substr(0, eq)), to = toEbcdicName(a.substr(eq + 1));
+        std::optional<std::string> from = ebcdicName(a.substr(0, eq)), to = ebcdicName(a.substr(eq + 1));
         if (!from || !to) usageError(renameSpec, "a name has characters outside code page 500: '" + a + "'");
-        if (to->size() > maxFqnName)
+        if (to->size() > maxRenameLength)
             usageError(renameSpec, "new name of " + std::to_string(to->size()) + " bytes is longer than any name field (" +
-                                       std::to_string(maxFqnName) + " bytes): '" + a + "'");
-        rn->fqn[*from] = *to;
-        if (from->size() <= 8) {
-            std::string padded = *from;
-            padded.resize(8, char(0x40));
-            rn->name8[padded] = *to;
-        }
-        rn->shown[*to] = a.substr(eq + 1);
+                                       std::to_string(maxRenameLength) + " bytes): '" + a + "'");
+        renames.push_back({*from, *to});
+        given.push_back(a);
     }
     checkDistinct(args[0], args[1]);
-    const ChunkFilters<AFP_> filters = renameFilters(rn);
+    RenameFilters rn;
+    try {
+        rn = renameFilters(renames);
+    } catch (const Error& e) {
+        usageError(renameSpec, e.what());
+    }
+    const ChunkFilters<AFP_>& filters = rn.filters;
+    const bool allowMissing = parsed.has("allow-missing");
+    // The names that do not occur: an error unless --allow-missing.
+    auto missing = [&]() {
+        std::string list;
+        for (std::size_t i = 0; i < given.size(); ++i)
+            if ((*rn.counts)[i] == 0)
+                list += (list.empty() ? "'" : ", '") + given[i].substr(0, given[i].find('=')) + "'";
+        return allowMissing ? std::string() : list;
+    };
+    auto report = [&]() {
+        if (gQuiet) return;
+        for (std::size_t i = 0; i < given.size(); ++i) {
+            const std::uint64_t n = (*rn.counts)[i];
+            std::string line = given[i] + ": " + std::to_string(n) + (n == 1 ? " field" : " fields") + " renamed\n";
+            std::fwrite(line.data(), 1, line.size(), stderr);
+        }
+    };
+    auto notFound = [&](const std::string& list) {
+        printError("no field names " + list + " in '" + args[0] + "'; nothing written (--allow-missing renames the others)");
+        return 1;
+    };
     auto nothingWritten = [](const Failure& f) {
         printError(f.message + "; nothing written");
         return 1;
@@ -291,10 +220,17 @@ int cmdRename(const std::vector<std::string>& argv) {
         if (args[0] != "-") {
             AfpWriter sink("/dev/null");
             if (auto f = filterStream(args[0], sink, filters)) return nothingWritten(*f);
+            if (std::string list = missing(); !list.empty()) return notFound(list);
+            std::fill(rn.counts->begin(), rn.counts->end(), 0);
         }
         AfpWriter out(outPath);
         if (auto f = filterStream(args[0], out, filters)) {
             printError(f->message + "; " + std::to_string(f->written) + " bytes written before the failure");
+            return 1;
+        }
+        report();
+        if (std::string list = missing(); !list.empty()) {
+            printError("no field names " + list + " in the input");
             return 1;
         }
         return 0;
@@ -323,12 +259,17 @@ int cmdRename(const std::vector<std::string>& argv) {
         ::unlink(tmp.c_str());
         return nothingWritten(*failure);
     }
+    if (std::string list = missing(); !list.empty()) {
+        ::unlink(tmp.c_str());
+        return notFound(list);
+    }
     std::error_code ec;
     std::filesystem::rename(tmp, target, ec);
     if (ec) {
         ::unlink(tmp.c_str());
         throw IoError("cannot rename the output into place as '" + outPath + "': " + ec.message());
     }
+    report();
     return 0;
 }
 
@@ -346,12 +287,16 @@ int cmdTle(const std::vector<std::string>& argv) {
     const AFP_* current = nullptr;
     auto nameOfCurrent = [&]<class T>(const Lazy<T>&) { return display(nameOf<T>(*current).value_or("")); };
 
+    // Names and values in the code page the tag's CGCSGID triplet declares
+    // (code page 500 when it declares none).
     std::string attr, value;
+    int codePage = 500;
+    auto text = [&](const Bytes& b) { return trimBlanks(decodeCodePage(codePage, b.chars())); };
     const ChunkEffects<T_> tripletEffects{
         effect<T_FQN>([&](const T_FQN& t) {
-            if (t.t_fqn_SubType.value == 0x0B) attr = display(std::string(t.t_fqn.bytes.chars()));
+            if (t.t_fqn_SubType.value == 0x0B) attr = text(t.t_fqn.bytes);
         }),
-        effect<T_AV>([&](const T_AV& t) { value = display(std::string(t.t_av.bytes.dropFront(2).chars())); }),
+        effect<T_AV>([&](const T_AV& t) { value = text(t.t_av.bytes); }),
     };
     const ChunkEffects<AFP_> effects{
         effect<BNG>([&](const Lazy<BNG>& r) { groups.push_back(nameOfCurrent(r)); }),
@@ -365,6 +310,11 @@ int cmdTle(const std::vector<std::string>& argv) {
         effect<TLE>([&](const TLE& v) {
             attr.clear();
             value.clear();
+            codePage = 500;
+            for (const T_& t : v.tle_Chunks)
+                if (t.frame == Frame::Item && t.code == 0x01 && t.payload.size() >= 5 &&
+                    knownCodePage(t.payload[3] << 8 | t.payload[4]))
+                    codePage = t.payload[3] << 8 | t.payload[4];
             chunksMapFiltersM_(v.tle_Chunks, tripletEffects);
             line = std::to_string(offset);
             line += '\t';
@@ -394,7 +344,7 @@ int cmdTle(const std::vector<std::string>& argv) {
 }
 
 Register strip{{"strip", "delete every record of the named types, at any nesting level", cmdStrip}};
-Register rename{{"rename", "rename resources: fully qualified names and 8-byte name fields", cmdRename}};
+Register rename{{"rename", "rename resources everywhere the stream names them", cmdRename}};
 Register tle{{"tle", "list the index tags: offset, page or page group, attribute, value", cmdTle}};
 
 }  // namespace

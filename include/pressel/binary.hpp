@@ -2,7 +2,8 @@
 //
 //   N0            no bytes, one value
 //   N1 N2 N3 N4   unsigned numbers of 1..4 bytes (counts, lengths, flags, codes)
-//   I2            signed two's-complement number of 2 bytes (font metrics)
+//   I2 I3         signed two's-complement numbers of 2 and 3 bytes (font
+//                 metrics, displacements, offsets and coordinates)
 //   A1 A2 A3 A6 A8 A12
 //                 fixed-width byte strings (names, constants, reserved areas),
 //                 held as unsigned integers of the field's width so that they
@@ -12,8 +13,8 @@
 // width are dropped on writing and never produced by reading.
 //
 // Text forms: the N types render as plain decimal ("258"), the A types as
-// upper-case hexadecimal zero-filled to twice their width ("00D3"), I2 as the
-// type name and the number ("I2 5", "I2 (-5)", as an argument "(I2 (-5))"),
+// upper-case hexadecimal zero-filled to twice their width ("00D3"), I2 and I3 as
+// the type name and the number ("I2 5", "I2 (-5)", as an argument "(I2 (-5))"),
 // N0 as "N0". Lists render as "[a,b]".
 #pragma once
 
@@ -84,6 +85,7 @@ PRESSEL_FIELD_TYPE(N2, std::uint16_t, 2, N)
 PRESSEL_FIELD_TYPE(N3, std::uint32_t, 3, N)
 PRESSEL_FIELD_TYPE(N4, std::uint32_t, 4, N)
 PRESSEL_FIELD_TYPE(I2, std::int16_t, 2, I)
+PRESSEL_FIELD_TYPE(I3, std::int32_t, 3, I)
 PRESSEL_FIELD_TYPE(A1, std::uint8_t, 1, A)
 PRESSEL_FIELD_TYPE(A2, std::uint16_t, 2, A)
 PRESSEL_FIELD_TYPE(A3, std::uint32_t, 3, A)

@@ -10,7 +10,12 @@
 //   warning  an identifier no table lists (structured field, triplet,
 //            control sequence), a control-sequence chain that does not end
 //            with the presentation text, a structured field too short for its
-//            record's fixed parameters, a fragment of a repeating group
+//            record's fixed parameters, a fragment of a repeating group, a
+//            page descriptor whose page has no area
+//
+// Repeating groups whose length another field declares (the code page and
+// font indexes) are read with the length their control records give (see
+// DecodeContext).
 //   info     a record that leaves a tail of its payload unread
 //
 // A stream with no error is valid as far as the checks go; warnings do not

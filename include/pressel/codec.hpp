@@ -134,7 +134,13 @@ T readField(ByteReader& r) {
     using Rep = typename T::rep;
     if constexpr (T::family == FieldFamily::I) {
         using U = std::make_unsigned_t<Rep>;
-        return T(static_cast<Rep>(static_cast<U>(r.readBE(T::width))));
+        U u = static_cast<U>(r.readBE(T::width));
+        // A width narrower than the representation (I3) extends its sign bit.
+        if constexpr (T::width < int(sizeof(Rep))) {
+            constexpr U sign = U(1) << (T::width * 8 - 1);
+            if (u & sign) u = static_cast<U>(u | ~((sign << 1) - 1));
+        }
+        return T(static_cast<Rep>(u));
     } else {
         return T(static_cast<Rep>(r.readBE(T::width)));
     }

@@ -17,6 +17,8 @@
     X(0xD3A66B, OBD) \
     X(0xD3A67B, IID) \
     X(0xD3A687, CPD) \
+    X(0xD3A68D, RCD) \
+    X(0xD3A68E, XMD) \
     X(0xD3A688, MDD) \
     X(0xD3A689, FND) \
     X(0xD3A692, CDD) \
@@ -35,6 +37,8 @@
     X(0xD3A78A, CFC) \
     X(0xD3A79B, CTC) \
     X(0xD3A7AF, PMC) \
+    X(0xD3A7A8, PEC) \
+    X(0xD3A7CA, CCP) \
     X(0xD3A85F, BPS) \
     X(0xD3A877, BCA) \
     X(0xD3A87B, BII) \
@@ -43,6 +47,7 @@
     X(0xD3A88A, BCF) \
     X(0xD3A892, BOC) \
     X(0xD3A89B, BPT) \
+    X(0xD3A8A5, BPF) \
     X(0xD3A8A7, BDI) \
     X(0xD3A8A8, BDT) \
     X(0xD3A8AD, BNG) \
@@ -71,6 +76,7 @@
     X(0xD3A98A, ECF) \
     X(0xD3A992, EOC) \
     X(0xD3A99B, EPT) \
+    X(0xD3A9A5, EPF) \
     X(0xD3A9A7, EDI) \
     X(0xD3A9A8, EDT) \
     X(0xD3A9AD, ENG) \
@@ -92,15 +98,19 @@
     X(0xD3A9EB, EBC) \
     X(0xD3A9FB, EIM) \
     X(0xD3AAE7, LNC) \
+    X(0xD3AAEC, FDS) \
     X(0xD3AB77, MCA) \
     X(0xD3AB88, MMT) \
     X(0xD3AB89, FNN) \
     X(0xD3AB8A, MCF) \
     X(0xD3AB92, MCD) \
+    X(0xD3AB9B, MPT) \
     X(0xD3ABAF, MPG) \
     X(0xD3ABBB, MGO) \
     X(0xD3ABC3, MDR) \
+    X(0xD3ABCA, IDM) \
     X(0xD3ABCC, IMM) \
+    X(0xD3ABCD, MMD) \
     X(0xD3ABD8, MPO) \
     X(0xD3ABEA, MSU) \
     X(0xD3ABEB, MBC) \
@@ -108,6 +118,7 @@
     X(0xD3AC6B, OBP) \
     X(0xD3AC7B, ICP) \
     X(0xD3AC89, FNP) \
+    X(0xD3ADC3, PPO) \
     X(0xD3ACAF, PGP1) \
     X(0xD3AE89, FNO) \
     X(0xD3AF5F, IPS) \
@@ -129,6 +140,7 @@
     X(0xD3EE9B, PTX) \
     X(0xD3EEBB, GAD) \
     X(0xD3EEEB, BDA) \
+    X(0xD3EEEC, FDX) \
     X(0xD3EEEE, NOP) \
     X(0xD3EEFB, IPD) \
 
@@ -191,9 +203,22 @@
     X(0x87, T_MF) \
 
 // Control sequences: the unchained (even) function type; the chained
-// (odd) function type that follows it maps to the same record type.
+// (odd) function type that follows it maps to the same record type. An odd
+// code stands for a control sequence that has only its chained form.
 #define PRESSEL_PTX_CODES(X) \
+    X(0x6A, PTX_UCT) \
+    X(0x6D, PTX_GLC) \
+    X(0x72, PTX_OVS) \
     X(0x74, PTX_STC) \
+    X(0x76, PTX_USC) \
+    X(0x78, PTX_TBM) \
+    X(0x80, PTX_SEC) \
+    X(0x8B, PTX_GIR) \
+    X(0x8C, PTX_GAR) \
+    X(0x8E, PTX_GOR) \
+    X(0x98, PTX_ENC) \
+    X(0x9A, PTX_SKI) \
+    X(0x9C, PTX_SEA) \
     X(0xC0, PTX_SIM) \
     X(0xC2, PTX_SIA) \
     X(0xC4, PTX_SVI) \

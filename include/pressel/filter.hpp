@@ -36,7 +36,7 @@
 // (FamilyOf<T>::type) and the ChunkType the filter selects (typeIdOf<T>()).
 // Typing a chunk is a lookup in the code tables of its family: control
 // sequences X'D2' and X'D3' select the same filters, an unlisted function type
-// such as X'76' selects those of PTX_Unknown, an unlisted structured field
+// such as X'7A' selects those of PTX_Unknown, an unlisted structured field
 // those of Unknown.
 #pragma once
 

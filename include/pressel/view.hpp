@@ -4,7 +4,7 @@
 // the record, in declaration order: the field's label (its name) and a
 // ViewContent, one of
 //
-//   1 ViewNumber  N1 N2 N3 N4 (unsigned value) and I2 (signed value)
+//   1 ViewNumber  N1 N2 N3 N4 (unsigned value) and I2 I3 (signed value)
 //   2 ViewString  an A field: its bytes, most significant first
 //   3 ViewNStr    raw bytes of a buffer: at most its first 80 bytes, a
 //                 slice of the record's own bytes (nothing copied)
@@ -40,7 +40,7 @@
 namespace pressel {
 
 // ---- type identities of field and sequence types ------------------------------
-// The identity of a field type (N1 .. N4, I2, A1 .. A12, N0, Buffer0, Buffer2).
+// The identity of a field type (N1 .. N4, I2, I3, A1 .. A12, N0, Buffer0, Buffer2).
 template <class V>
 TypeId fieldTypeIdOf() noexcept {
     static const TypeInfo info{V::name, Family::Other, 0xFFFF};
@@ -73,6 +73,11 @@ TypeId sequenceTypeIdOf() noexcept {
 
 // The identity under which a ViewAStr carries a decoding error message.
 TypeId viewErrorTypeId() noexcept;
+// The identity under which a ViewAStr carries text that is already UTF-8
+// (every other ViewAStr text is Latin-1): a name or value decoded through the
+// code page its triplet list declares, or a fully qualified name in object
+// identifier form shown as one ("1.3.18.0.4.1.1.14").
+TypeId viewTextTypeId() noexcept;
 
 // ---- the view model -----------------------------------------------------------
 struct ViewRecord;
@@ -182,6 +187,14 @@ ViewContent viewData(const std::vector<T>& xs) {
     return d;
 }
 
+// ViewData of a triplet list. Names and text honour the code page the list
+// declares: a CGCSGID triplet (X'01', its CPGID or CCSID) or, failing that,
+// an encoding scheme triplet (X'50'); text of a code page that is declared
+// and known is shown as UTF-8 (viewTextTypeId), text of none as code page 500.
+// Attribute values are shown without their reserved bytes, and a fully
+// qualified name in object-identifier format (X'10') as an object identifier.
+ViewContent viewChunks(const Chunks<T_>& cs);
+
 // ViewData of a nested chunk sequence: every chunk decoded and viewed.
 template <ChunkFamily C>
 ViewContent viewChunks(const Chunks<C>& cs) {
@@ -219,6 +232,38 @@ ViewContent viewField(const V& x) {
 }
 }  // namespace detail
 
+// Fields a view gives beyond the declared ones: the whole value of a number
+// the layout splits into a 1-byte and a 2-byte field. ViewExtras<T>::add(v, r)
+// appends them after the declared fields.
+template <class T>
+struct ViewExtras {};
+struct PGD;
+struct IOC;
+namespace detail {
+inline ViewField wholeNumberField(const char* label, TypeId type, std::int64_t value) {
+    return ViewField{Bytes::fromStatic(label, std::strlen(label)), ViewNumber{type, value}};
+}
+}  // namespace detail
+// The page extents: pgd_XExtent (pgd_Field7 and pgd_XSize), pgd_YExtent.
+template <>
+struct ViewExtras<PGD> {
+    template <class R>
+    static void add(const R& v, ViewRecord& r) {
+        r.fields.push_back(detail::wholeNumberField("pgd_XExtent", fieldTypeIdOf<N3>(), v.xSize().value));
+        r.fields.push_back(detail::wholeNumberField("pgd_YExtent", fieldTypeIdOf<N3>(), v.ySize().value));
+    }
+};
+// The signed object-area offsets: ioc_XObjectAreaOffset (ioc_Reserved1 and
+// ioc_XOffset), ioc_YObjectAreaOffset.
+template <>
+struct ViewExtras<IOC> {
+    template <class R>
+    static void add(const R& v, ViewRecord& r) {
+        r.fields.push_back(detail::wholeNumberField("ioc_XObjectAreaOffset", fieldTypeIdOf<I3>(), v.xOffset().value));
+        r.fields.push_back(detail::wholeNumberField("ioc_YObjectAreaOffset", fieldTypeIdOf<I3>(), v.yOffset().value));
+    }
+};
+
 template <DeclaredRecord T>
 ViewRecord recView(const T& v) {
     ViewRecord r{typeIdOf<T>(), {}};
@@ -227,6 +272,7 @@ ViewRecord recView(const T& v) {
         constexpr auto member = decltype(fd)::member;
         r.fields.push_back(ViewField{detail::fieldLabel<member>(fd.name), detail::viewField<member>(x)});
     });
+    if constexpr (requires { ViewExtras<T>::add(v, r); }) ViewExtras<T>::add(v, r);
     return r;
 }
 

@@ -19,8 +19,7 @@
 // by any triplets (xxx_Name where no triplets are defined, shown as a name;
 // xxx_Data otherwise).
 //
-// Signed 3-byte offsets are held as N3 (there is no signed 3-byte field type):
-// values above X'7FFFFF' are negative.
+// Signed offsets and displacements have the signed types I2 and I3.
 #pragma once
 
 #include "pressel/records/core.hpp"
@@ -610,12 +609,11 @@ PRESSEL_RECORD(AFP_, MIO, mio_Type, mio_, mio_Groups)
 
 // Object Area Position: the position id (matched by the OBD's descriptor position), the
 // group length (23), the object area's offset and orientation, the object content's offset
-// and orientation, and the reference coordinate system. The 3-byte offsets are signed but
-// held as N3 (there is no signed 3-byte field type): values above X'7FFFFF' are negative.
+// and orientation, and the reference coordinate system. The 3-byte offsets are signed.
 // Anything after the 24 bytes is kept in obp_Data.
 struct OBP {
-    N3 obp_Type; N3 obp_; N1 obp_PositionId; N1 obp_RepeatingGroupLength; N3 obp_XOffset; N3 obp_YOffset;
-    N2 obp_XOrientation; N2 obp_YOrientation; A1 obp_Reserved; N3 obp_XContentOffset; N3 obp_YContentOffset;
+    N3 obp_Type; N3 obp_; N1 obp_PositionId; N1 obp_RepeatingGroupLength; I3 obp_XOffset; I3 obp_YOffset;
+    N2 obp_XOrientation; N2 obp_YOrientation; A1 obp_Reserved; I3 obp_XContentOffset; I3 obp_YContentOffset;
     N2 obp_XContentOrientation; N2 obp_YContentOrientation; N1 obp_ReferenceCoordinateSystem; Buffer0 obp_Data;
     friend bool operator==(const OBP&, const OBP&) = default;
 };
@@ -640,16 +638,16 @@ struct FNP {
 };
 PRESSEL_RECORD(AFP_, FNP, fnp_Type, fnp_, fnp_Data)
 
-// Page Position, format 1: the page origin on the medium (signed, held as N3).
+// Page Position, format 1: the page origin on the medium (signed).
 struct PGP1 {
-    N3 pgp1_Type; N3 pgp1_; N3 pgp1_XOffset; N3 pgp1_YOffset;
+    N3 pgp1_Type; N3 pgp1_; I3 pgp1_XOffset; I3 pgp1_YOffset;
     friend bool operator==(const PGP1&, const PGP1&) = default;
 };
 PRESSEL_RECORD(AFP_, PGP1, pgp1_Type, pgp1_, pgp1_XOffset, pgp1_YOffset)
 
-// Include Page Segment: the segment's name and its origin (signed, held as N3), then triplets.
+// Include Page Segment: the segment's name and its origin (signed), then triplets.
 struct IPS {
-    N3 ips_Type; N3 ips_; A8 ips_PageSegmentName; N3 ips_XOffset; N3 ips_YOffset; Chunks<T_> ips_Triplets;
+    N3 ips_Type; N3 ips_; A8 ips_PageSegmentName; I3 ips_XOffset; I3 ips_YOffset; Chunks<T_> ips_Triplets;
     friend bool operator==(const IPS&, const IPS&) = default;
 };
 PRESSEL_RECORD(AFP_, IPS, ips_Type, ips_, ips_PageSegmentName, ips_XOffset, ips_YOffset, ips_Triplets)
@@ -664,10 +662,10 @@ PRESSEL_RECORD(AFP_, IPG, ipg_Type, ipg_, ipg_PageName, ipg_Reserved, ipg_Flags,
 // Include Object: the object's name and type (X'5F' page segment, X'92' other, X'9B' text,
 // X'BB' graphics, X'EB' bar code, X'FB' image), the object area's offset and orientation,
 // the content's offset, the reference coordinate system, then triplets. 3-byte offsets are
-// signed, held as N3.
+// signed (X'FFFFFF', -1, leaves the offset to the object's own position).
 struct IOB {
-    N3 iob_Type; N3 iob_; A8 iob_ObjectName; A1 iob_Reserved; N1 iob_ObjectType; N3 iob_XOffset; N3 iob_YOffset;
-    N2 iob_XOrientation; N2 iob_YOrientation; N3 iob_XContentOffset; N3 iob_YContentOffset;
+    N3 iob_Type; N3 iob_; A8 iob_ObjectName; A1 iob_Reserved; N1 iob_ObjectType; I3 iob_XOffset; I3 iob_YOffset;
+    N2 iob_XOrientation; N2 iob_YOrientation; I3 iob_XContentOffset; I3 iob_YContentOffset;
     N1 iob_ReferenceCoordinateSystem; Chunks<T_> iob_Triplets;
     friend bool operator==(const IOB&, const IOB&) = default;
 };
@@ -675,11 +673,11 @@ PRESSEL_RECORD(AFP_, IOB, iob_Type, iob_, iob_ObjectName, iob_Reserved, iob_Obje
                iob_XOrientation, iob_YOrientation, iob_XContentOffset, iob_YContentOffset,
                iob_ReferenceCoordinateSystem, iob_Triplets)
 
-// Include Page Overlay: the overlay's name and origin (signed, held as N3). The overlay
+// Include Page Overlay: the overlay's name and origin (signed). The overlay
 // orientation that may follow is optional, and triplets come after it, so both stay in
 // ipo_Data: empty, or a 2-byte orientation and then any triplets.
 struct IPO {
-    N3 ipo_Type; N3 ipo_; A8 ipo_OverlayName; N3 ipo_XOffset; N3 ipo_YOffset; Buffer0 ipo_Data;
+    N3 ipo_Type; N3 ipo_; A8 ipo_OverlayName; I3 ipo_XOffset; I3 ipo_YOffset; Buffer0 ipo_Data;
     friend bool operator==(const IPO&, const IPO&) = default;
 };
 PRESSEL_RECORD(AFP_, IPO, ipo_Type, ipo_, ipo_OverlayName, ipo_XOffset, ipo_YOffset, ipo_Data)
@@ -797,4 +795,93 @@ struct IPD {
     friend bool operator==(const IPD&, const IPD&) = default;
 };
 PRESSEL_RECORD(AFP_, IPD, ipd_Type, ipd_, ipd_Data)
+}  // namespace pressel
+
+// ---- structured fields beyond the MO:DCA table that real files carry ----------------
+namespace pressel {
+
+// Presentation Environment Control: two reserved bytes, then triplets.
+struct PEC {
+    N3 pec_Type; N3 pec_; A2 pec_Reserved; Chunks<T_> pec_Triplets;
+    friend bool operator==(const PEC&, const PEC&) = default;
+};
+PRESSEL_RECORD(AFP_, PEC, pec_Type, pec_, pec_Reserved, pec_Triplets)
+
+// Begin Print File: the print file's name, then triplets.
+struct BPF {
+    N3 bpf_Type; N3 bpf_; Opt<A8> bpf_Name; Chunks<T_> bpf_Triplets;
+    friend bool operator==(const BPF&, const BPF&) = default;
+};
+PRESSEL_RECORD(AFP_, BPF, bpf_Type, bpf_, bpf_Name, bpf_Triplets)
+
+// End Print File: the name (optional, as in every End field), then triplets.
+struct EPF {
+    N3 epf_Type; N3 epf_; Opt<A8> epf_Name; Chunks<T_> epf_Triplets;
+    friend bool operator==(const EPF&, const EPF&) = default;
+};
+PRESSEL_RECORD(AFP_, EPF, epf_Type, epf_, epf_Name, epf_Triplets)
+
+// Map Media Destination: repeating groups with a 2-byte length, each holding triplets.
+struct MMD {
+    N3 mmd_Type; N3 mmd_; Chunks<MCF_> mmd_Groups;
+    friend bool operator==(const MMD&, const MMD&) = default;
+};
+PRESSEL_RECORD(AFP_, MMD, mmd_Type, mmd_, mmd_Groups)
+
+// Map Presentation Text: repeating groups with a 2-byte length (a mapping option).
+struct MPT {
+    N3 mpt_Type; N3 mpt_; Chunks<MCF_> mpt_Groups;
+    friend bool operator==(const MPT&, const MPT&) = default;
+};
+PRESSEL_RECORD(AFP_, MPT, mpt_Type, mpt_, mpt_Groups)
+
+// Preprocess Presentation Object: repeating groups with a 2-byte length. Each group holds
+// the object type, processing flags and the content offset before its triplets (as in LLE,
+// the group bytes are kept whole).
+struct PPO {
+    N3 ppo_Type; N3 ppo_; Chunks<MCF_> ppo_Groups;
+    friend bool operator==(const PPO&, const PPO&) = default;
+};
+PRESSEL_RECORD(AFP_, PPO, ppo_Type, ppo_, ppo_Groups)
+
+// The page-definition fields of line data whose parameters are kept as bytes: Record
+// Descriptor, XML Descriptor, Conditional Processing Control, Fixed Data Size and Fixed
+// Data Text.
+struct RCD {
+    N3 rcd_Type; N3 rcd_; Buffer0 rcd_Data;
+    friend bool operator==(const RCD&, const RCD&) = default;
+};
+PRESSEL_RECORD(AFP_, RCD, rcd_Type, rcd_, rcd_Data)
+
+struct XMD {
+    N3 xmd_Type; N3 xmd_; Buffer0 xmd_Data;
+    friend bool operator==(const XMD&, const XMD&) = default;
+};
+PRESSEL_RECORD(AFP_, XMD, xmd_Type, xmd_, xmd_Data)
+
+struct CCP {
+    N3 ccp_Type; N3 ccp_; Buffer0 ccp_Data;
+    friend bool operator==(const CCP&, const CCP&) = default;
+};
+PRESSEL_RECORD(AFP_, CCP, ccp_Type, ccp_, ccp_Data)
+
+struct FDS {
+    N3 fds_Type; N3 fds_; Buffer0 fds_Data;
+    friend bool operator==(const FDS&, const FDS&) = default;
+};
+PRESSEL_RECORD(AFP_, FDS, fds_Type, fds_, fds_Data)
+
+struct FDX {
+    N3 fdx_Type; N3 fdx_; Buffer0 fdx_Data;
+    friend bool operator==(const FDX&, const FDX&) = default;
+};
+PRESSEL_RECORD(AFP_, FDX, fdx_Type, fdx_, fdx_Data)
+
+// Invoke Data Map: the data map's name, then triplets (as the Invoke Medium Map).
+struct IDM {
+    N3 idm_Type; N3 idm_; Opt<A8> idm_Name; Chunks<T_> idm_Triplets;
+    friend bool operator==(const IDM&, const IDM&) = default;
+};
+PRESSEL_RECORD(AFP_, IDM, idm_Type, idm_, idm_Name, idm_Triplets)
+
 }  // namespace pressel

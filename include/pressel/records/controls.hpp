@@ -54,10 +54,10 @@ struct PTX_AMI {
 };
 PRESSEL_RECORD(PTX_, PTX_AMI, ptx_ami_Type, ptx_ami_Displacement)
 
-// X'C8' relative move inline.
+// X'C8' relative move inline: a signed displacement (negative moves back).
 struct PTX_RMI {
     N1 ptx_rmi_Type;
-    N2 ptx_rmi_Displacement;
+    I2 ptx_rmi_Displacement;
     friend bool operator==(const PTX_RMI&, const PTX_RMI&) = default;
 };
 PRESSEL_RECORD(PTX_, PTX_RMI, ptx_rmi_Type, ptx_rmi_Displacement)
@@ -76,10 +76,11 @@ struct PTX_AMB {
 };
 PRESSEL_RECORD(PTX_, PTX_AMB, ptx_amb_Type, ptx_amb_Displacement)
 
-// X'D4' relative move baseline.
+// X'D4' relative move baseline: a signed displacement (negative moves
+// toward the I axis).
 struct PTX_RMB {
     N1 ptx_rmb_Type;
-    N2 ptx_rmb_Displacement;
+    I2 ptx_rmb_Displacement;
     friend bool operator==(const PTX_RMB&, const PTX_RMB&) = default;
 };
 PRESSEL_RECORD(PTX_, PTX_RMB, ptx_rmb_Type, ptx_rmb_Displacement)
@@ -162,6 +163,111 @@ struct PTX_NOP {
     friend bool operator==(const PTX_NOP&, const PTX_NOP&) = default;
 };
 PRESSEL_RECORD(PTX_, PTX_NOP, ptx_nop_Type, ptx_nop)
+
+// X'6A' Unicode complex text: version, the length of the Unicode text that
+// follows the control sequence (not scanned for control sequences), flags,
+// bidirectional and glyph controls, and the alternate inline position.
+struct PTX_UCT {
+    N1 ptx_uct_Type; N1 ptx_uct_Version; A1 ptx_uct_Reserved1; N2 ptx_uct_TextLength; N1 ptx_uct_Flags;
+    A1 ptx_uct_Reserved2; N1 ptx_uct_BidiControl; N1 ptx_uct_GlyphControl; N4 ptx_uct_Reserved3;
+    I2 ptx_uct_AlternateInlinePosition; Buffer0 ptx_uct_Data;
+    friend bool operator==(const PTX_UCT&, const PTX_UCT&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_UCT, ptx_uct_Type, ptx_uct_Version, ptx_uct_Reserved1, ptx_uct_TextLength, ptx_uct_Flags,
+               ptx_uct_Reserved2, ptx_uct_BidiControl, ptx_uct_GlyphControl, ptx_uct_Reserved3,
+               ptx_uct_AlternateInlinePosition, ptx_uct_Data)
+
+// X'6D' glyph layout control (chained form only): the inline advance of the
+// whole glyph run chain, the lengths of the font object identifier and of the
+// full font name, then (in the tail) the identifier and the UTF-16 name.
+struct PTX_GLC {
+    N1 ptx_glc_Type; I2 ptx_glc_InlineAdvance; N1 ptx_glc_OIDLength; N1 ptx_glc_FontNameLength;
+    N4 ptx_glc_Reserved; Buffer0 ptx_glc_Data;
+    friend bool operator==(const PTX_GLC&, const PTX_GLC&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_GLC, ptx_glc_Type, ptx_glc_InlineAdvance, ptx_glc_OIDLength, ptx_glc_FontNameLength,
+               ptx_glc_Reserved, ptx_glc_Data)
+
+// X'72' overstrike: the bypass flags (what the overstrike skips; all of
+// bits 4 to 7 zero ends it) and the overstrike character.
+struct PTX_OVS {
+    N1 ptx_ovs_Type; N1 ptx_ovs_BypassFlags; N2 ptx_ovs_OverstrikeCharacter;
+    friend bool operator==(const PTX_OVS&, const PTX_OVS&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_OVS, ptx_ovs_Type, ptx_ovs_BypassFlags, ptx_ovs_OverstrikeCharacter)
+
+// X'76' underscore: the bypass flags (all of bits 4 to 7 zero ends it).
+struct PTX_USC {
+    N1 ptx_usc_Type; N1 ptx_usc_BypassFlags;
+    friend bool operator==(const PTX_USC&, const PTX_USC&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_USC, ptx_usc_Type, ptx_usc_BypassFlags)
+
+// X'78' temporary baseline move: the direction (1 back to the established
+// baseline, 2 down as for a subscript, 3 up as for a superscript); the
+// optional precision and increment stay in the tail.
+struct PTX_TBM {
+    N1 ptx_tbm_Type; N1 ptx_tbm_Direction; Buffer0 ptx_tbm_Data;
+    friend bool operator==(const PTX_TBM&, const PTX_TBM&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_TBM, ptx_tbm_Type, ptx_tbm_Direction, ptx_tbm_Data)
+
+// X'80' set extended text color: the colour space and the bits of each
+// component as in the colour specification triplet, then the colour value.
+struct PTX_SEC {
+    N1 ptx_sec_Type; A1 ptx_sec_Reserved1; N1 ptx_sec_ColorSpace; N4 ptx_sec_Reserved2; N1 ptx_sec_ColorSize1;
+    N1 ptx_sec_ColorSize2; N1 ptx_sec_ColorSize3; N1 ptx_sec_ColorSize4; Buffer0 ptx_sec_Data;
+    friend bool operator==(const PTX_SEC&, const PTX_SEC&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SEC, ptx_sec_Type, ptx_sec_Reserved1, ptx_sec_ColorSpace, ptx_sec_Reserved2,
+               ptx_sec_ColorSize1, ptx_sec_ColorSize2, ptx_sec_ColorSize3, ptx_sec_ColorSize4, ptx_sec_Data)
+
+// X'8B' glyph id run (chained form only): glyph indices of the font the
+// glyph layout control names, two bytes each.
+struct PTX_GIR {
+    N1 ptx_gir_Type; A2 ptx_gir_Reserved; Buffer0 ptx_gir_Data;
+    friend bool operator==(const PTX_GIR&, const PTX_GIR&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_GIR, ptx_gir_Type, ptx_gir_Reserved, ptx_gir_Data)
+
+// X'8C' glyph advance run: the inline position of each glyph from the start
+// of the glyph layout control, two bytes each.
+struct PTX_GAR {
+    N1 ptx_gar_Type; A2 ptx_gar_Reserved; Buffer0 ptx_gar_Data;
+    friend bool operator==(const PTX_GAR&, const PTX_GAR&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_GAR, ptx_gar_Type, ptx_gar_Reserved, ptx_gar_Data)
+
+// X'8E' glyph offset run: the signed baseline offset of each glyph, two
+// bytes each.
+struct PTX_GOR {
+    N1 ptx_gor_Type; A2 ptx_gor_Reserved; Buffer0 ptx_gor_Data;
+    friend bool operator==(const PTX_GOR&, const PTX_GOR&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_GOR, ptx_gor_Type, ptx_gor_Reserved, ptx_gor_Data)
+
+// X'98' encrypted data: encrypted code points.
+struct PTX_ENC {
+    N1 ptx_enc_Type; N4 ptx_enc_Reserved; Buffer0 ptx_enc_Data;
+    friend bool operator==(const PTX_ENC&, const PTX_ENC&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_ENC, ptx_enc_Type, ptx_enc_Reserved, ptx_enc_Data)
+
+// X'9A' set key information: the key data for encrypted data.
+struct PTX_SKI {
+    N1 ptx_ski_Type; N4 ptx_ski_Reserved; Buffer0 ptx_ski_Data;
+    friend bool operator==(const PTX_SKI&, const PTX_SKI&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SKI, ptx_ski_Type, ptx_ski_Reserved, ptx_ski_Data)
+
+// X'9C' set encrypted alternate: code points shown when the encrypted data
+// cannot be decrypted.
+struct PTX_SEA {
+    N1 ptx_sea_Type; N4 ptx_sea_Reserved; Buffer0 ptx_sea;
+    friend bool operator==(const PTX_SEA&, const PTX_SEA&) = default;
+};
+PRESSEL_RECORD(PTX_, PTX_SEA, ptx_sea_Type, ptx_sea_Reserved, ptx_sea)
+PRESSEL_NAME_FIELD(PTX_SEA, ptx_sea)
 
 // A control sequence whose function type no table lists.
 struct PTX_Unknown {

@@ -145,13 +145,13 @@ struct T_OBO {
 };
 PRESSEL_RECORD(T_, T_OBO, t_obo_Type, t_obo_Offset, t_obo_Data)
 
-// X'36' attribute value: two reserved bytes and the value, kept together.
+// X'36' attribute value: two reserved bytes, then the value.
 struct T_AV {
-    N1 t_av_Type;
+    N1 t_av_Type; A2 t_av_Reserved;
     Buffer0 t_av;
     friend bool operator==(const T_AV&, const T_AV&) = default;
 };
-PRESSEL_RECORD(T_, T_AV, t_av_Type, t_av)
+PRESSEL_RECORD(T_, T_AV, t_av_Type, t_av_Reserved, t_av)
 PRESSEL_NAME_FIELD(T_AV, t_av)
 
 // X'43' descriptor position.
@@ -197,10 +197,9 @@ struct T_OAS {
 };
 PRESSEL_RECORD(T_, T_OAS, t_oas_Type, t_oas_SizeType, t_oas_XSize, t_oas_YSize)
 
-// X'4D' area definition. The offsets are signed 3-byte values, held as
-// their unsigned bit pattern.
+// X'4D' area definition: the area's signed offset and its size.
 struct T_AD {
-    N1 t_ad_Type; A1 t_ad_Reserved; N3 t_ad_XOffset; N3 t_ad_YOffset; N3 t_ad_XSize; N3 t_ad_YSize;
+    N1 t_ad_Type; A1 t_ad_Reserved; I3 t_ad_XOffset; I3 t_ad_YOffset; N3 t_ad_XSize; N3 t_ad_YSize;
     friend bool operator==(const T_AD&, const T_AD&) = default;
 };
 PRESSEL_RECORD(T_, T_AD, t_ad_Type, t_ad_Reserved, t_ad_XOffset, t_ad_YOffset, t_ad_XSize, t_ad_YSize)
@@ -319,10 +318,9 @@ struct T_MEDO {
 PRESSEL_RECORD(T_, T_MEDO, t_medo_Type, t_medo_Orientation)
 
 // X'6C' resource object include: the object type and name and its position;
-// the optional orientation stays in the tail. The offsets are signed 3-byte
-// values, held as their unsigned bit pattern.
+// the optional orientation stays in the tail. The offsets are signed.
 struct T_ROI {
-    N1 t_roi_Type; N1 t_roi_ObjectType; A8 t_roi_ObjectName; N3 t_roi_XOffset; N3 t_roi_YOffset;
+    N1 t_roi_Type; N1 t_roi_ObjectType; A8 t_roi_ObjectName; I3 t_roi_XOffset; I3 t_roi_YOffset;
     Buffer0 t_roi_Data;
     friend bool operator==(const T_ROI&, const T_ROI&) = default;
 };

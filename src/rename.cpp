@@ -1,0 +1,237 @@
+// Renaming resources: the filters of rename.hpp.
+#include "pressel/rename.hpp"
+
+#include <map>
+
+#include "pressel/ebcdic.hpp"
+
+namespace pressel {
+
+namespace {
+
+constexpr char kBlank = char(0x40);
+
+// The renames, keyed by the old name without its trailing blanks, and what
+// each has renamed so far.
+struct Table {
+    std::map<std::string, std::size_t, std::less<>> index;
+    std::vector<std::string> to;
+    std::shared_ptr<std::vector<std::uint64_t>> counts;
+
+    // The new name for `name`, counted as one field renamed; nothing when the
+    // name is not renamed.
+    const std::string* hit(std::string_view name) const {
+        while (!name.empty() && name.back() == kBlank) name.remove_suffix(1);
+        auto it = index.find(name);
+        if (it == index.end()) return nullptr;
+        ++(*counts)[it->second];
+        return &to[it->second];
+    }
+};
+using TablePtr = std::shared_ptr<const Table>;
+
+// ---- 8-byte name fields ----------------------------------------------------------
+// The new name of an 8-byte field, blank-padded; throws when it does not fit.
+std::string padded8(const std::string& to, const char* record) {
+    if (to.size() > 8)
+        throw Error("new name '" + ebcdicToUtf8(to) + "' (" + std::to_string(to.size()) +
+                    " bytes) does not fit the 8-byte name field of " + record);
+    std::string s = to;
+    s.resize(8, kBlank);
+    return s;
+}
+
+// Renames the 8-byte names at the given offsets of the bytes a record reader
+// consumes (identifier, flag and reserved bytes, then the data; the
+// extension and padding of the field are kept as they were). The chunk is
+// kept as it came when no name matches; otherwise a copy with the names
+// replaced is pushed.
+void renameAt(const Table& t, ChunkWriter<AFP_>& w, const std::vector<std::size_t>& offsets, const char* record) {
+    FieldFraming framing;
+    const Bytes b = packChunk(w.input(), framing);
+    std::vector<byte> data;
+    for (std::size_t at : offsets) {
+        if (at + 8 > b.size()) continue;
+        const std::string* to = t.hit(b.slice(at, 8).chars());
+        if (!to) continue;
+        if (data.empty()) data.assign(b.begin(), b.end());
+        const std::string name = padded8(*to, record);
+        for (std::size_t i = 0; i < 8; ++i) data[at + i] = byte(name[i]);
+    }
+    if (data.empty()) return w.keep();
+    // The introducer extension and the padding go back around the renamed data.
+    w.push(frameChunk(w.input().code, Bytes::adopt(std::move(data)), framing));
+}
+
+// Where the data starts: after the identifier and the flag and reserved
+// bytes (the two leading N3 fields of every structured-field record).
+constexpr std::size_t kData = 6;
+
+// Records whose data opens with an 8-byte name: the first data field is
+// declared as an A8 (or an optional one), or, in records that keep their data
+// as bytes, its first eight bytes.
+template <class T>
+constexpr bool nameIsA8() {
+    using Tup = decltype(RecordDecl<T>::fields());
+    if constexpr (std::tuple_size_v<Tup> < 3) return false;
+    else return std::is_same_v<typename std::tuple_element_t<2, Tup>::type, A8> ||
+                std::is_same_v<typename std::tuple_element_t<2, Tup>::type, Opt<A8>>;
+}
+template <class T>
+constexpr bool hasNameField() {
+    using Tup = decltype(RecordDecl<T>::fields());
+    if constexpr (std::tuple_size_v<Tup> < 3) return false;
+    else return nameIsA8<T>() || std::is_same_v<typename std::tuple_element_t<2, Tup>::type, Buffer0>;
+}
+// Begin (X'A8'), End (X'A9') and include (X'AF') fields and the Invoke Medium
+// Map; map fields (X'AB', X'B1') only when their first data field is
+// declared as an 8-byte name (the Invoke Data Map).
+constexpr bool nameRecordCode(std::uint32_t code, bool a8) {
+    const unsigned type = (code >> 8) & 0xFF;
+    return type == 0xA8 || type == 0xA9 || type == 0xAF || code == 0xD3ABCC || (a8 && (type == 0xAB || type == 0xB1));
+}
+
+template <class T, std::uint32_t code>
+void addNameFilter(ChunkFilters<AFP_>& out, const TablePtr& t) {
+    if constexpr (hasNameField<T>() && nameRecordCode(code, nameIsA8<T>())) {
+        out.push_back(rewrite<T>([t](const Lazy<T>&, ChunkWriter<AFP_>& w) {
+            renameAt(*t, w, {kData}, RecordDecl<T>::name);
+        }));
+    }
+}
+
+// Names in fixed-length repeating groups: groups of `len` bytes from `first`,
+// the names at the given offsets in each group.
+std::vector<std::size_t> groupNameOffsets(std::size_t size, std::size_t first, std::size_t len,
+                                          std::initializer_list<std::size_t> inGroup) {
+    std::vector<std::size_t> at;
+    if (len == 0) return at;
+    for (std::size_t g = first; g + len <= size; g += len)
+        for (std::size_t o : inGroup)
+            if (o + 8 <= len) at.push_back(g + o);
+    return at;
+}
+
+void addGroupFilters(ChunkFilters<AFP_>& out, const TablePtr& t) {
+    // MCF1: group length at data offset 0, groups from data offset 4; coded
+    // font, code page and font character set names at 4, 12 and 20.
+    out.push_back(rewrite<MCF1>([t](const Lazy<MCF1>&, ChunkWriter<AFP_>& w) {
+        const Bytes b = packChunk(w.input());
+        const std::size_t len = b.size() > kData ? b[kData] : 0;
+        renameAt(*t, w, groupNameOffsets(b.size(), kData + 4, len, {4, 12, 20}), "MCF1");
+    }));
+    // MPS: 12-byte groups from data offset 4, the page segment name at 4.
+    out.push_back(rewrite<MPS>([t](const Lazy<MPS>&, ChunkWriter<AFP_>& w) {
+        const Bytes b = packChunk(w.input());
+        const std::size_t len = b.size() > kData ? b[kData] : 0;
+        renameAt(*t, w, groupNameOffsets(b.size(), kData + 4, len, {4}), "MPS");
+    }));
+    // MMO: 12-byte groups from data offset 4, the overlay name at 4.
+    out.push_back(rewrite<MMO>([t](const Lazy<MMO>&, ChunkWriter<AFP_>& w) {
+        const Bytes b = packChunk(w.input());
+        const std::size_t len = b.size() > kData ? b[kData] : 0;
+        renameAt(*t, w, groupNameOffsets(b.size(), kData + 4, len, {4}), "MMO");
+    }));
+    // CFI: 25-byte groups, the font character set and code page names at 0 and 8.
+    out.push_back(rewrite<CFI>([t](const Lazy<CFI>&, ChunkWriter<AFP_>& w) {
+        const Bytes b = packChunk(w.input());
+        renameAt(*t, w, groupNameOffsets(b.size(), kData, 25, {0, 8}), "CFI");
+    }));
+}
+
+// Fully qualified name types that do not name a resource: font family (X'07'),
+// typeface (X'08'), attribute (X'0B'), process element (X'0C') and index
+// element (X'CA') names.
+bool namesResource(std::uint8_t fqnType) {
+    switch (fqnType) {
+    case 0x07: case 0x08: case 0x0B: case 0x0C: case 0xCA: return false;
+    default: return true;
+    }
+}
+
+std::string fromA8(A8 v) {
+    std::string s(8, '\0');
+    for (int i = 0; i < 8; ++i) s[std::size_t(i)] = char(byte(v.value >> (8 * (7 - i))));
+    return s;
+}
+A8 toA8Name(const std::string& s) {
+    std::uint64_t v = 0;
+    for (char c : s) v = (v << 8) | byte(c);
+    return A8(v);
+}
+
+template <class T>
+bool decodes(const Lazy<T>& rec) {
+    try {
+        (void)*rec;
+        return true;
+    } catch (const EndOfInput&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::string withoutTrailingBlanks(std::string ebcdic) {
+    while (!ebcdic.empty() && ebcdic.back() == kBlank) ebcdic.pop_back();
+    return ebcdic;
+}
+
+std::optional<std::string> ebcdicName(const std::string& utf8) {
+    std::string latin1;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        auto c = byte(utf8[i]);
+        if (c < 0x80) latin1 += char(c);
+        else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size() && (byte(utf8[i + 1]) & 0xC0) == 0x80)
+            latin1 += char(((c & 0x03) << 6) | (byte(utf8[++i]) & 0x3F));
+        else return std::nullopt;
+    }
+    return latin1ToEbcdic(latin1);
+}
+
+RenameFilters renameFilters(const std::vector<Rename>& renames) {
+    auto table = std::make_shared<Table>();
+    table->counts = std::make_shared<std::vector<std::uint64_t>>(renames.size(), 0);
+    for (std::size_t i = 0; i < renames.size(); ++i) {
+        const std::string from = withoutTrailingBlanks(renames[i].from);
+        if (from.empty() || renames[i].to.empty()) throw Error("rename: a name is empty");
+        if (renames[i].to.size() > maxRenameLength)
+            throw Error("rename: new name of " + std::to_string(renames[i].to.size()) +
+                        " bytes is longer than any name field (" + std::to_string(maxRenameLength) + " bytes)");
+        if (!table->index.emplace(from, i).second)
+            throw Error("rename: '" + ebcdicToUtf8(from) + "' is renamed twice");
+        table->to.push_back(renames[i].to);
+    }
+    const TablePtr t = table;
+
+    RenameFilters out;
+    out.counts = table->counts;
+#define PRESSEL_X(code, name) addNameFilter<name, code>(out.filters, t);
+    PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    addGroupFilters(out.filters, t);
+
+    NestedFilters nf;
+    // A triplet too short for its fixed parameters names nothing and is kept.
+    nf.triplets.push_back(rewrite<T_FQN>([t](const Lazy<T_FQN>& rec, ChunkWriter<T_>& w) {
+        if (!decodes(rec) || rec->t_fqn_Format.value != 0x00 || !namesResource(rec->t_fqn_SubType.value))
+            return w.keep();
+        const std::string* to = t->hit(rec->t_fqn.bytes.chars());
+        if (!to) return w.keep();
+        T_FQN v = *rec;
+        v.t_fqn.bytes = Bytes::copy(*to);
+        w.push(v);
+    }));
+    nf.triplets.push_back(rewrite<T_ROI>([t](const Lazy<T_ROI>& rec, ChunkWriter<T_>& w) {
+        if (!decodes(rec)) return w.keep();
+        const std::string* to = t->hit(fromA8(rec->t_roi_ObjectName));
+        if (!to) return w.keep();
+        T_ROI v = *rec;
+        v.t_roi_ObjectName = toA8Name(padded8(*to, "T_ROI"));
+        w.push(v);
+    }));
+    for (auto& f : deepFilters(nf)) out.filters.push_back(std::move(f));
+    return out;
+}
+
+}  // namespace pressel
