@@ -59,7 +59,7 @@ std::set<TypeId> typeFilter(const ParsedArgs& p) {
 
 class Dumper {
 public:
-    explicit Dumper(Form form) : form_(form) {}
+    Dumper(Form form, OutputFile& out) : form_(form), out_(out) {}
 
     void dump(std::uint64_t offset, const AFP_& c) {
         line_.clear();
@@ -76,7 +76,7 @@ public:
             line_.clear();
             failure(offset, c, type, e.what());
         }
-        std::fwrite(line_.data(), 1, line_.size(), stdout);
+        out_.append(line_);
     }
 
     std::uint64_t failed() const noexcept { return failed_; }
@@ -156,6 +156,7 @@ private:
     }
 
     Form form_;
+    OutputFile& out_;
     std::string line_;
     std::uint64_t failed_ = 0;
 };
@@ -168,20 +169,24 @@ int cmdDump(const std::vector<std::string>& argv) {
 
     AfpStream in = readAFP(p.operands[0]);
     StreamWalk walk(in.reader(), p.has("quiet"));
-    Dumper dumper(form);
+    OutputFile out("-");
+    Dumper dumper(form, out);
     try {
         for (auto it = in.begin(); it != in.end(); ++it) {
             walk.step(it->code);
             if (!only.empty() && !only.count(chunkType(*it).id)) continue;
             dumper.dump(it.offset(), *it);
         }
+    } catch (const OutputClosed&) {
+        walk.abort();
+        throw;
     } catch (const Error& e) {
         walk.abort();
-        std::fflush(stdout);
+        flushBeforeError(out);
         printError(e.what());
         return 1;
     }
-    std::fflush(stdout);
+    out.commit();
     walk.done();
     if (dumper.failed() > 0) {
         printError(std::to_string(dumper.failed()) + (dumper.failed() == 1 ? " record" : " records") +

@@ -44,9 +44,10 @@ int cmdText(const std::vector<std::string>& argv) {
     AfpStream in = readAFP(p.operands[0]);
     StreamWalk walk(in.reader(), p.has("quiet"));
     TextExtractor text(options);
+    OutputFile stdOut("-");
     std::string out;
     auto flush = [&] {
-        std::fwrite(out.data(), 1, out.size(), stdout);
+        stdOut.append(out);
         out.clear();
     };
     try {
@@ -56,17 +57,20 @@ int cmdText(const std::vector<std::string>& argv) {
             if (out.size() >= (1u << 16)) flush();
             if (options.page > 0 && text.pages() > options.page) break;
         }
+    } catch (const OutputClosed&) {
+        walk.abort();
+        throw;
     } catch (const Error& e) {
         walk.abort();
         text.finish(out);
         flush();
-        std::fflush(stdout);
+        flushBeforeError(stdOut);
         printError(e.what());
         return 1;
     }
     text.finish(out);
     flush();
-    std::fflush(stdout);
+    stdOut.commit();
     walk.done();
     if (options.page > text.pages()) {
         printError("no page " + std::to_string(options.page) + ": the stream has " + std::to_string(text.pages()) +
