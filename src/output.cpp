@@ -227,7 +227,9 @@ OutputFile::OutputFile(const std::string& path) : name_(path) {
             if (exists) checkNotInput(st, path);
             target_ = p;
             inPlace_ = exists && st.st_nlink > 1;
-            const std::string stem = dirOf(p) + "/." + baseOf(p) + ".pressel-";
+            // A long name is shortened so that the temporary name stays
+            // within the 255 bytes a name may have.
+            const std::string stem = dirOf(p) + "/." + baseOf(p).substr(0, 200) + ".pressel-";
             static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
             for (int attempt = 0; fd_ < 0; ++attempt) {
                 std::uint64_t seed = nameSeed();

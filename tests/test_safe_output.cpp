@@ -498,6 +498,13 @@ TEST(Check, AChainOpenAtTheEndOfAPresentationTextField) {
     EXPECT_EQ(fs[0].severity, Severity::Warning);
     EXPECT_EQ(fs[0].offset, 9u + 3 + 6 + 2 + 4);
     EXPECT_NE(fs[0].message.find("chain does not end"), std::string::npos) << fs[0].message;
+    // The text: the TRN's "AB", then the second field's bytes as code points
+    // (none of them is taken for a chained NOP).
+    TempDir dir;
+    writeFileString(dir.file("chain.afp"), s);
+    RunResult r = runTool({"text", dir.file("chain.afp")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "AB\x03" "8\0CD\n"s);
 }
 
 }  // namespace
