@@ -181,6 +181,7 @@ OutputFile::OutputFile(const std::string& path) : name_(path) {
         name_ = "<stdout>";
         fd_ = 1;
     } else {
+        if (path.empty() || path.back() == '/') throw IoError("cannot write '" + path + "': it names no file");
         // Follow symbolic links to the file they name, stopping at a
         // descriptor path or a link inside /proc (written directly).
         std::string p = path;

@@ -356,6 +356,9 @@ TEST(SafeOutput, LibraryWritesReplaceOnlyOnSuccess) {
         w.write(some[0]);
         w.discard();
     }
+    // Paths that name no file are refused before anything is created.
+    for (const std::string& path : {std::string(), dir.path().string(), dir.file("sub/")})
+        EXPECT_THROW(writeAFP(path, std::vector<AFP_>{}), IoError) << path;
     EXPECT_EQ(readFileString(out), "old");
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"bad.afp", "o.afp"}));
     // Success: the new bytes, the old mode.
