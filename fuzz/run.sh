@@ -10,7 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 total=${1:-90}
-targets=(stream nested records roundtrip filters pages)
+targets=(stream reader nested records roundtrip filters pages)
 per=$(( total / ${#targets[@]} ))
 (( per < 1 )) && per=1
 build=build/fuzz

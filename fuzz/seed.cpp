@@ -9,6 +9,8 @@
 //   nested             each nested list (triplets, repeating groups, control
 //                      sequences) of every structured field
 //   filters            small streams behind a few filter selections
+//   reader             the first fields of each stream behind the three
+//                      bytes that place them in the reader's first block
 //   pages              each stream whole
 #include <cstdio>
 #include <filesystem>
@@ -91,6 +93,12 @@ int main(int argc, char** argv) {
             put(out / "roundtrip", stem, frame(head, f));
         }
         Bytes small = frame(head, Framing::Clean);
+        for (const char* place : {"\x00\x00\x05", "\x01\x09\x03", "\x81\x01\x07", "\x02\x30\x09"}) {
+            Builder b;
+            b.putBytes(Bytes::copy(std::string(place, 3)));
+            b.putBytes(small);
+            put(out / "reader", stem, std::move(b).toBytes());
+        }
         for (const char* sel : {"\x01\x27\x01", "\x02\x80\x03\xC0\x02", "\x03\x9B\x03\x60\x01\xA1\x02"}) {
             Builder b;
             std::string s2(sel);

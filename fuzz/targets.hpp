@@ -10,16 +10,18 @@
 // size, so that AddressSanitizer catches a read one byte past the end.
 #pragma once
 
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pressel/catalogue.hpp"
@@ -31,6 +33,33 @@
 #include "pressel/records.hpp"
 
 namespace pressel::fuzz {
+
+// An anonymous file in memory, written through its descriptor path
+// (/dev/fd/N) so that the writer under test writes it directly.
+class MemoryFile {
+public:
+    MemoryFile() : fd_(::memfd_create("pressel_fuzz", MFD_CLOEXEC)) {}
+    ~MemoryFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    std::string path() const { return "/dev/fd/" + std::to_string(fd_); }
+    Bytes contents() const {
+        std::string s;
+        char buf[65536];
+        for (off_t at = 0;;) {
+            ssize_t n = ::pread(fd_, buf, sizeof buf, at);
+            if (n <= 0) break;
+            s.append(buf, std::size_t(n));
+            at += n;
+        }
+        return Bytes::copy(s);
+    }
+
+private:
+    int fd_;
+};
 
 // A fault the target found: prints what broke and aborts.
 [[noreturn]] inline void broken(const char* target, const std::string& what) {
@@ -194,17 +223,135 @@ inline int fuzzRoundTrip(const std::uint8_t* data, std::size_t size) {
     if (framing == Framing::Clean && cleanBytes.size() == in.size() && !(cleanBytes == in))
         broken("roundtrip", "clean framing of the chunks differs from a clean input");
     // The writer frames as writeChunk does.
-    static const std::string path =
-        (std::filesystem::temp_directory_path() / ("pressel_fuzz_" + std::to_string(::getpid()))).string();
+    MemoryFile file;
     {
-        AfpWriter w(path);
+        AfpWriter w(file.path());
         for (const AFP_& c : chunks) w.write(c);
         w.close();
     }
-    std::ifstream f(path, std::ios::binary);
-    std::string written((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    std::remove(path.c_str());
-    if (!(Bytes::copy(written) == cleanBytes)) broken("roundtrip", "AfpWriter output differs from writeChunk");
+    if (!(file.contents() == cleanBytes)) broken("roundtrip", "AfpWriter output differs from writeChunk");
+    return 0;
+}
+
+// The block size of the file and pipe reader.
+constexpr std::size_t kReaderBlock = std::size_t(256) << 10;
+
+// What a reader made of a stream: every chunk with its offsets, and how the
+// walk ended.
+struct ReadTrace {
+    struct Item {
+        std::uint64_t offset, consumed;
+        AFP_ chunk;
+        bool operator==(const Item&) const = default;
+    };
+    std::vector<Item> items;
+    bool failed = false;
+    bool formatError = false;
+    std::uint64_t errorOffset = 0;
+};
+
+inline ReadTrace traceReader(AfpReader& r) {
+    ReadTrace t;
+    AFP_ c;
+    try {
+        while (r.next(c)) t.items.push_back({r.offset(), r.consumed(), c});
+    } catch (const FormatError& e) {
+        t.failed = t.formatError = true;
+        t.errorOffset = e.offset();
+    } catch (const Error&) {
+        t.failed = true;
+    }
+    return t;
+}
+
+// The real file and pipe reader against the reader of bytes in memory. The
+// first byte places the fuzzed stream: as it is, after a structured field
+// and a run of line ends, or after NOP fields, so that it starts a little
+// before the end of the reader's first block (the second byte says how
+// far); the third seeds the sizes in which a thread writes the whole input
+// into a pipe, so that the reader meets short reads everywhere. Both readers
+// must give the same chunks at the same offsets and end the same way, and
+// copying what the pipe reader consumes (copyRawTo) gives exactly the input
+// bytes it consumed.
+inline int fuzzReader(const std::uint8_t* data, std::size_t size) {
+    if (size < 3) return 0;
+    static const bool pipeSignalIgnored = (std::signal(SIGPIPE, SIG_IGN), true);
+    (void)pipeSignalIgnored;
+    const std::size_t before = std::size_t(data[1]) * 37 % 4099;
+    std::string input;
+    switch (data[0] % 3) {
+    case 1:
+    {
+        input = std::string("\x5A\x00\x08\xD3\xEE\xEE\x00\x00\x00", 9);
+        const std::size_t run = kReaderBlock - 9 - before;
+        if (data[0] & 0x80) {
+            input.append(run, '\n');
+        } else {
+            for (std::size_t i = 0; i + 1 < run; i += 2) input += "\r\n";
+            if (run % 2) input += '\n';
+        }
+        break;
+    }
+    case 2:
+        while (input.size() + 65536 < kReaderBlock - before) {
+            std::string nop = {char(0x5A), char(0xFF), char(0xFF), char(0xD3), char(0xEE), char(0xEE), 0, 0, 0};
+            nop.resize(65536, char(0x40));
+            input += nop;
+        }
+        if (std::size_t rest = kReaderBlock - before - input.size(); rest >= 9) {
+            std::string nop = {char(0x5A), char((rest - 1) >> 8), char(rest - 1), char(0xD3), char(0xEE), char(0xEE), 0, 0, 0};
+            nop.resize(rest, char(0x40));
+            input += nop;
+        }
+        break;
+    default: break;
+    }
+    input.append(reinterpret_cast<const char*>(data + 3), size - 3);
+
+    AfpReader mem(memorySource(Bytes::copy(input)));
+    const ReadTrace expected = traceReader(mem);
+
+    int fds[2];
+    if (::pipe(fds) != 0) broken("reader", "no pipe");
+    std::thread writer([&, seed = std::uint32_t(data[2]) * 2654435761u + 1] {
+        std::uint32_t x = seed;
+        std::size_t at = 0;
+        while (at < input.size()) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            static const std::size_t sizes[] = {1, 2, 3, 7, 64, 509, 4096, 65536, 70001, 262144};
+            std::size_t n = std::min(input.size() - at, sizes[x % 10] + (x >> 8) % 3);
+            ssize_t w = ::write(fds[1], input.data() + at, n);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) break;  // the reader stopped early
+            at += std::size_t(w);
+        }
+        ::close(fds[1]);
+    });
+    MemoryFile copy;
+    ReadTrace got;
+    std::uint64_t consumed = 0;
+    {
+        AfpReader r(openSource("/dev/fd/" + std::to_string(fds[0])));
+        AfpWriter w(copy.path());
+        r.copyRawTo(&w);
+        got = traceReader(r);
+        consumed = r.consumed();
+        r.copyRawTo(nullptr);
+        w.close();
+    }
+    ::close(fds[0]);
+    writer.join();
+
+    if (got.items.size() != expected.items.size()) broken("reader", "the pipe reader gives another number of chunks");
+    for (std::size_t i = 0; i < got.items.size(); ++i)
+        if (!(got.items[i] == expected.items[i])) broken("reader", "chunk " + std::to_string(i) + " differs");
+    if (got.failed != expected.failed || got.formatError != expected.formatError ||
+        got.errorOffset != expected.errorOffset)
+        broken("reader", "the pipe reader ends the walk differently");
+    if (!(copy.contents() == Bytes::copy(std::string_view(input).substr(0, std::size_t(consumed)))))
+        broken("reader", "the copy of the consumed bytes differs from the input");
     return 0;
 }
 
@@ -295,6 +442,7 @@ inline int fuzzPages(const std::uint8_t* data, std::size_t size) {
 }
 
 inline const Target targets[] = {{"stream", fuzzStream},
+                                 {"reader", fuzzReader},
                                  {"pages", fuzzPages},
                                  {"nested", fuzzNested},
                                  {"records", fuzzRecords},

@@ -1,6 +1,8 @@
 // The stream validator.
 #include "pressel/check.hpp"
 
+#include <unordered_map>
+
 #include "pressel/catalogue.hpp"
 #include "pressel/ebcdic.hpp"
 #include "pressel/nested.hpp"
@@ -114,9 +116,6 @@ public:
         if (t->index == idx_Unknown) {
             add(offset, Severity::Warning, "structured field identifier " + hex(c.code, 3) + " is not in the tables");
         }
-        // A chain left open by the presentation text before this field.
-        if (chainOpen_ && t->index != idx_PTX) closeChain();
-
         Bytes packed = packChunk(c);
         std::size_t ext = 0;
         if (packed.data() != c.payload.data() && (c.payload[3] & 0x80)) ext = c.payload[6];
@@ -197,6 +196,21 @@ public:
             }
             if (chunkType(x).id->index == idx_T_Unknown)
                 add(base + pos, Severity::Warning, where + ": triplet identifier " + hex(x.code, 1) + " is not in the tables");
+            else shortItem(where, "triplet", x, base + pos);
+        }
+    }
+
+    // A nested item that frames but is too short for its record's fixed
+    // parameters: every command keeps it as it is (and passes over it).
+    template <ChunkFamily C>
+    void shortItem(const std::string& where, const char* kind, const C& x, std::uint64_t at) {
+        const TypeId t = chunkType(x).id;
+        try {
+            (void)recordOps(t).covered(packChunk(x));
+        } catch (const Error&) {
+            add(at, Severity::Warning,
+                where + ": " + kind + " " + t->name + " (" + hex(x.code, 1) + ") of " + std::to_string(x.payload.size() + 1) +
+                    " bytes is too short for its record; it is kept as it is");
         }
     }
 
@@ -221,31 +235,43 @@ public:
             }
             if (chunkType(x).id->index == idx_PTX_Unknown)
                 add(base + pos, Severity::Warning, where + ": control-sequence function type " + hex(x.code, 1) + " is not in the tables");
+            else shortItem(where, "control sequence", x, base + pos);
             lastOdd = (x.code & 1) != 0;
             lastAt = base + pos;
             lastCode = x.code;
         }
-        chainOpen_ = lastOdd;
-        chainAt_ = lastAt;
-        chainCode_ = lastCode;
-    }
-
-    void closeChain() {
-        add(chainAt_, Severity::Warning,
-            "control-sequence chain does not end: the last control sequence of the presentation text (function type " +
-                hex(chainCode_, 1) + ") announces another");
-        chainOpen_ = false;
+        // Each presentation-text field is read on its own: a chain does not
+        // continue into the next one.
+        if (lastOdd)
+            add(lastAt, Severity::Warning,
+                where + ": control-sequence chain does not end: the last control sequence of the presentation text "
+                        "(function type " + hex(lastCode, 1) + ") announces another, and a chain does not continue "
+                        "into the next structured field");
     }
 
     void begin(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
         open_.push_back(Open{c.code, offset, packed.size() >= 14 ? packed.slice(6, 8) : Bytes{}});
+        ++openOf_[c.code];
+    }
+
+    // Drops the open Begins from index k on.
+    void closeFrom(std::size_t k) {
+        for (std::size_t i = k; i < open_.size(); ++i) --openOf_[open_[i].code];
+        open_.resize(k);
     }
 
     void end(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
         const std::string name = chunkType(c).name();
         const std::uint32_t want = (c.code & 0xFF) | 0xD3A800;
-        std::size_t k = open_.size();
-        while (k > 0 && open_[k - 1].code != want) --k;
+        // Counted per identifier, so that an End without a Begin costs no
+        // walk over the open Begins (the walk below passes only Begins that
+        // this End then closes).
+        auto count = openOf_.find(want);
+        std::size_t k = 0;
+        if (count != openOf_.end() && count->second > 0) {
+            k = open_.size();
+            while (k > 0 && open_[k - 1].code != want) --k;
+        }
         if (k == 0) {
             std::string msg = "End " + name + " without a matching Begin";
             if (!open_.empty())
@@ -268,14 +294,13 @@ public:
                     "End " + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
                         at(b.offset) + " names " + showName(b.name));
         }
-        open_.resize(k - 1);
+        closeFrom(k - 1);
     }
 
     void finish() {
-        if (chainOpen_) closeChain();
         for (const Open& o : open_)
             add(o.offset, Severity::Error, "Begin " + std::string(afpTypeOf(o.code)->name) + " is never ended");
-        open_.clear();
+        closeFrom(0);
     }
 
     std::size_t errors() const noexcept { return errors_; }
@@ -283,10 +308,8 @@ public:
 private:
     const std::function<void(const Finding&)>& report_;
     std::vector<Open> open_;
+    std::unordered_map<std::uint32_t, std::size_t> openOf_;  // open Begins per identifier
     std::size_t errors_ = 0;
-    bool chainOpen_ = false;
-    std::uint64_t chainAt_ = 0;
-    std::uint8_t chainCode_ = 0;
 };
 
 }  // namespace
@@ -323,7 +346,7 @@ void StreamChecker::field(const AFP_& c, AfpReader& reader) {
     std::uint64_t head = 3;
     if (reader.framing() == Framing::NoIntroducer) head = 2;
     else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
-        head = reader.raw().size() - c.payload.size();
+        head = reader.rawRef().length - c.payload.size();
     impl_->ck.field(c, reader.offset(), reader.offset() + head);
 }
 
@@ -347,10 +370,23 @@ std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<voi
     StreamChecker ck(report);
     AfpReader reader(std::move(src), limits);
     AFP_ c;
-    try {
-        while (reader.next(c)) ck.field(c, reader);
-    } catch (const Error& e) {
-        ck.failed(e, reader);
+    // Only the reader's failures and the record machinery's are findings; a
+    // failure of `report` (a full disk) ends the check.
+    for (;;) {
+        try {
+            if (!reader.next(c)) break;
+        } catch (const Error& e) {
+            ck.failed(e, reader);
+            break;
+        }
+        try {
+            ck.field(c, reader);
+        } catch (const IoError&) {
+            throw;
+        } catch (const Error& e) {
+            ck.failed(FormatError(e.what(), reader.offset()), reader);
+            break;
+        }
     }
     ck.finish(reader);
     return ck.errors();

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "pressel/binary.hpp"
 
@@ -35,13 +36,24 @@ public:
     static constexpr std::size_t kPool = 4;
 
     BlockSource(int fd, bool own, std::int64_t size, std::string name)
-        : fd_(fd), own_(own), size_(size), name_(std::move(name)) {}
+        : fd_(fd), own_(own), size_(size), name_(std::move(name)) {
+        try {
+            held_ = detail::holdInput(fd_, name_);
+        } catch (...) {
+            if (own_) ::close(fd_);
+            throw;
+        }
+    }
     ~BlockSource() override {
+        detail::releaseFile(held_);
         if (own_) ::close(fd_);
     }
 
     Bytes window(std::uint64_t offset, std::size_t n) override {
-        if (offset < blockStart_) throw Error("input read: offset " + std::to_string(offset) + " was already dropped");
+        if (offset < blockStart_)
+            throw FormatError("input read: the bytes of '" + name_ + "' from offset " + std::to_string(offset) +
+                                  " were already dropped",
+                              offset);
         if (offset + n > blockStart_ + block_.size() && !eof_) {
             // The new block starts at the keep mark, so that the bytes of the
             // structured field being read stay in one block.
@@ -52,6 +64,7 @@ public:
         return block_.dropFront(std::size_t(offset - blockStart_));
     }
     std::int64_t size() const noexcept override { return size_; }
+    std::size_t maxWindow() const noexcept override { return kBlock; }
     const std::string& name() const noexcept override { return name_; }
     void keepFrom(std::uint64_t offset) override { keep_ = offset; }
 
@@ -70,7 +83,10 @@ private:
     void refill(std::uint64_t offset, std::size_t n) {
         std::size_t keep = 0;
         if (offset < blockStart_ + block_.size()) keep = std::size_t(blockStart_ + block_.size() - offset);
-        if (n > kBlock) throw Error("input read: " + std::to_string(n) + " bytes do not fit in one block");
+        if (n > kBlock)
+            throw FormatError("input read: " + std::to_string(n) + " bytes from offset " + std::to_string(offset) +
+                                  " do not fit in one block",
+                              offset);
         const std::size_t cap = kBlock;
         std::shared_ptr<byte[]> mem = freeBlock();
         if (keep) std::memmove(mem.get(), block_.data() + (offset - blockStart_), keep);
@@ -80,14 +96,14 @@ private:
         while (skip > 0 && !eof_) {
             ssize_t r = ::read(fd_, mem.get(), std::size_t(std::min<std::uint64_t>(skip, cap)));
             if (r < 0 && errno == EINTR) continue;
-            if (r < 0) throw IoError(sysError("cannot read", name_));
+            if (r < 0) throw readError(offset - skip);
             if (r == 0) eof_ = true;
             skip -= std::uint64_t(r);
         }
         while (have < n && !eof_) {
             ssize_t r = ::read(fd_, mem.get() + have, cap - have);
             if (r < 0 && errno == EINTR) continue;
-            if (r < 0) throw IoError(sysError("cannot read", name_));
+            if (r < 0) throw readError(offset + have);
             if (r == 0) eof_ = true;
             have += std::size_t(r);
         }
@@ -96,8 +112,13 @@ private:
         blockStart_ = offset;
     }
 
+    IoError readError(std::uint64_t at) const {
+        return IoError(sysError("cannot read", name_) + " (at offset " + std::to_string(at) + ")");
+    }
+
     int fd_;
     bool own_;
+    int held_ = -1;
     std::int64_t size_;
     std::string name_;
     Bytes block_;
@@ -169,8 +190,9 @@ std::size_t be16(const byte* p) { return (std::size_t(p[0]) << 8) | p[1]; }
 std::size_t AfpReader::avail(std::uint64_t at, std::size_t n) {
     const std::uint64_t end = blkStart_ + blk_.size();
     if (at >= blkStart_ && at + n <= end) return std::size_t(end - at);
-    // The bytes of the chunk being read must stay in one block.
-    src_->keepFrom(chunkOffset_);
+    // The bytes of the chunk being read must stay in one block (all but the
+    // line ends after it that have been let go, see skipLineEnds).
+    src_->keepFrom(rawFrom_);
     blk_ = src_->window(at, n);
     blkStart_ = at;
     return blk_.size();
@@ -215,9 +237,11 @@ void AfpReader::sliceField(std::uint64_t pos, std::size_t len, bool introducer, 
     const std::size_t have = avail(pos, len + lead);
     if (have < len + lead) [[unlikely]] {
         const byte* w = at(pos);
-        std::string id = have >= lead + 5
-                             ? " " + zeropad(3, (std::uint32_t(w[lead + 2]) << 16) | (w[lead + 3] << 8) | w[lead + 4])
-                             : "";
+        std::string id;
+        if (have >= lead + 5) {
+            const std::uint32_t code = (std::uint32_t(w[lead + 2]) << 16) | (w[lead + 3] << 8) | w[lead + 4];
+            id = std::string(" ") + afpTypeOf(code)->name + " (X'" + zeropad(3, code) + "')";
+        }
         throw FormatError("structured field" + id + " declares length " + std::to_string(len) + " but only " +
                               std::to_string(have - lead) + " bytes are left in the stream",
                           pos);
@@ -238,17 +262,21 @@ bool AfpReader::next(AFP_& out) {
             const std::size_t len = be16(w + 1);
             if (w[0] == 0x5A && len >= 8 && len <= limits_.maxFieldLength && pos_ + len + 2 <= end &&
                 w[len + 1] == 0x5A) {
-                chunkOffset_ = pos_;
+                chunkOffset_ = rawFrom_ = pos_;
+                rawCut_ = false;
                 out.code = (std::uint32_t(w[3]) << 16) | (std::uint32_t(w[4]) << 8) | w[5];
                 out.payload.assignSlice(blk_, off + 3, len - 2);
                 pos_ += len + 1;
+                if (copy_) [[unlikely]]
+                    emitCopy();
                 return true;
             }
         }
     }
     if (framing_ == Framing::Auto) [[unlikely]]
         detect();
-    chunkOffset_ = pos_;
+    chunkOffset_ = rawFrom_ = pos_;
+    rawCut_ = false;
     std::size_t n = avail(pos_, 8);
     if (n == 0) return false;
     if (framing_ == Framing::Clean) [[likely]] {
@@ -262,28 +290,8 @@ bool AfpReader::next(AFP_& out) {
         const std::size_t len = be16(w + 1);
         sliceField(pos_, len, true, out);
         pos_ += len + 1;
-        // Line ends between structured fields (text-mode transfers) belong to
-        // the field before them.
-        for (;;) {
-            const std::uint64_t end = blkStart_ + blk_.size();
-            std::size_t k = 0;
-            if (pos_ < end) {
-                const byte* q = at(pos_);
-                if (q[0] == 0x5A) break;
-                if (q[0] != 0x0A && q[0] != 0x0D) break;
-            }
-            if (pos_ + 3 > end) {
-                n = avail(pos_, 3);
-                if (n == 0) break;
-            } else {
-                n = std::size_t(end - pos_);
-            }
-            const byte* q = at(pos_);
-            if (q[0] == 0x0A) k = 1;
-            else if (n >= 2 && q[0] == 0x0D && q[1] == 0x0A) k = 2;
-            if (k == 0 || !(n == k || q[k] == 0x5A || q[k] == 0x0D || q[k] == 0x0A)) break;
-            pos_ += k;
-        }
+        skipLineEnds();
+        if (copy_) emitCopy();
         return true;
     }
     const byte* w = at(pos_);
@@ -293,6 +301,7 @@ bool AfpReader::next(AFP_& out) {
         std::size_t len = be16(w);
         sliceField(pos_, len, false, out);
         pos_ += len;
+        if (copy_) emitCopy();
         return true;
     }
     case Framing::Rdw:
@@ -330,6 +339,7 @@ bool AfpReader::next(AFP_& out) {
                               p);
         sliceField(p + 4, len, intro, out);
         pos_ = p + rl;
+        if (copy_) emitCopy();
         return true;
     }
     default: break;
@@ -337,7 +347,61 @@ bool AfpReader::next(AFP_& out) {
     return false;
 }
 
+// Line ends between structured fields (text-mode transfers) belong to the
+// field before them. A run is read through however long it is: once the field
+// and the run so far would not fit in one block, the run so far is copied out
+// (copyRawTo) and let go.
+void AfpReader::skipLineEnds() {
+    for (;;) {
+        const std::uint64_t end = blkStart_ + blk_.size();
+        std::size_t k = 0, n;
+        if (pos_ < end) {
+            const byte* q = at(pos_);
+            if (q[0] != 0x0A && q[0] != 0x0D) break;
+        }
+        if (pos_ + 3 > end) {
+            if (pos_ + 3 - rawFrom_ > src_->maxWindow()) {
+                if (copy_) emitCopy();
+                rawFrom_ = pos_;
+                rawCut_ = true;
+            }
+            n = avail(pos_, 3);
+            if (n == 0) break;
+        } else {
+            n = std::size_t(end - pos_);
+        }
+        const byte* q = at(pos_);
+        if (q[0] == 0x0A) k = 1;
+        else if (n >= 2 && q[0] == 0x0D && q[1] == 0x0A) k = 2;
+        if (k == 0 || !(n == k || q[k] == 0x5A || q[k] == 0x0D || q[k] == 0x0A)) break;
+        pos_ += k;
+    }
+}
+
+void AfpReader::copyRawTo(AfpWriter* w) {
+    copy_ = w;
+    copied_ = pos_;
+}
+
+// Hands the bytes consumed since the last call to the copy. The source still
+// holds them (they lie after the keep mark), though the current window may
+// have moved past them.
+void AfpReader::emitCopy() {
+    if (pos_ <= copied_) return;
+    const std::size_t len = std::size_t(pos_ - copied_);
+    if (copied_ < blkStart_ || pos_ > blkStart_ + blk_.size()) {
+        blk_ = src_->window(copied_, len);
+        blkStart_ = copied_;
+    }
+    copy_->writeSlice(blk_, std::size_t(copied_ - blkStart_), len);
+    copied_ = pos_;
+}
+
 AfpReader::RawRef AfpReader::rawRef() {
+    if (rawCut_)
+        throw FormatError("the line ends after the structured field at offset " + std::to_string(chunkOffset_) +
+                              " run past one block and cannot be returned in one piece",
+                          chunkOffset_);
     const std::size_t len = std::size_t(pos_ - chunkOffset_);
     if (chunkOffset_ < blkStart_ || pos_ > blkStart_ + blk_.size()) {
         blk_ = src_->window(chunkOffset_, len);
@@ -353,19 +417,13 @@ Bytes AfpReader::raw() {
 
 AfpStream readAFP(const std::string& path, ReaderLimits limits) { return AfpStream(openSource(path), limits); }
 
-AfpWriter::AfpWriter(const std::string& path) : path_(path) {
-    if (path == "-") {
-        fd_ = 1;
-        path_ = "<stdout>";
-    } else {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) throw IoError(sysError("cannot create", path));
-        ownFd_ = true;
-    }
-    buf_.reserve(std::size_t(1) << 20);
-}
+AfpWriter::AfpWriter(const std::string& path) : file_(path), uncaught_(std::uncaught_exceptions()) {}
 
 AfpWriter::~AfpWriter() {
+    if (std::uncaught_exceptions() > uncaught_) {
+        discard();
+        return;
+    }
     try {
         close();
     } catch (...) {
@@ -382,16 +440,13 @@ void AfpWriter::write(const AFP_& c) {
 }
 
 void AfpWriter::writeRaw(const void* p, std::size_t n) {
-    if (fd_ < 0) throw IoError("write to closed output '" + path_ + "'");
     if (runLen_) flushRun();
-    if (buf_.size() + n > buf_.capacity()) flush();
-    const byte* b = static_cast<const byte*>(p);
-    buf_.insert(buf_.end(), b, b + n);
+    file_.append(p, n);
     total_ += n;
 }
 
 void AfpWriter::writeSlice(const Bytes& base, std::size_t offset, std::size_t length) {
-    if (fd_ < 0) throw IoError("write to closed output '" + path_ + "'");
+    if (!file_.isOpen()) throw IoError("cannot write '" + file_.name() + "': the output is closed");
     if (length == 0) return;
     total_ += length;
     const byte* p = base.data() + offset;
@@ -400,48 +455,52 @@ void AfpWriter::writeSlice(const Bytes& base, std::size_t offset, std::size_t le
         return;
     }
     if (runLen_) flushRun();
-    if (!buf_.empty()) flush();
     run_.assignSlice(base, offset, length);
     runLen_ = length;
 }
 
-void AfpWriter::writeAll(const byte* p, std::size_t n) {
-    std::size_t off = 0;
-    while (off < n) {
-        ssize_t r = ::write(fd_, p + off, n - off);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) throw IoError(sysError("cannot write", path_));
-        off += std::size_t(r);
-    }
-}
-
 void AfpWriter::flushRun() {
-    const byte* p = run_.data();
     const std::size_t n = runLen_;
     runLen_ = 0;
-    writeAll(p, n);
+    file_.writeDirect(run_.data(), n);
     run_ = Bytes();
 }
 
-void AfpWriter::flush() {
-    if (runLen_) flushRun();
-    if (buf_.empty()) return;
-    writeAll(buf_.data(), buf_.size());
-    buf_.clear();
-}
-
 void AfpWriter::close() {
-    if (fd_ < 0) return;
+    if (!file_.isOpen()) return;
     try {
-        flush();
+        if (runLen_) flushRun();
     } catch (...) {
-        if (ownFd_) ::close(fd_);
-        fd_ = -1;
+        discard();
         throw;
     }
-    int fd = fd_;
-    fd_ = -1;
-    if (ownFd_ && ::close(fd) != 0) throw IoError(sysError("cannot close", path_));
+    file_.commit();
+}
+
+void AfpWriter::discard() noexcept {
+    runLen_ = 0;
+    run_ = Bytes();
+    file_.discard();
+}
+
+void writeAFP(const std::string& path, AfpStream& stream, WriteOptions options) {
+    AfpWriter w(path);
+    AfpReader& r = stream.reader();
+    if (options.normalize) {
+        for (const AFP_& c : stream) w.write(c);
+    } else {
+        r.copyRawTo(&w);
+        try {
+            AFP_ c;
+            while (r.next(c)) {
+            }
+        } catch (...) {
+            r.copyRawTo(nullptr);
+            throw;
+        }
+        r.copyRawTo(nullptr);
+    }
+    w.close();
 }
 
 }  // namespace pressel

@@ -42,6 +42,12 @@ TEST(FuzzRegressions, SampleStreamsAndTheirPieces) {
         fuzz::fuzzStream(whole.data(), whole.size());
         fuzz::fuzzRoundTrip(whole.data(), whole.size());
         fuzz::fuzzPages(whole.data(), whole.size());
+        // Through a pipe, as it is and placed across the end of the reader's
+        // first block, after line ends or NOP fields.
+        for (const char* place : {"\x00\x00\x05", "\x01\x00\x03", "\x81\x02\x07", "\x02\x05\x09"}) {
+            Bytes in = Bytes::copy(std::string(place, 3) + std::string(whole.chars()));
+            fuzz::fuzzReader(in.data(), in.size());
+        }
         if (whole.size() < 8192) fuzz::fuzzFilters(whole.data(), whole.size());
         AfpStream s(memorySource(whole));
         std::size_t k = 0;

@@ -43,6 +43,7 @@ int cmdCheck(const std::vector<std::string>& argv) {
     const bool json = p.has("json"), quiet = p.has("quiet");
     const std::string& path = p.operands[0];
     std::size_t counts[3] = {0, 0, 0};
+    OutputFile out("-");
     std::string line;
     auto report = [&](const Finding& f) {
         ++counts[static_cast<int>(f.severity)];
@@ -55,10 +56,10 @@ int cmdCheck(const std::vector<std::string>& argv) {
         } else {
             line += std::to_string(f.offset) + '\t' + severityName(f.severity) + '\t' + f.message + '\n';
         }
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        out.append(line);
     };
     std::size_t errors = checkStream(openSource(path), report);
-    std::fflush(stdout);
+    out.commit();
     if (!quiet)
         std::fprintf(stderr, "%s: %zu error%s, %zu warning%s, %zu note%s\n", path.c_str(), counts[0],
                      counts[0] == 1 ? "" : "s", counts[1], counts[1] == 1 ? "" : "s", counts[2],

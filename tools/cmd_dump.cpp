@@ -60,7 +60,7 @@ std::set<TypeId> typeFilter(const ParsedArgs& p) {
 
 class Dumper {
 public:
-    explicit Dumper(Form form) : form_(form) {}
+    Dumper(Form form, OutputFile& out) : form_(form), out_(out) {}
 
     void dump(std::uint64_t offset, const AFP_& c) {
         line_.clear();
@@ -77,7 +77,7 @@ public:
             line_.clear();
             failure(offset, c, type, e.what());
         }
-        std::fwrite(line_.data(), 1, line_.size(), stdout);
+        out_.append(line_);
     }
 
     std::uint64_t failed() const noexcept { return failed_; }
@@ -157,6 +157,7 @@ private:
     }
 
     Form form_;
+    OutputFile& out_;
     std::string line_;
     std::uint64_t failed_ = 0;
 };
@@ -169,7 +170,8 @@ int cmdDump(const std::vector<std::string>& argv) {
 
     AfpStream in = readAFP(p.operands[0]);
     StreamWalk walk(in.reader(), p.has("quiet"));
-    Dumper dumper(form);
+    OutputFile out("-");
+    Dumper dumper(form, out);
     // Font and code page indexes are decoded with the group lengths their
     // control records declare.
     DecodeContext lengths;
@@ -181,13 +183,16 @@ int cmdDump(const std::vector<std::string>& argv) {
             if (!only.empty() && !only.count(chunkType(*it).id)) continue;
             dumper.dump(it.offset(), *it);
         }
+    } catch (const OutputClosed&) {
+        walk.abort();
+        throw;
     } catch (const Error& e) {
         walk.abort();
-        std::fflush(stdout);
+        flushBeforeError(out);
         printError(e.what());
         return 1;
     }
-    std::fflush(stdout);
+    out.commit();
     walk.done();
     if (dumper.failed() > 0) {
         printError(std::to_string(dumper.failed()) + (dumper.failed() == 1 ? " record" : " records") +

@@ -4,12 +4,13 @@
 // nested levels (control sequences in presentation text, triplet lists,
 // repeating groups). Structured fields the filters leave unchanged are written
 // back as the very chunks that were read, byte for byte.
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,52 +32,54 @@ namespace {
     showUsage(opts, [&](const std::string&) { return head; }, msg);
 }
 
-void checkDistinct(const std::string& in, const std::string& out) {
-    if (in == "-" || out == "-") return;
-    struct stat a{}, b{};
-    if (::stat(in.c_str(), &a) == 0 && ::stat(out.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
-        throw Error("input and output are the same file: '" + out + "'");
+// True when the nested item decodes as its record.
+template <class T>
+bool decodes(const Lazy<T>& item) {
+    try {
+        (void)item.get();
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
 }
 
-// Where the walk is, for handler messages and failure reports.
 // --quiet of the command running: no progress or summary.
 bool gQuiet = false;
 
-struct Position {
-    std::uint64_t offset = 0;
-    const char* record = "";
-};
-
 struct Failure {
     std::string message;  // the error, with the structured field where it happened
-    std::uint64_t written = 0;
+    std::uint64_t inputRead = 0;
 };
 
-// Runs the filters over the stream IN and writes the result to `out`. On a
-// failure closes `out` and returns what happened; the walk stops there.
-std::optional<Failure> filterStream(const std::string& in, AfpWriter& out, const ChunkFilters<AFP_>& filters) {
-    Position pos;
-    AfpStream stream = readAFP(in);
-    StreamWalk walk(stream.reader(), gQuiet);
+// Runs the filters over the stream and writes the result to `out`, which is
+// closed on success (unless the caller closes it after checks of its own). On a failure the walk stops and `out` is left open for
+// the caller to abandon. A reader error names the field and offset itself; a
+// filter's error is given the structured field it was run on.
+std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const ChunkFilters<AFP_>& filters,
+                                    bool closeOnSuccess = true) {
+    AfpReader& reader = stream.reader();
+    StreamWalk walk(reader, gQuiet);
     try {
-        for (auto it = stream.begin(); it != stream.end(); ++it) {
-            pos.offset = it.offset();
-            pos.record = chunkType(*it).name();
-            for (const AFP_& c : chunkMapFiltersM(*it, filters)) out.write(c);
-            walk.step(it->code);
+        AFP_ c;
+        while (reader.next(c)) {
+            try {
+                for (const AFP_& o : chunkMapFiltersM(c, filters)) out.write(o);
+            } catch (const IoError&) {
+                throw;
+            } catch (const std::exception& e) {
+                throw Error(std::string(e.what()) + " (in " + fieldAt(c.code, reader.offset()) + ")");
+            }
+            walk.step(c.code);
         }
-        out.close();
+        if (closeOnSuccess) out.close();
         walk.done();
         return std::nullopt;
+    } catch (const OutputClosed&) {
+        walk.abort();
+        throw;
     } catch (const std::exception& e) {
         walk.abort();
-        Failure f{std::string(e.what()) + " (in " + pos.record + " at offset " + std::to_string(pos.offset) + ")",
-                  out.bytesWritten()};
-        try {
-            out.close();
-        } catch (...) {
-        }
-        return f;
+        return Failure{e.what(), reader.consumed()};
     }
 }
 
@@ -118,13 +121,15 @@ int cmdStrip(const std::vector<std::string>& argv) {
         for (const auto& u : unknown) list += (list.empty() ? "'" : ", '") + u + "'";
         usageError(stripSpec, "unknown record type " + list + "; valid names: " + validTypeNames());
     }
-    checkDistinct(args[0], args[1]);
     // Deletions first: a deleted structured field is not opened afterwards.
     ChunkFilters<AFP_> filters = top;
     for (auto& f : deepFilters(nf)) filters.push_back(std::move(f));
+    // The input first: a failure to open it leaves the output alone.
+    AfpStream stream = readAFP(args[0]);
     AfpWriter out(args[1]);
-    if (auto f = filterStream(args[0], out, filters)) {
-        printError(f->message + "; " + std::to_string(f->written) + " bytes written before the failure");
+    if (auto f = filterStream(stream, out, filters)) {
+        std::string tail = abandonOutput(out, f->inputRead);
+        printError(f->message + tail);
         return 1;
     }
     return 0;
@@ -180,7 +185,6 @@ int cmdRename(const std::vector<std::string>& argv) {
         renames.push_back({*from, *to});
         given.push_back(a);
     }
-    checkDistinct(args[0], args[1]);
     RenameFilters rn;
     try {
         rn = renameFilters(renames);
@@ -210,65 +214,55 @@ int cmdRename(const std::vector<std::string>& argv) {
         return 1;
     };
     auto nothingWritten = [](const Failure& f) {
-        printError(f.message + "; nothing written");
+        printError(f.message + "; input read up to offset " + std::to_string(f.inputRead) + "; nothing written");
         return 1;
     };
-    const std::string& outPath = args[1];
-    if (outPath == "-") {
-        // Standard output cannot be taken back: check the whole stream first
-        // when the input can be read twice.
-        if (args[0] != "-") {
-            AfpWriter sink("/dev/null");
-            if (auto f = filterStream(args[0], sink, filters)) return nothingWritten(*f);
-            if (std::string list = missing(); !list.empty()) return notFound(list);
-            std::fill(rn.counts->begin(), rn.counts->end(), 0);
+    // The input first: a failure to open it leaves the output alone.
+    AfpStream stream = readAFP(args[0]);
+    AfpWriter out(args[1]);
+    if (out.output().replaces()) {
+        // A file: replaced only when the whole stream is renamed and every
+        // name was found.
+        if (auto f = filterStream(stream, out, filters, false)) {
+            out.discard();
+            return nothingWritten(*f);
         }
-        AfpWriter out(outPath);
-        if (auto f = filterStream(args[0], out, filters)) {
-            printError(f->message + "; " + std::to_string(f->written) + " bytes written before the failure");
-            return 1;
-        }
-        report();
         if (std::string list = missing(); !list.empty()) {
-            printError("no field names " + list + " in the input");
-            return 1;
+            out.discard();
+            return notFound(list);
         }
+        out.close();
+        report();
         return 0;
     }
-    // A file: written under a temporary name next to it and renamed into place
-    // on success, so that a failure leaves no output behind.
-    std::filesystem::path target(outPath);
-    std::filesystem::path tmpPath = target.parent_path();
-    tmpPath /= ".pressel-rename-XXXXXX";
-    std::string tmp = tmpPath.string();
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) throw IoError("cannot create a temporary file next to '" + outPath + "'");
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    (void)::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
-    std::optional<Failure> failure;
-    try {
-        AfpWriter out(tmp);
-        failure = filterStream(args[0], out, filters);
-    } catch (...) {
-        ::unlink(tmp.c_str());
-        throw;
-    }
-    if (failure) {
-        ::unlink(tmp.c_str());
-        return nothingWritten(*failure);
+    // A device, pipe or standard output cannot be taken back: the stream is
+    // renamed in one pass into an unnamed temporary file, which is copied out
+    // once the whole stream has been renamed.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> spool(std::tmpfile(), &std::fclose);
+    if (!spool) throw IoError(std::string("cannot create a temporary file: ") + std::strerror(errno));
+    const int spoolFd = ::fileno(spool.get());
+    {
+        AfpWriter tmp("/dev/fd/" + std::to_string(spoolFd));
+        if (auto f = filterStream(stream, tmp, filters)) {
+            tmp.discard();
+            out.discard();
+            return nothingWritten(*f);
+        }
     }
     if (std::string list = missing(); !list.empty()) {
-        ::unlink(tmp.c_str());
+        out.discard();
         return notFound(list);
     }
-    std::error_code ec;
-    std::filesystem::rename(tmp, target, ec);
-    if (ec) {
-        ::unlink(tmp.c_str());
-        throw IoError("cannot rename the output into place as '" + outPath + "': " + ec.message());
+    if (::lseek(spoolFd, 0, SEEK_SET) != 0) throw IoError(std::string("cannot read back the temporary file: ") + std::strerror(errno));
+    std::vector<char> block(std::size_t(1) << 20);
+    for (;;) {
+        ssize_t n = ::read(spoolFd, block.data(), block.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw IoError(std::string("cannot read back the temporary file: ") + std::strerror(errno));
+        if (n == 0) break;
+        out.writeRaw(block.data(), std::size_t(n));
     }
+    out.close();
     report();
     return 0;
 }
@@ -281,6 +275,8 @@ std::string display(const std::string& ebcdic) { return trimBlanks(ebcdicToUtf8(
 
 int cmdTle(const std::vector<std::string>& argv) {
     std::vector<std::string> args = parseCommandArgs(tleSpec, argv).operands;
+    AfpStream in = readAFP(args[0]);
+    OutputFile out("-");
     std::vector<std::string> groups, pages;
     std::uint64_t offset = 0;
     std::string line;
@@ -292,11 +288,16 @@ int cmdTle(const std::vector<std::string>& argv) {
     std::string attr, value;
     int codePage = 500;
     auto text = [&](const Bytes& b) { return trimBlanks(decodeCodePage(codePage, b.chars())); };
+    // A triplet that is too short for its record is passed over, as every
+    // command keeps it (and `check` reports it).
     const ChunkEffects<T_> tripletEffects{
-        effect<T_FQN>([&](const T_FQN& t) {
-            if (t.t_fqn_SubType.value == 0x0B) attr = text(t.t_fqn.bytes);
+        effect<T_FQN>([&](const Lazy<T_FQN>& t) {
+            if (!decodes(t)) return;
+            if (t->t_fqn_SubType.value == 0x0B) attr = text(t->t_fqn.bytes);
         }),
-        effect<T_AV>([&](const T_AV& t) { value = text(t.t_av.bytes); }),
+        effect<T_AV>([&](const Lazy<T_AV>& t) {
+            if (decodes(t)) value = text(t->t_av.bytes);
+        }),
     };
     const ChunkEffects<AFP_> effects{
         effect<BNG>([&](const Lazy<BNG>& r) { groups.push_back(nameOfCurrent(r)); }),
@@ -324,22 +325,31 @@ int cmdTle(const std::vector<std::string>& argv) {
             line += '\t';
             line += value;
             line += '\n';
-            std::fwrite(line.data(), 1, line.size(), stdout);
+            out.append(line);
         }),
     };
-    AfpStream in = readAFP(args[0]);
+    AfpReader& reader = in.reader();
     try {
-        for (auto it = in.begin(); it != in.end(); ++it) {
-            offset = it.offset();
-            current = &*it;
-            chunkMapFiltersM_(*it, effects);
+        AFP_ c;
+        while (reader.next(c)) {
+            offset = reader.offset();
+            current = &c;
+            try {
+                chunkMapFiltersM_(c, effects);
+            } catch (const IoError&) {
+                throw;
+            } catch (const std::exception& e) {
+                throw Error(std::string(e.what()) + " (in " + fieldAt(c.code, offset) + ")");
+            }
         }
-    } catch (const std::exception& e) {
-        std::fflush(stdout);
-        printError(std::string(e.what()) + " (in the structured field at offset " + std::to_string(offset) + ")");
+    } catch (const OutputClosed&) {
+        throw;
+    } catch (const Error& e) {
+        flushBeforeError(out);
+        printError(e.what());
         return 1;
     }
-    std::fflush(stdout);
+    out.commit();
     return 0;
 }
 

@@ -1,6 +1,4 @@
 // Commands over the chunk layer: copying a stream and listing its fields.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <iostream>
 
@@ -9,14 +7,6 @@
 
 namespace pressel::tool {
 namespace {
-
-// Refuses to truncate the input by writing over it.
-void checkDistinct(const std::string& in, const std::string& out) {
-    if (in == "-" || out == "-") return;
-    struct stat a{}, b{};
-    if (::stat(in.c_str(), &a) == 0 && ::stat(out.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
-        throw Error("input and output are the same file: '" + out + "'");
-}
 
 const CommandSpec catSpec{
     "cat",
@@ -31,28 +21,31 @@ int cmdCat(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(catSpec, argv);
     const auto& args = p.operands;
     bool normalize = p.has("normalize"), quiet = p.has("quiet");
-    checkDistinct(args[0], args[1]);
+    // The input first: a failure to open it leaves the output alone, and the
+    // output is refused if it is the input.
     AfpStream in = readAFP(args[0]);
     AfpReader& reader = in.reader();
     AfpWriter out(args[1]);
     Progress progress(!quiet, reader.source().size());
     Summary summary;
     try {
+        // The stream's own framing is copied as it is read, line ends and
+        // descriptor words included.
+        if (!normalize) reader.copyRawTo(&out);
         for (const AFP_& c : in) {
             if (normalize) out.write(c);
-            else out.writeSlice(reader.rawRef());
             summary.count(c.code, reader.consumed());
             progress.update(reader.consumed());
         }
+        reader.copyRawTo(nullptr);
         out.close();
+    } catch (const OutputClosed&) {
+        throw;
     } catch (const std::exception& e) {
+        reader.copyRawTo(nullptr);
         progress.finish();
-        std::uint64_t n = out.bytesWritten();
-        try {
-            out.close();
-        } catch (...) {
-        }
-        printError(std::string(e.what()) + " (" + std::to_string(n) + " bytes written before the failure)");
+        std::string tail = abandonOutput(out, reader.consumed());
+        printError(std::string(e.what()) + tail);
         return 1;
     }
     progress.finish();
@@ -64,24 +57,30 @@ int cmdChunks(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(chunksSpec, argv);
     bool quiet = p.has("quiet");
     AfpStream in = readAFP(p.operands[0]);
+    OutputFile out("-");
     std::string line;
     bool first = true;
-    for (auto it = in.begin(); it != in.end(); ++it) {
-        if (first && !quiet) std::fprintf(stderr, "framing: %s\n", framingName(in.reader().framing()));
-        first = false;
-        const AFP_& c = *it;
-        line.clear();
-        line += std::to_string(it.offset());
-        line += '\t';
-        line += zeropad(3, c.code);
-        line += '\t';
-        line += chunkType(c).name();
-        line += '\t';
-        line += std::to_string(c.payload.size() + 2);
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
+    try {
+        for (auto it = in.begin(); it != in.end(); ++it) {
+            if (first && !quiet) std::fprintf(stderr, "framing: %s\n", framingName(in.reader().framing()));
+            first = false;
+            const AFP_& c = *it;
+            line.clear();
+            line += std::to_string(it.offset());
+            line += '\t';
+            line += zeropad(3, c.code);
+            line += '\t';
+            line += chunkType(c).name();
+            line += '\t';
+            line += std::to_string(c.payload.size() + 2);
+            line += '\n';
+            out.append(line);
+        }
+    } catch (const Error&) {
+        flushBeforeError(out);
+        throw;
     }
-    std::fflush(stdout);
+    out.commit();
     return 0;
 }
 

@@ -94,9 +94,10 @@ int cmdText(const std::vector<std::string>& argv) {
     AfpStream in = readAFP(p.operands[0]);
     StreamWalk walk(in.reader(), p.has("quiet"));
     PageInterpreter pages(pageOptions);
+    OutputFile stdOut("-");
     std::string out;
     auto flush = [&] {
-        std::fwrite(out.data(), 1, out.size(), stdout);
+        stdOut.append(out);
         out.clear();
     };
     try {
@@ -109,15 +110,18 @@ int cmdText(const std::vector<std::string>& argv) {
             }
             if (wanted > 0 && pages.pages() > wanted) break;
         }
+    } catch (const OutputClosed&) {
+        walk.abort();
+        throw;
     } catch (const Error& e) {
         walk.abort();
         flush();
-        std::fflush(stdout);
+        flushBeforeError(stdOut);
         printError(e.what());
         return 1;
     }
     flush();
-    std::fflush(stdout);
+    stdOut.commit();
     walk.done();
     if (wanted > pages.pages()) {
         printError("no page " + std::to_string(wanted) + ": the stream has " + std::to_string(pages.pages()) +

@@ -101,6 +101,21 @@ private:
     Summary summary_;
 };
 
+// Writes what is buffered for standard output before an error message, so
+// that the message follows the output it concerns (a failure to write it is
+// not reported over the error itself).
+void flushBeforeError(OutputFile& out) noexcept;
+
+// Ends the output of a failed rewriting command and tells what it holds, for
+// the end of the error message: how far the input was read, then "nothing
+// written, 'o.afp' is left as it was" for a file written through a temporary
+// file (which is removed), or the bytes written for a device, pipe or
+// standard output (whose whole structured fields are flushed).
+std::string abandonOutput(AfpWriter& out, std::uint64_t inputRead);
+
+// "BPG (X'D3A8AF') at offset 17": a structured field for error messages.
+std::string fieldAt(std::uint32_t code, std::uint64_t offset);
+
 // Standard options of commands that walk a whole stream.
 inline OptDescr quietOption() { return {"q", {"quiet"}, NoArg{}, "no progress or summary on standard error"}; }
 

@@ -63,4 +63,36 @@ void Summary::print(bool quiet, const std::string& what) const {
                  static_cast<unsigned long long>(bytes));
 }
 
+void flushBeforeError(OutputFile& out) noexcept {
+    // The error about to be reported matters more than a failure to write
+    // what came before it (which is often the same failure).
+    try {
+        out.flush();
+    } catch (...) {
+    }
+}
+
+std::string abandonOutput(AfpWriter& out, std::uint64_t inputRead) {
+    std::string s = "; input read up to offset " + std::to_string(inputRead) + "; ";
+    if (out.output().replaces()) {
+        out.discard();
+        return s + "nothing written, '" + out.output().name() + "' is left as it was";
+    }
+    // A device, pipe or standard output keeps what was written: every whole
+    // structured field before the failure.
+    try {
+        out.close();
+    } catch (const OutputClosed&) {
+        throw;
+    } catch (const Error& e) {
+        printError(e.what());
+    }
+    return s + std::to_string(out.bytesWritten()) + " bytes written to '" + out.output().name() +
+           "' before the failure";
+}
+
+std::string fieldAt(std::uint32_t code, std::uint64_t offset) {
+    return std::string(afpTypeOf(code)->name) + " (X'" + zeropad(3, code) + "') at offset " + std::to_string(offset);
+}
+
 }  // namespace pressel::tool

@@ -9,6 +9,7 @@
 #include "command.hpp"
 #include "pressel/cli.hpp"
 #include "pressel/error.hpp"
+#include "pressel/output.hpp"
 
 namespace pressel::tool {
 
@@ -42,7 +43,8 @@ void listCommands(std::ostream& out) {
 
 int main(int argc, char** argv) {
     using namespace pressel::tool;
-    // A closed pipe on standard output is reported as a write error, not a signal.
+    // A closed pipe on standard output is seen as a failed write (OutputClosed),
+    // so that temporary files are removed before the command stops.
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
@@ -68,6 +70,12 @@ int main(int argc, char** argv) {
     pressel::setProgramName("pressel " + it->name);
     try {
         return it->run(std::vector<std::string>(args.begin() + 1, args.end()));
+    } catch (const pressel::OutputClosed&) {
+        // The reader of standard output has gone: stop quietly with the status
+        // a closed pipe gives other commands.
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+        return 128 + SIGPIPE;
     } catch (const std::exception& e) {
         printError(e.what());
         return 1;

@@ -4,6 +4,12 @@
 //                        as the caller walks them
 //   afp_Chunks(path)     the same
 //   writeAFP(path, seq)  writes chunks back, framing included
+//   writeAFP(path, readAFP(in))
+//                        copies a stream byte for byte, its own framing
+//                        included (line ends, descriptor words, no X'5A')
+//
+// Outputs are written safely (output.hpp): a file is replaced only once the
+// whole output is written, and writing over a file being read is refused.
 //
 // The path "-" is standard input (or output); any other path, the empty one
 // included, names a file. A regular file is memory-mapped in windows and its
@@ -13,7 +19,8 @@
 //
 // A stream that does not frame where a structured field must start fails when
 // the walk reaches that point, with the offset and what was found; the
-// chunks before it have been delivered.
+// chunks before it have been delivered. Every reader error carries the
+// offset of the byte where it happened.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +29,7 @@
 #include <string>
 
 #include "pressel/chunk.hpp"
+#include "pressel/output.hpp"
 
 namespace pressel {
 
@@ -38,6 +46,8 @@ public:
     virtual void keepFrom(std::uint64_t) {}
     // Total size if known (regular files), or -1.
     virtual std::int64_t size() const noexcept { return -1; }
+    // The most bytes one window can hold (from the keep mark on).
+    virtual std::size_t maxWindow() const noexcept { return SIZE_MAX; }
     // Name for messages.
     virtual const std::string& name() const noexcept = 0;
 };
@@ -73,7 +83,13 @@ struct ReaderLimits {
     Framing framing = Framing::Auto;
 };
 
+class AfpWriter;
+
 // Cuts a byte source into structured fields.
+//
+// Line ends between structured fields (LF or CR LF, as text-mode transfers
+// leave them) belong to the field before them, however many there are: they
+// are read through, never held in one piece.
 class AfpReader {
 public:
     explicit AfpReader(std::unique_ptr<ByteSource> src, ReaderLimits limits = {});
@@ -89,6 +105,9 @@ public:
     // The exact bytes the last chunk was read from, framing included (block
     // and record descriptor words, X'5A', separators after it). Writing these
     // for every chunk reproduces the file byte for byte whatever its framing.
+    // A run of line ends longer than a block of a file or pipe cannot be
+    // returned in one piece: raw() then throws FormatError (copyRawTo()
+    // copies such runs too).
     Bytes raw();
     // The same bytes as a place in the reader's current block (no reference
     // count is taken): valid until the next call of next().
@@ -97,6 +116,11 @@ public:
         std::size_t offset, length;
     };
     RawRef rawRef();
+    // From now on every byte the reader consumes, framing included, is
+    // written to `w` as it is consumed (a structured field once it is whole);
+    // null stops. Copies a stream byte for byte whatever its framing, with
+    // memory bounded by one block however long a run of line ends is.
+    void copyRawTo(AfpWriter* w);
     // The framing found (after the first next()).
     Framing framing() const noexcept { return framing_; }
     const ByteSource& source() const noexcept { return *src_; }
@@ -104,6 +128,8 @@ public:
 private:
     void detect();
     void sliceField(std::uint64_t pos, std::size_t len, bool introducer, AFP_& out);
+    void skipLineEnds();
+    void emitCopy();
     // Makes `n` bytes from `pos` available in the current block if the input
     // has them; returns how many bytes from `pos` the block holds.
     std::size_t avail(std::uint64_t pos, std::size_t n);
@@ -116,6 +142,10 @@ private:
     std::uint64_t pos_ = 0;
     std::uint64_t chunkOffset_ = 0;
     std::uint64_t blockEnd_ = 0;
+    std::uint64_t rawFrom_ = 0;  // the first byte the current block must keep
+    bool rawCut_ = false;        // the last chunk's line ends ran past a block
+    AfpWriter* copy_ = nullptr;
+    std::uint64_t copied_ = 0;   // bytes handed to copy_ so far
 };
 
 // The lazy sequence of AFP_ chunks of a stream: an input range.
@@ -168,10 +198,15 @@ AfpStream readAFP(const std::string& path, ReaderLimits limits = {});
 inline AfpStream afp_Chunks(const std::string& path) { return readAFP(path); }
 
 // Writes structured fields to a file ("-" is standard output) with large
-// writes. The file is replaced. Failures throw IoError.
+// writes, through an OutputFile: a file is replaced only by close(), a
+// device or pipe is written directly. Failures throw IoError (OutputClosed
+// when the reader of a pipe has gone).
 class AfpWriter {
 public:
     explicit AfpWriter(const std::string& path);
+    // Closes the output (errors swallowed) if it is still open, unless an
+    // exception thrown since the writer was made is unwinding the stack: then
+    // the output is discarded, and a file being replaced stays as it was.
     ~AfpWriter();
     AfpWriter(const AfpWriter&) = delete;
     AfpWriter& operator=(const AfpWriter&) = delete;
@@ -183,31 +218,44 @@ public:
     // consecutive slices of one block are gathered into a single write.
     void writeSlice(const Bytes& base, std::size_t offset, std::size_t length);
     void writeSlice(const AfpReader::RawRef& r) { writeSlice(*r.block, r.offset, r.length); }
-    // Flushes and closes; throws on failure. Called by the destructor if not
-    // called before (which then swallows errors).
+    // Flushes and closes; a replaced file takes its place now. Throws on
+    // failure (the old file is then untouched).
     void close();
+    // Abandons the output: a temporary file is removed and the old file
+    // stays; bytes already written to a device or pipe stay written.
+    void discard() noexcept;
     // Bytes handed to write() so far (written or buffered).
     std::uint64_t bytesWritten() const noexcept { return total_; }
+    const OutputFile& output() const noexcept { return file_; }
 
 private:
-    void flush();
     void flushRun();
-    void writeAll(const byte* p, std::size_t n);
-    int fd_ = -1;
+    OutputFile file_;
     Bytes run_;  // a pending run of verbatim bytes, not yet written
     std::size_t runLen_ = 0;
-    bool ownFd_ = false;
-    std::string path_;
-    std::vector<byte> buf_;
     std::uint64_t total_ = 0;
+    int uncaught_ = 0;
 };
 
-// Writes every chunk of the sequence, in order.
+// Writes every chunk of the sequence, in order, with clean X'5A' framing.
+// Nothing is left at `path` if the walk fails (a file there stays as it was).
 template <class Range>
 void writeAFP(const std::string& path, Range&& chunks) {
     AfpWriter w(path);
     for (const AFP_& c : chunks) w.write(c);
     w.close();
+}
+
+struct WriteOptions {
+    // Clean X'5A' framing for every structured field, instead of the
+    // stream's own framing.
+    bool normalize = false;
+};
+// Writes the rest of a stream: byte for byte as it was read (line ends,
+// descriptor words and all) or, with `normalize`, in clean framing.
+void writeAFP(const std::string& path, AfpStream& stream, WriteOptions options = {});
+inline void writeAFP(const std::string& path, AfpStream&& stream, WriteOptions options = {}) {
+    writeAFP(path, stream, options);
 }
 
 } // namespace pressel
