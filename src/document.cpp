@@ -297,50 +297,26 @@ std::optional<Resource> ResourceCollector::feed(const AFP_& c, std::uint64_t off
 // ---- safe output ----------------------------------------------------------------------
 namespace {
 
-// Runs `write` on a writer for `path`: a temporary file beside it, renamed
-// into place only when `write` returns (a failure removes it and leaves any
-// earlier file at `path` as it was). "-" and special files (devices, FIFOs)
-// are written directly. Refuses to write over the file `input`.
+// Runs `write` on a writer for `path`. The writer replaces a file safely (a
+// temporary file beside it, put in place only when `write` returns; a failure
+// removes it and leaves any earlier file at `path` as it was), writes "-" and
+// special files (devices, FIFOs) directly, and refuses a file being read.
+// Refuses to write over the file `input` even when it is not open.
 void writeFileSafely(const std::string& path, const std::function<void(AfpWriter&)>& write,
                      const std::string& input = {}) {
-    namespace fs = std::filesystem;
     struct stat st{};
-    const bool exists = path != "-" && ::stat(path.c_str(), &st) == 0;
-    if (exists && !input.empty() && input != "-") {
+    if (path != "-" && !input.empty() && input != "-" && ::stat(path.c_str(), &st) == 0) {
         struct stat in{};
         if (::stat(input.c_str(), &in) == 0 && in.st_dev == st.st_dev && in.st_ino == st.st_ino)
             throw IoError("input and output are the same file: '" + path + "'");
     }
-    if (path == "-" || (exists && !S_ISREG(st.st_mode))) {
-        AfpWriter w(path);
-        write(w);
-        w.close();
-        return;
-    }
-    // A symbolic link is followed: the file it points to is replaced.
-    fs::path target = path;
-    std::error_code ec;
-    if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);
-    fs::path tmpPath = target.parent_path() / (".pressel-" + target.filename().string() + "-XXXXXX");
-    std::string tmp = tmpPath.string();
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) throw IoError("cannot create a temporary file next to '" + path + "'");
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    (void)::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask));
-    ::close(fd);
+    AfpWriter w(path);
     try {
-        AfpWriter w(tmp);
         write(w);
         w.close();
     } catch (...) {
-        ::unlink(tmp.c_str());
+        w.discard();
         throw;
-    }
-    fs::rename(tmp, target, ec);
-    if (ec) {
-        ::unlink(tmp.c_str());
-        throw IoError("cannot rename the output into place as '" + path + "': " + ec.message());
     }
 }
 

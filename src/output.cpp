@@ -228,6 +228,7 @@ OutputFile::OutputFile(const std::string& path) : name_(path) {
             if (exists) checkNotInput(st, path);
             target_ = p;
             inPlace_ = exists && st.st_nlink > 1;
+            replacesOld_ = exists;
             // A long name is shortened so that the temporary name stays
             // within the 255 bytes a name may have.
             const std::string stem = dirOf(p) + "/." + baseOf(p).substr(0, 200) + ".pressel-";
@@ -341,7 +342,11 @@ void OutputFile::commit() {
         held_ = -1;
         return;
     }
-    if (::fsync(fd_) != 0) fail("cannot write '" + name_ + "'");
+    // A file that replaces an old one reaches the disk before the rename, so
+    // that a crash leaves the old file or the whole new one. A new file needs
+    // no such wait (writing thousands of pieces of a split would pay one
+    // disk flush each): its bytes are complete before it takes its name.
+    if (replacesOld_ && ::fsync(fd_) != 0) fail("cannot write '" + name_ + "'");
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail("cannot write '" + name_ + "'");

@@ -93,6 +93,7 @@ private:
     std::string target_;  // the file a temporary replaces (symbolic links followed)
     std::string tmp_;     // the temporary file, empty for a direct output
     bool inPlace_ = false;  // several hard links: copy over the target on commit
+    bool replacesOld_ = false;  // a file was there before: its bytes reach the disk before it is replaced
     bool replaces_ = false;
     int slot_ = -1;         // the temporary file's entry among those removed on a signal
     int held_ = -1;         // a direct output's entry in the list of open files

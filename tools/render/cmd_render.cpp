@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "../command.hpp"
-#include "output_file.hpp"
+#include "pressel/output.hpp"
 #include "pressel/io.hpp"
 #include "pressel/page.hpp"
 #include "pressel/render/render.hpp"
@@ -206,7 +206,6 @@ int renderStream(const std::vector<std::string>& argv) {
     NamePattern pattern = namePattern(outPath);
     if (pattern.present && format == Format::Pdf) renderUsage("a PDF holds every page: its name takes no %d");
     if (pattern.present && outPath == "-") renderUsage("standard output takes one page");
-    if (sameFile(inPath, outPath)) throw Error("the input " + inPath + " is also the output");
 
     std::shared_ptr<ByteSource> src = openSource(inPath);
     auto reader = std::make_unique<AfpReader>(std::make_unique<ShiftedSource>(src, 0));
@@ -218,7 +217,7 @@ int renderStream(const std::vector<std::string>& argv) {
     std::unique_ptr<OutputFile> single;  // the PDF, or the one page of an SVG/PNG without %d
     std::unique_ptr<render::PdfWriter> pdf;
     std::unique_ptr<render::ImageWriter> images;
-    auto sinkTo = [](OutputFile& f) { return [&f](std::span<const unsigned char> d) { f.write(d); }; };
+    auto sinkTo = [](OutputFile& f) { return [&f](std::span<const unsigned char> d) { f.append(d.data(), d.size()); }; };
     if (format == Format::Pdf) {
         single = std::make_unique<OutputFile>(outPath);
         pdf = std::make_unique<render::PdfWriter>(sinkTo(*single), ro);
@@ -232,7 +231,6 @@ int renderStream(const std::vector<std::string>& argv) {
             pdf->add(page);
         } else if (pattern.present) {
             std::string name = pageFileName(pattern, page.number);
-            if (sameFile(inPath, name)) throw Error("the input " + inPath + " is also the output");
             OutputFile f(name);
             images->write(page, sinkTo(f));
             f.commit();
