@@ -290,6 +290,7 @@ void OutputFile::writeAll(const void* data, std::size_t n) {
 
 void OutputFile::append(const void* p, std::size_t n) {
     if (fd_ < 0) throw IoError("cannot write '" + name_ + "': the output is closed");
+    if (n == 0) return;  // an empty piece may come with a null pointer
     if (buf_.empty()) buf_.resize(std::size_t(1) << 20);
     if (used_ + n > buf_.size()) {
         flush();
