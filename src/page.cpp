@@ -92,7 +92,7 @@ Rgb namedColor(unsigned v) {
     }
 }
 
-// A colour specification as in SEC and the X'4E' triplet, from the colour
+// A colour as SEC and the X'4E' triplet give it, from the colour
 // space byte on: space, 4 reserved, 4 component sizes, the value.
 Rgb colorSpec(std::span<const byte> b) {
     unsigned space = u8(b, 0);

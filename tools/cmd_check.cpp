@@ -16,28 +16,6 @@ const CommandSpec checkSpec{
     1,
     1};
 
-void jsonString(std::string& out, const std::string& s) {
-    out += '"';
-    for (unsigned char ch : s) {
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (ch < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
-                out += buf;
-            } else {
-                out += char(ch);
-            }
-        }
-    }
-    out += '"';
-}
-
 int cmdCheck(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(checkSpec, argv);
     const bool json = p.has("json"), quiet = p.has("quiet");

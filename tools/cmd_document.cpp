@@ -10,29 +10,10 @@
 namespace pressel::tool {
 namespace {
 
-void jsonString(std::string& out, const std::string& s) {
-    out += '"';
-    for (unsigned char ch : s) {
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (ch < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
-                out += buf;
-            } else {
-                out += char(ch);
-            }
-        }
-    }
-    out += '"';
-}
-
-void put(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stdout); }
+// Standard output of the command: every write checked (a full disk is an
+// error, a closed pipe ends the command quietly).
+OutputFile* gOut = nullptr;
+void put(const std::string& s) { gOut->append(s); }
 
 std::string hex6(std::uint32_t code) {
     char buf[8];
@@ -56,6 +37,8 @@ int cmdInfo(const std::vector<std::string>& argv) {
     // them needs no memory for the list.
     bool firstGroup = true;
     std::string line;
+    OutputFile out("-");
+    gOut = &out;
     if (json) {
         line = "{\"file\":";
         jsonString(line, path);
@@ -171,11 +154,12 @@ int cmdInfo(const std::vector<std::string>& argv) {
         for (const auto& f : info.findings) row("", f);
     }
     put(line);
-    std::fflush(stdout);
     if (info.failure) {
+        flushBeforeError(out);
         printError(*info.failure);
         return 1;
     }
+    out.commit();
     return info.errors == 0 ? 0 : 1;
 }
 

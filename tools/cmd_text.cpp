@@ -42,24 +42,6 @@ unsigned positiveNumber(const std::string& option, const std::string& s) {
     return unsigned(n);
 }
 
-void jsonString(std::string& out, std::string_view s) {
-    out += '"';
-    for (char ch : s) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
-
 void jsonWords(std::string& out, const Page& page) {
     char buf[256];
     for (const PageWord& w : pageWords(page)) {

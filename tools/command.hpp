@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pressel/cli.hpp"
@@ -105,6 +106,10 @@ private:
 // that the message follows the output it concerns (a failure to write it is
 // not reported over the error itself).
 void flushBeforeError(OutputFile& out) noexcept;
+
+// Appends `s` to `out` as a JSON string: quotes, backslashes and control
+// characters escaped, other bytes as they are.
+void jsonString(std::string& out, std::string_view s);
 
 // Ends the output of a failed rewriting command and tells what it holds, for
 // the end of the error message: how far the input was read, then "nothing

@@ -95,4 +95,26 @@ std::string fieldAt(std::uint32_t code, std::uint64_t offset) {
     return std::string(afpTypeOf(code)->name) + " (X'" + zeropad(3, code) + "') at offset " + std::to_string(offset);
 }
 
+void jsonString(std::string& out, std::string_view s) {
+    out += '"';
+    for (unsigned char ch : s) {
+        switch (ch) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (ch < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
+                out += buf;
+            } else {
+                out += char(ch);
+            }
+        }
+    }
+    out += '"';
+}
+
 }  // namespace pressel::tool

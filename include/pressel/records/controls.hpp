@@ -213,7 +213,7 @@ struct PTX_TBM {
 PRESSEL_RECORD(PTX_, PTX_TBM, ptx_tbm_Type, ptx_tbm_Direction, ptx_tbm_Data)
 
 // X'80' set extended text color: the colour space and the bits of each
-// component as in the colour specification triplet, then the colour value.
+// component as the X'4E' colour triplet gives them, then the colour value.
 struct PTX_SEC {
     N1 ptx_sec_Type; A1 ptx_sec_Reserved1; N1 ptx_sec_ColorSpace; N4 ptx_sec_Reserved2; N1 ptx_sec_ColorSize1;
     N1 ptx_sec_ColorSize2; N1 ptx_sec_ColorSize3; N1 ptx_sec_ColorSize4; Buffer0 ptx_sec_Data;
