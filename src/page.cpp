@@ -253,6 +253,8 @@ struct ObjectArea {
     int rotation = 0;
     double unitX = 0, unitY = 0;  // points per unit of the size; 0: the including space's
     double width = 0, height = 0;
+    std::shared_ptr<std::vector<AFP_>> fields;  // Begin to End, as read
+    std::vector<byte> includeTriplets;
 };
 
 PageObject::Kind objectKind(std::uint32_t beginCode) {
@@ -592,6 +594,7 @@ struct PageInterpreter::Impl {
         std::span<const byte> d = data.span();
         Context& x = ctx();
         if (x.object) {
+            x.object->fields->push_back(AFP_{c.code, Bytes::copy(c.payload.span())});
             if (endsObject(c.code)) {
                 placeObject(*x.object);
                 x.object.reset();
@@ -604,6 +607,8 @@ struct PageInterpreter::Impl {
             x.object.emplace();
             x.object->kind = objectKind(c.code);
             x.object->name = nameAt(d, 0, 8);
+            x.object->fields = std::make_shared<std::vector<AFP_>>();
+            x.object->fields->push_back(AFP_{c.code, Bytes::copy(c.payload.span())});
             return;
         }
         switch (c.code) {
@@ -642,11 +647,13 @@ struct PageInterpreter::Impl {
             const std::vector<AFP_>& fields = *it->second;
             if (a.kind == PageObject::Kind::Other) a.kind = objectKind(fields.front().code);
             for (const AFP_& f : fields) areaField(a, f, sfData(f).span());
+            a.fields = it->second;
         }
         if (u24(d, 10) != 0xFFFFFF) a.x = s24(d, 10);
         if (u24(d, 13) != 0xFFFFFF) a.y = s24(d, 13);
         if (u16(d, 16) != 0xFFFF) a.rotation = orientationDegrees(u16(d, 16));
         if (d.size() > 27) {
+            a.includeTriplets.assign(d.begin() + 27, d.end());
             ObjectArea own;
             areaTriplets(own, d.subspan(27));
             if (own.width > 0 || own.height > 0) {
@@ -673,6 +680,12 @@ struct PageInterpreter::Impl {
         o.y = std::min({corners[0].y, corners[1].y, corners[2].y, corners[3].y});
         o.width = std::max({corners[0].x, corners[1].x, corners[2].x, corners[3].x}) - o.x;
         o.height = std::max({corners[0].y, corners[1].y, corners[2].y, corners[3].y}) - o.y;
+        o.originX = corners[0].x;
+        o.originY = corners[0].y;
+        o.areaWidth = w;
+        o.areaHeight = h;
+        o.fields = a.fields;
+        o.includeTriplets = a.includeTriplets;
         page.objects.push_back(std::move(o));
     }
 

@@ -95,6 +95,16 @@ TEST(PageObjects, InlineObjectsTakeTheirAreaFromObdAndObp) {
     EXPECT_NEAR(bar.width, 36, 1e-9);
     EXPECT_NEAR(bar.height, 72, 1e-9);
     EXPECT_STREQ(objectKindName(bar.kind), "bar code");
+    // The area before rotation, and the object's own fields for its drawer.
+    EXPECT_NEAR(bar.originX, 360, 1e-9);
+    EXPECT_NEAR(bar.originY, 72, 1e-9);
+    EXPECT_NEAR(bar.areaWidth, 72, 1e-9);
+    EXPECT_NEAR(bar.areaHeight, 36, 1e-9);
+    ASSERT_TRUE(img.fields);
+    ASSERT_EQ(img.fields->size(), 7u);
+    EXPECT_EQ(img.fields->front().code, 0xD3A8FBu);
+    EXPECT_EQ((*img.fields)[5].code, 0xD3EEFBu);
+    EXPECT_EQ(img.fields->back().code, 0xD3A9FBu);
     // The text runs and rules of the page are untouched by the object's fields.
     EXPECT_TRUE(pages[0].text.empty());
     EXPECT_TRUE(pages[0].rules.empty());
@@ -132,6 +142,12 @@ TEST(PageObjects, IncludedObjectsTakeTheIncludeOverTheResource) {
     EXPECT_NEAR(o[2].y, 36, 1e-9);
     EXPECT_NEAR(o[2].width, 36, 1e-9);
     EXPECT_EQ(o[2].rotation, 180);
+    // Every include shares the resource's fields; the IOB's triplets are kept.
+    ASSERT_TRUE(o[0].fields);
+    EXPECT_EQ(o[0].fields, o[1].fields);
+    EXPECT_EQ(o[0].fields->front().code, 0xD3A8BBu);
+    EXPECT_FALSE(o[2].includeTriplets.empty());
+    EXPECT_FALSE(o[3].fields);
     // A container the stream does not hold is still placed, with no size.
     EXPECT_EQ(o[3].kind, PageObject::Kind::Container);
     EXPECT_EQ(o[3].name, "MISSING");

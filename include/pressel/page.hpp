@@ -100,6 +100,19 @@ struct PageObject {
     std::string name;  // the object's or the included resource's name
     double x = 0, y = 0, width = 0, height = 0;
     int rotation = 0;  // of the object area, degrees clockwise
+    // The object area before rotation: its origin (the corner the object's
+    // own x and y axes start from) in points from the page's top-left, and
+    // its size in points along the object's axes. A drawer maps the
+    // object's data into this area, turned by `rotation` about the origin.
+    double originX = 0, originY = 0, areaWidth = 0, areaHeight = 0;
+    // The object's structured fields from its Begin to its End: the inline
+    // object, or the resource an IOB included (null when the resource is
+    // not in the stream nor a resource directory). Drawers read the data
+    // descriptors and data (IDD/IPD, GDD/GAD, BDD/BDA, OCD) from them.
+    std::shared_ptr<const std::vector<AFP_>> fields;
+    // The triplets of the IOB that included the object (its mapping option
+    // and object area override those of the object's own environment).
+    std::vector<byte> includeTriplets;
 };
 // "image", "graphics", "bar code", "object container", "object".
 const char* objectKindName(PageObject::Kind k) noexcept;
