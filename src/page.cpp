@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "pressel/io.hpp"
 #include "pressel/nested.hpp"
@@ -118,12 +119,32 @@ Rgb colorSpec(std::span<const byte> b) {
 // Metrics of an inline font character set: the character increment of every
 // graphic character id of its first (0 degree) orientation.
 struct InlineCharSet {
+    std::string name;
     double pointsPerUnit = 0;  // fixed metrics: points per font unit; 0 for relative metrics
+    double pointsPerUnitY = 0;
     double unitsPerEm = 1000;  // relative metrics: font units per em
     std::map<std::string, unsigned> increments;  // GCGID -> CharInc
     unsigned spaceIncrement = 0;
     unsigned fniGroupLength = 28;
     bool haveIndex = false;
+    // Raster patterns (pattern technology X'05'): where each character of
+    // the first orientation sits and which FNM entry holds its pattern, the
+    // FNM entries in order, and the FNG pattern bytes concatenated.
+    unsigned technology = 0;
+    unsigned fnmGroupLength = 8;
+    unsigned alignment = 0;  // PatDOset is in units of 2^alignment bytes
+    struct Placement {
+        int aSpace = 0, baseOffset = 0;
+        unsigned fnmIndex = 0;
+    };
+    std::map<std::string, Placement> placements;
+    struct PatternEntry {
+        unsigned width = 0, height = 0;  // pels
+        std::size_t offset = 0;
+    };
+    std::vector<PatternEntry> patterns;
+    std::vector<byte> patternData;
+    std::shared_ptr<const RasterFont> raster;  // built at EFN
 };
 // An inline code page: its CPGID and the GCGID of every code point.
 struct InlineCodePage {
@@ -142,6 +163,7 @@ struct Font {
     int weight = 0;   // 0 roman, 1 bold, 2 italic, 3 bold italic
     const InlineCharSet* charSet = nullptr;
     const InlineCodePage* codePage = nullptr;
+    std::shared_ptr<const RasterFont> raster;  // drawn from its patterns when set
 };
 
 // The point size of an IBM core character set or coded font name
@@ -188,6 +210,21 @@ double substituteWidth(const Font& f, char32_t u) {
     if (u >= 0x1100 && (u < 0x2000 || u >= 0x2E80)) return 1000;  // ideographs, kana, hangul, full-width forms
     if (f.family == 2) return 600;
     return f.family == 1 ? 500 : 556;
+}
+
+// The GCGID IBM fonts give a character of the Latin repertoire; empty for
+// another character.
+struct CharGcgid {
+    char32_t u;
+    const char* gcgid;
+};
+constexpr CharGcgid standardGcgids[] = {
+#include "gcgid_table.inc"
+};
+std::string_view standardGcgid(char32_t u) {
+    auto it = std::lower_bound(std::begin(standardGcgids), std::end(standardGcgids), u,
+                               [](const CharGcgid& g, char32_t c) { return g.u < c; });
+    return it != std::end(standardGcgids) && it->u == u ? it->gcgid : std::string_view();
 }
 
 // ---- UTF-8 ------------------------------------------------------------------
@@ -324,6 +361,9 @@ std::string findResourceFile(const std::string& dir, const std::string& name) {
 }
 
 constexpr int maxIncludeDepth = 8;
+// Raster pattern bytes kept of one font character set; a larger set keeps
+// its first patterns.
+constexpr std::size_t maxPatternBytes = std::size_t(64) << 20;
 
 }  // namespace
 
@@ -352,6 +392,29 @@ struct PageInterpreter::Impl {
     InlineCharSet* curCharSet = nullptr;
     InlineCodePage* curCodePage = nullptr;
     int fniCount = 0;
+    // The form definition: its medium maps by name, in order, and the one
+    // IMM made active (empty: the first).
+    struct MediumMap {
+        bool haveUnits = false;
+        double unitX = 0, unitY = 0;     // points per MDD unit
+        double width = 0, height = 0;    // MDD units; 0: not given
+        double pageX = 0, pageY = 0;     // PGP, MDD units
+        int rotation = 0;
+        std::map<unsigned, std::string> overlayNames;  // MMO: local id -> overlay
+        std::vector<unsigned> overlayIds;             // MMC keyword X'F2'
+        bool haveModification = false;
+        std::shared_ptr<const Page> overlays;
+    };
+    std::map<std::string, MediumMap> mediumMaps;
+    std::vector<std::string> mediumMapOrder;
+    MediumMap formDefaults;
+    MediumMap* curMap = nullptr;
+    std::string activeMap;
+    bool inFormMap = false, haveFormMap = false;  // the first form definition of the stream is used
+    // The first font character set or code page of a file read from a
+    // resource directory takes the name it was looked for by.
+    std::string loadingName;
+    std::set<std::string> fontFilesTried;
 
     void warn(const std::string& what) {
         if (!warned.insert(what).second) return;
@@ -370,6 +433,8 @@ struct PageInterpreter::Impl {
         }
         Bytes data = sfData(c);
         std::span<const byte> d = data.span();
+        if (fontResource(c.code, d)) return false;
+        if (!inPage && formMap(c.code, d)) return false;
         switch (c.code) {
         case 0xD3A8CE: resourceName = nameAt(d, 0, 8); return false;  // BRS
         case 0xD3A9CE: resourceName.clear(); return false;            // ERS
@@ -384,22 +449,13 @@ struct PageInterpreter::Impl {
                 return false;
             }
             break;
-        case 0xD3A889: curCharSet = &charSets[nameAt(d, 0, 8)]; fniCount = 0; return false;          // BFN
-        case 0xD3A989: curCharSet = nullptr; return false;                                             // EFN
-        case 0xD3A887: curCodePage = &codePages[nameAt(d, 0, 8)]; return false;                        // BCP
-        case 0xD3A987: curCodePage = nullptr; return false;                                            // ECP
-        case 0xD3A789: if (curCharSet) fontControl(d); return false;                                   // FNC
-        case 0xD3AE89: if (curCharSet) curCharSet->spaceIncrement = u16(d, 8); return false;          // FNO
-        case 0xD38C89: if (curCharSet) fontIndex(d); return false;                                     // FNI
-        case 0xD3A687: if (curCodePage) curCodePage->cpgid = u16(d, 40); return false;                 // CPD
-        case 0xD3A787: if (curCodePage) curCodePage->groupLength = u8(d, 9, 10); return false;         // CPC
-        case 0xD38C87: if (curCodePage) codePageIndex(d); return false;                                // CPI
         case 0xD3ABC3: mapDataResource(data); break;                                                     // MDR
         case 0xD3A8AF: startPage(); return false;                                                      // BPG
         case 0xD3A9AF:                                                                                 // EPG
             if (!inPage) return false;
             inPage = false;
             stack.clear();
+            placeOnMedium();
             return true;
         default: break;
         }
@@ -425,19 +481,237 @@ struct PageInterpreter::Impl {
         stack.emplace_back();
     }
 
+    // ---- the form definition ------------------------------------------------
+    // The fields of a form definition (BFM to EFM): the document environment
+    // group's values are the defaults of the medium maps that follow. IMM
+    // selects the medium map of the pages after it; BDT starts with the first.
+    bool formMap(std::uint32_t code, std::span<const byte> d) {
+        switch (code) {
+        case 0xD3A8CD:                                                   // BFM
+            if (!haveFormMap) mediumMaps.clear(), mediumMapOrder.clear();
+            inFormMap = true;
+            formDefaults = MediumMap{};
+            curMap = nullptr;
+            return true;
+        case 0xD3A9CD: inFormMap = false, curMap = nullptr, haveFormMap = true; return true;  // EFM
+        case 0xD3A8C4: if (inFormMap) curMap = &formDefaults; return inFormMap;               // BDG
+        case 0xD3A9C4: if (inFormMap) curMap = nullptr; return inFormMap;                     // EDG
+        case 0xD3A8CC: {                                                                      // BMM
+            if (!inFormMap || haveFormMap) return inFormMap;
+            std::string name = nameAt(d, 0, 8);
+            auto [it, added] = mediumMaps.try_emplace(name, formDefaults);
+            if (added) mediumMapOrder.push_back(name);
+            curMap = &it->second;
+            return true;
+        }
+        case 0xD3A9CC: if (inFormMap) curMap = nullptr; return inFormMap;                     // EMM
+        case 0xD3ABCC: activeMap = nameAt(d, 0, 8); return true;                              // IMM
+        case 0xD3A8A8: activeMap.clear(); return false;                                       // BDT
+        default: break;
+        }
+        if (!curMap) return false;
+        MediumMap& m = *curMap;
+        switch (code) {
+        case 0xD3A688:                                                                        // MDD
+            m.unitX = pointsPerUnit(u8(d, 0), u16(d, 2));
+            m.unitY = pointsPerUnit(u8(d, 1), u16(d, 4));
+            m.haveUnits = true;
+            m.width = u24(d, 6);
+            m.height = u24(d, 9);
+            return true;
+        case 0xD3B1AF:                                                                        // PGP
+            // The first repeating group: the page's origin and orientation
+            // on the front side (more groups place further pages of N-up).
+            if (u8(d, 1) >= 10) {
+                m.pageX = s24(d, 2);
+                m.pageY = s24(d, 5);
+                m.rotation = orientationDegrees(u16(d, 8));
+                if (m.rotation % 90) m.rotation = 0;
+            }
+            return true;
+        case 0xD3ACAF:                                                                        // PGP-1
+            m.pageX = s24(d, 0);
+            m.pageY = s24(d, 3);
+            m.rotation = 0;
+            return true;
+        case 0xD3B1DF: {                                                                      // MMO
+            std::size_t g = std::max(u8(d, 0), 12u);
+            for (std::size_t at = 4; at + 12 <= d.size(); at += g) m.overlayNames[u8(d, at)] = nameAt(d, at + 4, 8);
+            return true;
+        }
+        case 0xD3A788:                                                                        // MMC
+            // The first MMC's medium overlay keywords (X'F2', the overlay's
+            // local id in the MMO).
+            if (!m.haveModification) {
+                m.haveModification = true;
+                m.overlayIds.clear();
+                for (std::size_t at = 2; at + 2 <= d.size(); at += 2)
+                    if (u8(d, at) == 0xF2) m.overlayIds.push_back(u8(d, at + 1));
+            }
+            return true;
+        default: return false;
+        }
+    }
+
+    // The page on its sheet side: the active medium map's medium size, the
+    // page's offset and orientation on it, and the medium overlays' items.
+    // Without a medium size the medium is the turned page's box.
+    void placeOnMedium() {
+        if (mediumMaps.empty()) return;
+        auto it = mediumMaps.find(activeMap);
+        if (it == mediumMaps.end()) {
+            if (!activeMap.empty())
+                warn("medium map " + activeMap + " is not in the form definition: the first one is used");
+            it = mediumMaps.find(mediumMapOrder.front());
+        }
+        MediumMap& m = it->second;
+        Medium& md = page.medium;
+        double pw = page.width > 0 ? page.width : 612, ph = page.height > 0 ? page.height : 792;
+        double ux = m.haveUnits ? m.unitX : 72.0 / 1440, uy = m.haveUnits ? m.unitY : 72.0 / 1440;
+        md.present = true;
+        md.pageRotation = m.rotation;
+        Placement turned{0, 0, m.rotation};
+        Vec corners[4] = {turned.apply({0, 0}), turned.apply({pw, 0}), turned.apply({0, ph}), turned.apply({pw, ph})};
+        double minX = std::min({corners[0].x, corners[1].x, corners[2].x, corners[3].x});
+        double minY = std::min({corners[0].y, corners[1].y, corners[2].y, corners[3].y});
+        if (m.width > 0 && m.height > 0) {
+            md.width = m.width * ux;
+            md.height = m.height * uy;
+            md.pageX = m.pageX * ux;
+            md.pageY = m.pageY * uy;
+        } else {
+            md.width = m.rotation % 180 ? ph : pw;
+            md.height = m.rotation % 180 ? pw : ph;
+            md.pageX = -minX;
+            md.pageY = -minY;
+        }
+        if (m.overlayIds.empty()) return;
+        if (!m.overlays || m.overlays->width != md.width || m.overlays->height != md.height)
+            m.overlays = mediumOverlays(m, md.width, md.height, ux, uy);
+        md.overlays = m.overlays;
+    }
+
+    // The items of a medium map's overlays, drawn at the medium's origin.
+    std::shared_ptr<const Page> mediumOverlays(const MediumMap& m, double width, double height, double ux, double uy) {
+        Page kept = std::move(page);
+        page = Page{};
+        page.number = kept.number;
+        stack.clear();
+        Context base;
+        base.unitX = base.pageUnitX = ux;
+        base.unitY = base.pageUnitY = uy;
+        base.width = width;
+        base.height = height;
+        base.extentX = width / ux;
+        base.extentY = height / uy;
+        stack.push_back(std::move(base));
+        for (unsigned id : m.overlayIds) {
+            auto name = m.overlayNames.find(id);
+            if (name == m.overlayNames.end()) {
+                warn("medium overlay " + std::to_string(id) + " is not mapped by the medium map (MMO): not drawn");
+                continue;
+            }
+            include(name->second, 0, 0, 0);
+        }
+        stack.clear();
+        auto items = std::make_shared<Page>(std::move(page));
+        items->width = width;
+        items->height = height;
+        page = std::move(kept);
+        return items;
+    }
+
     // ---- font resources -----------------------------------------------------
+    // The fields of font character sets and code pages; true when `code` is one.
+    bool fontResource(std::uint32_t code, std::span<const byte> d) {
+        switch (code) {
+        case 0xD3A889: {                                                                               // BFN
+            std::string name = loadingName.empty() ? nameAt(d, 0, 8) : std::exchange(loadingName, std::string());
+            curCharSet = &charSets[name];
+            curCharSet->name = name;
+            fniCount = 0;
+            break;
+        }
+        case 0xD3A989: if (curCharSet) finishCharSet(*curCharSet); curCharSet = nullptr; break;        // EFN
+        case 0xD3A887:                                                                                 // BCP
+            curCodePage = &codePages[loadingName.empty() ? nameAt(d, 0, 8) : std::exchange(loadingName, std::string())];
+            break;
+        case 0xD3A987: curCodePage = nullptr; break;                                                   // ECP
+        case 0xD3A789: if (curCharSet) fontControl(d); break;                                          // FNC
+        case 0xD3AE89: if (curCharSet) curCharSet->spaceIncrement = u16(d, 8); break;                 // FNO
+        case 0xD38C89: if (curCharSet) fontIndex(d); break;                                            // FNI
+        case 0xD3A289: if (curCharSet) patternMap(d); break;                                           // FNM
+        case 0xD3EE89:                                                                                 // FNG
+            if (curCharSet && curCharSet->technology == 0x05 && curCharSet->patternData.size() < maxPatternBytes)
+                curCharSet->patternData.insert(curCharSet->patternData.end(), d.begin(), d.end());
+            break;
+        case 0xD3A687: if (curCodePage) curCodePage->cpgid = u16(d, 40); break;                        // CPD
+        case 0xD3A787: if (curCodePage) curCodePage->groupLength = u8(d, 9, 10); break;                // CPC
+        case 0xD38C87: if (curCodePage) codePageIndex(d); break;                                       // CPI
+        default: return false;
+        }
+        return true;
+    }
     void fontControl(std::span<const byte> d) {
-        unsigned base = u8(d, 4), units = u16(d, 6);
+        unsigned base = u8(d, 4), units = u16(d, 6), unitsY = u16(d, 8, units);
+        curCharSet->technology = u8(d, 1);
         curCharSet->pointsPerUnit = base == 0x02 || units == 0 ? 0 : 720.0 / units;
+        curCharSet->pointsPerUnitY = base == 0x02 || unitsY == 0 ? curCharSet->pointsPerUnit : 720.0 / unitsY;
         curCharSet->unitsPerEm = base == 0x02 && units ? units : 1000;
         curCharSet->fniGroupLength = u8(d, 15, 28);
+        curCharSet->alignment = std::min(u8(d, 16), 3u);
+        curCharSet->fnmGroupLength = u8(d, 21, 8);
     }
     void fontIndex(std::span<const byte> d) {
         if (fniCount++ > 0) return;  // the first orientation only (0 degrees)
         std::size_t g = std::max(curCharSet->fniGroupLength, 10u);
-        for (std::size_t at = 0; at + 10 <= d.size(); at += g)
-            curCharSet->increments[nameAt(d, at, 8)] = u16(d, at + 8);
+        for (std::size_t at = 0; at + 10 <= d.size(); at += g) {
+            std::string gcgid = nameAt(d, at, 8);
+            curCharSet->increments[gcgid] = u16(d, at + 8);
+            if (at + 28 <= d.size())
+                curCharSet->placements[gcgid] = {s16(d, at + 18), s16(d, at + 26), u16(d, at + 16)};
+        }
         curCharSet->haveIndex = true;
+    }
+    // FNM: the size and pattern offset of every character box; several FNM
+    // fields continue one list.
+    void patternMap(std::span<const byte> d) {
+        std::size_t g = std::max(curCharSet->fnmGroupLength, 8u);
+        for (std::size_t at = 0; at + 8 <= d.size() && curCharSet->patterns.size() < 65536; at += g)
+            curCharSet->patterns.push_back({u16(d, at) + 1, u16(d, at + 2) + 1,
+                                            std::size_t(u16(d, at + 4)) << 16 | u16(d, at + 6)});
+    }
+    // A raster font's patterns become a RasterFont once the character set
+    // is complete; a pattern that does not fit the FNG data is left out.
+    void finishCharSet(InlineCharSet& cs) {
+        if (cs.technology != 0x05 || cs.patterns.empty() || cs.patternData.empty() || !(cs.pointsPerUnit > 0)) {
+            cs.patternData = {};
+            return;
+        }
+        auto font = std::make_shared<RasterFont>();
+        font->name = cs.name;
+        font->pelX = cs.pointsPerUnit;
+        font->pelY = cs.pointsPerUnitY > 0 ? cs.pointsPerUnitY : cs.pointsPerUnit;
+        for (const auto& [gcgid, p] : cs.placements) {
+            if (p.fnmIndex >= cs.patterns.size()) continue;
+            const InlineCharSet::PatternEntry& e = cs.patterns[p.fnmIndex];
+            RasterGlyph gl;
+            gl.width = int(e.width);
+            gl.height = int(e.height);
+            gl.left = p.aSpace;
+            gl.top = p.baseOffset;
+            std::size_t size = gl.rowBytes() * e.height;
+            // The offset is counted in units of the pattern alignment; a font
+            // that counts it in bytes still finds its patterns.
+            std::size_t at = e.offset << cs.alignment;
+            if (at + size > cs.patternData.size()) at = e.offset;
+            if (at + size > cs.patternData.size()) continue;
+            gl.bits.assign(cs.patternData.begin() + std::ptrdiff_t(at), cs.patternData.begin() + std::ptrdiff_t(at + size));
+            font->glyphs.emplace(gcgid, std::move(gl));
+        }
+        cs.patternData = {};
+        cs.patterns = {};
+        cs.raster = std::move(font);
     }
     void codePageIndex(std::span<const byte> d) {
         std::size_t g = curCodePage->groupLength;
@@ -572,7 +846,12 @@ struct PageInterpreter::Impl {
     void addFont(unsigned lid, Font f) {
         styleOfName(f);
         if (!f.size) f.size = sizeOfName(f.name);
-        if (auto it = charSets.find(f.name); it != charSets.end() && it->second.haveIndex) f.charSet = &it->second;
+        if (!charSets.count(f.name)) loadFontResource(f.name);
+        if (!f.codePageName.empty() && !codePages.count(f.codePageName)) loadFontResource(f.codePageName);
+        if (auto it = charSets.find(f.name); it != charSets.end() && it->second.haveIndex) {
+            f.charSet = &it->second;
+            f.raster = it->second.raster;
+        }
         if (auto it = codePages.find(f.codePageName); it != codePages.end()) {
             f.codePage = &it->second;
             if (!f.cpgid) f.cpgid = it->second.cpgid;
@@ -720,6 +999,33 @@ struct PageInterpreter::Impl {
             interpret(f, sfData(f));
         }
         stack.pop_back();
+    }
+
+    // A font character set or code page the stream does not carry, from the
+    // resource directories: the file named after it, read for its font
+    // fields. Each name is looked for once.
+    void loadFontResource(const std::string& name) {
+        if (name.empty() || (opt.resourceDir.empty() && opt.resourceDirs.empty())) return;
+        if (!fontFilesTried.insert(name).second) return;
+        std::string path = opt.resourceDir.empty() ? std::string() : findResourceFile(opt.resourceDir, name);
+        for (std::size_t k = 0; path.empty() && k < opt.resourceDirs.size(); ++k)
+            path = findResourceFile(opt.resourceDirs[k], name);
+        if (path.empty()) return;
+        InlineCharSet* keepCharSet = std::exchange(curCharSet, nullptr);
+        InlineCodePage* keepCodePage = std::exchange(curCodePage, nullptr);
+        int keepCount = fniCount;
+        loadingName = name;
+        try {
+            AfpStream in = readAFP(path);
+            for (const AFP_& c : in) fontResource(c.code, sfData(c).span());
+        } catch (const Error& e) {
+            warn(std::string("font resource ") + path + ": " + e.what());
+        }
+        if (curCharSet) finishCharSet(*curCharSet);
+        loadingName.clear();
+        curCharSet = keepCharSet;
+        curCodePage = keepCodePage;
+        fniCount = keepCount;
     }
 
     std::shared_ptr<std::vector<AFP_>> loadResource(const std::string& name) {
@@ -984,6 +1290,15 @@ struct PageInterpreter::Impl {
         run.rotation = (t.iAngle + x.place.rotation) % 360;
 
         const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
+        // A raster font draws the patterns of its characters: single-byte
+        // text, the patterns named by the GCGIDs of the font's code page, or
+        // by the standard GCGID of each character when the code page is not
+        // at hand.
+        bool raster = f.raster && !dbcs && !forced && cpgid != 1208;
+        if (raster) {
+            run.raster = f.raster;
+            run.glyphs.reserve(bytes.size());
+        }
         std::size_t step = dbcs ? 2 : 1;
         double startI = -1;
         std::size_t k = 0;
@@ -1007,6 +1322,7 @@ struct PageInterpreter::Impl {
                     adv = em * size / 1000 / unit;
                 }
             }
+            if (raster) run.glyphs.push_back(k < bytes.size() ? rasterGlyph(f, bytes[k], u) : nullptr);
             run.offsets.push_back(float((t.i - startI) * unit));
             run.advances.push_back(float(adv * unit));
             t.i += adv;
@@ -1027,6 +1343,20 @@ struct PageInterpreter::Impl {
         run.x = p.x;
         run.y = p.y;
         page.text.push_back(std::move(run));
+    }
+
+    static const RasterGlyph* rasterGlyph(const Font& f, byte cp, char32_t u) {
+        std::string_view gcgid;
+        if (f.codePage) {
+            auto g = f.codePage->gcgids.find(cp);
+            if (g == f.codePage->gcgids.end()) return nullptr;
+            gcgid = g->second;
+        } else {
+            gcgid = standardGcgid(u);
+            if (gcgid.empty()) return nullptr;
+        }
+        auto it = f.raster->glyphs.find(gcgid);
+        return it == f.raster->glyphs.end() ? nullptr : &it->second;
     }
 
     const std::array<float, 256>& byteWidthsOf(const Font& f, unsigned cpgid) {

@@ -38,6 +38,20 @@
 // any other typeface is measured as Helvetica), scaled by the point size of
 // the name or of the map's font descriptor.
 //
+// Raster font character sets (FNC pattern technology X'05') carried by the
+// stream, or found in a resource directory when the font map names them,
+// give each character of a run its bit pattern (FNM, FNG) and its place
+// (A-space and baseline offset of the FNI), found through the GCGIDs of the
+// font's code page (which must also be in the stream or a resource
+// directory). Outline character sets give their metrics only.
+//
+// The form definition in the stream (BFM in the resource group) places each
+// page on its medium: the medium map that IMM made active (at first the
+// form definition's first) gives the medium size (MDD), the page's offset
+// and orientation on it (PGP) and the medium overlays (MMO, named by the
+// MMC's medium overlay keywords), whose items are kept in medium
+// coordinates. The page's own items stay in page coordinates.
+//
 // Overlays (IPO) and page segments (IPS) contribute their items at their
 // positions when their resources came earlier in the stream (a resource
 // group, or an overlay/segment defined before the page) or are found in the
@@ -50,6 +64,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -62,6 +77,28 @@ namespace pressel {
 
 // A colour as red, green and blue, 8 bits each (0xRRGGBB).
 using Rgb = std::uint32_t;
+
+// One character of a raster font character set: its bit pattern (FNG, as
+// the FNM entry addresses it) and where it sits against the character's
+// reference point (FNI), in the font's pels.
+struct RasterGlyph {
+    int width = 0, height = 0;  // pattern size in pels
+    int left = 0;               // A-space: reference point to the pattern's left edge (may be negative)
+    int top = 0;                // baseline offset: the pattern's top row above the baseline
+    // Rows top to bottom, each padded to a whole byte; the most significant
+    // bit of a byte is the leftmost pel, 1 is ink.
+    std::vector<unsigned char> bits;
+    std::size_t rowBytes() const noexcept { return (std::size_t(width) + 7) / 8; }
+};
+
+// A raster font character set (FNC pattern technology X'05') carried by the
+// stream or a resource directory: the patterns of its first (0 degree)
+// orientation, by graphic character id.
+struct RasterFont {
+    std::string name;
+    double pelX = 0.3, pelY = 0.3;  // size of a pel in points (0.3 at 240 pels per inch)
+    std::map<std::string, RasterGlyph, std::less<>> glyphs;  // GCGID -> pattern
+};
 
 struct TextRun {
     double x = 0, y = 0;  // first character's origin on the baseline, points from the page's top-left
@@ -80,6 +117,12 @@ struct TextRun {
     bool underscore = false;
     bool overstrike = false;
     unsigned suppression = 0;  // BSU local id the run is inside, 0 for none
+    // When the font is a raster font of the stream or a resource directory:
+    // the font, and per character its pattern (null for a character the font
+    // or its code page does not have). Drawers draw these patterns instead of
+    // a substitute font.
+    std::shared_ptr<const RasterFont> raster;
+    std::vector<const RasterGlyph*> glyphs;
 
     double width() const noexcept { return offsets.empty() ? 0 : offsets.back() + advances.back(); }
 };
@@ -117,17 +160,37 @@ struct PageObject {
 // "image", "graphics", "bar code", "object container", "object".
 const char* objectKindName(PageObject::Kind k) noexcept;
 
+struct Page;
+
+// The sheet side a page is presented on, from the active medium map of the
+// form definition in the stream (MDD, PGP, MMC and MMO): its size, where the
+// page's origin lands on it and how the page is turned, and the items of the
+// medium overlays drawn on it. Page items stay in the page's own
+// coordinates; a drawer of the medium maps them with the page placement.
+struct Medium {
+    bool present = false;          // a medium map applies to the page
+    double width = 0, height = 0;  // points: the MDD's size, or the turned page's box when the MDD gives none
+    double pageX = 0, pageY = 0;   // the page origin on the medium, points (PGP offsets)
+    int pageRotation = 0;          // the page's x axis, degrees clockwise from the medium's (PGP orientation)
+    // The medium overlays' items in medium coordinates (width and height
+    // are the medium's); null when the medium map names none.
+    std::shared_ptr<const Page> overlays;
+};
+
 struct Page {
     int number = 0;                 // 1-based, in stream order
     double width = 0, height = 0;   // points
     std::vector<TextRun> text;      // in presentation order
     std::vector<PageRule> rules;
     std::vector<PageObject> objects;  // in presentation order
+    Medium medium;
 };
 
 struct PageOptions {
     unsigned codePage = 0;     // decode every font with this code page (0: as the stream says)
-    std::string resourceDir;   // where overlays and page segments not in the stream are found
+    // Where overlays, page segments, font character sets and code pages not
+    // in the stream are found (a file named after the resource).
+    std::string resourceDir;
     std::vector<std::string> resourceDirs;  // searched after resourceDir, in order
     // Receives warnings (an unknown code page, a missing overlay), each once.
     std::function<void(const std::string&)> warn;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "pressel/error.hpp"
+#include "raster_font.hpp"
 
 namespace pressel::render {
 
@@ -105,17 +106,32 @@ public:
     }
     const RenderOptions& options() const noexcept { return opt_; }
 
+    // Draws the page, on its medium when a medium map places it: the
+    // medium overlays first, then the page at its offset and orientation.
     void draw(cairo_t* cr, const Page& page) {
+        if (!page.medium.present) {
+            items(cr, page, page.number);
+            return;
+        }
+        if (page.medium.overlays) items(cr, *page.medium.overlays, page.number);
+        cairo_save(cr);
+        cairo_translate(cr, page.medium.pageX, page.medium.pageY);
+        cairo_rotate(cr, page.medium.pageRotation * M_PI / 180);
+        items(cr, page, page.number);
+        cairo_restore(cr);
+    }
+
+private:
+    void items(cairo_t* cr, const Page& page, int pageNumber) {
         for (const PageRule& r : page.rules) {
             setColor(cr, r.color);
             cairo_rectangle(cr, r.x, r.y, r.width, r.height);
             cairo_fill(cr);
         }
         for (const TextRun& run : page.text) text(cr, run);
-        for (const PageObject& o : page.objects) object(cr, o, page.number);
+        for (const PageObject& o : page.objects) object(cr, o, pageNumber);
     }
 
-private:
     struct Face {
         cairo_font_face_t* face = nullptr;
         std::unordered_map<char32_t, unsigned long> glyphs;  // glyph index of a character
@@ -160,20 +176,27 @@ private:
         cairo_set_font_size(cr, run.size);
         setColor(cr, run.color);
         cairo_scaled_font_t* font = cairo_get_scaled_font(cr);
-        glyphs_.clear();
-        clusters_.clear();
-        std::size_t k = 0;
-        for (std::size_t at = 0; at < run.text.size() && k < run.offsets.size(); ++k) {
-            std::size_t start = at;
-            char32_t u = nextCodePoint(run.text, at);
-            std::string_view ch(run.text.data() + start, at - start);
-            glyphs_.push_back({glyphOf(face, font, ch, u), run.offsets[k], 0});
-            clusters_.push_back({int(ch.size()), 1});
+        if (run.raster) {
+            // The font's own patterns; the characters without one in the
+            // substitute font. On a PDF the patterned characters are also
+            // laid down as text, nearly transparent over their patterns, so
+            // the page can still be searched and copied.
+            cairo_surface_type_t target = cairo_surface_get_type(cairo_get_target(cr));
+            bool vector = target == CAIRO_SURFACE_TYPE_PDF || target == CAIRO_SURFACE_TYPE_SVG;
+            raster_.draw(cr, run, vector);
+            bool pdf = target == CAIRO_SURFACE_TYPE_PDF;
+            if (pdf) {
+                cairo_set_source_rgba(cr, ((run.color >> 16) & 0xFF) / 255.0, ((run.color >> 8) & 0xFF) / 255.0,
+                                      (run.color & 0xFF) / 255.0, 0.01);
+                showGlyphs(cr, face, font, run, [](std::size_t) { return true; });
+                setColor(cr, run.color);
+            }
+            // The characters without a pattern in the substitute; on a PDF as
+            // outlines, their text being there already.
+            showGlyphs(cr, face, font, run, [&](std::size_t k) { return k >= run.glyphs.size() || !run.glyphs[k]; }, pdf);
+        } else {
+            showGlyphs(cr, face, font, run, [](std::size_t) { return true; });
         }
-        std::size_t used = 0;
-        for (const cairo_text_cluster_t& c : clusters_) used += std::size_t(c.num_bytes);
-        cairo_show_text_glyphs(cr, run.text.data(), int(used), glyphs_.data(), int(glyphs_.size()), clusters_.data(),
-                               int(clusters_.size()), cairo_text_cluster_flags_t(0));
         if (run.underscore || run.overstrike) {
             double w = run.width(), thick = std::max(run.size / 20, 0.25);
             if (run.underscore) cairo_rectangle(cr, 0, run.size * 0.1, w, thick);
@@ -181,6 +204,36 @@ private:
             cairo_fill(cr);
         }
         cairo_restore(cr);
+    }
+
+    // Shows the run's characters that `chosen` takes (by index), each at its
+    // offset, with the characters as the glyphs' text; or fills their
+    // outlines (`outlines`), which leaves no text.
+    template <class Chosen>
+    void showGlyphs(cairo_t* cr, Face& face, cairo_scaled_font_t* font, const TextRun& run, Chosen chosen,
+                    bool outlines = false) {
+        glyphs_.clear();
+        clusters_.clear();
+        text_.clear();
+        std::size_t k = 0;
+        for (std::size_t at = 0; at < run.text.size() && k < run.offsets.size(); ++k) {
+            std::size_t start = at;
+            char32_t u = nextCodePoint(run.text, at);
+            std::string_view ch(run.text.data() + start, at - start);
+            if (!chosen(k)) continue;
+            glyphs_.push_back({glyphOf(face, font, ch, u), run.offsets[k], 0});
+            clusters_.push_back({int(ch.size()), 1});
+            text_ += ch;
+        }
+        if (glyphs_.empty()) return;
+        if (outlines) {
+            cairo_new_path(cr);
+            cairo_glyph_path(cr, glyphs_.data(), int(glyphs_.size()));
+            cairo_fill(cr);
+            return;
+        }
+        cairo_show_text_glyphs(cr, text_.data(), int(text_.size()), glyphs_.data(), int(glyphs_.size()),
+                               clusters_.data(), int(clusters_.size()), cairo_text_cluster_flags_t(0));
     }
 
     void object(cairo_t* cr, const PageObject& o, int pageNumber) {
@@ -206,6 +259,8 @@ private:
     std::map<std::tuple<std::string, bool, bool>, Face> faces_;
     std::vector<cairo_glyph_t> glyphs_;
     std::vector<cairo_text_cluster_t> clusters_;
+    std::string text_;
+    RasterGlyphs raster_;
     std::set<std::string> warned_;
 };
 
@@ -213,6 +268,9 @@ namespace {
 
 // The page's size in points; a page without one gets US Letter, with a warning.
 std::pair<double, double> pageSize(Painter& p, const Page& page) {
+    const Medium& m = page.medium;
+    if (m.present && m.width > 0 && m.height > 0 && std::isfinite(m.width) && std::isfinite(m.height))
+        return {m.width, m.height};
     if (page.width > 0 && page.height > 0 && std::isfinite(page.width) && std::isfinite(page.height))
         return {page.width, page.height};
     p.warn("page " + std::to_string(page.number) + " has no size (PGD): drawn on US Letter");
