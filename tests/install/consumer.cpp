@@ -1,0 +1,27 @@
+// Draws one page with a rule and a word to PDF on standard output.
+#include <cstdio>
+
+#include "pressel/render/render.hpp"
+
+int main() {
+    pressel::Page page;
+    page.number = 1;
+    page.width = 200;
+    page.height = 100;
+    page.rules.push_back({10, 10, 50, 2, 0});
+    pressel::TextRun run;
+    run.x = 10;
+    run.y = 50;
+    run.font = "C0H20000";
+    run.size = 10;
+    run.text = "Pressel";
+    for (int k = 0; k < 7; ++k) {
+        run.offsets.push_back(float(6 * k));
+        run.advances.push_back(6);
+    }
+    page.text.push_back(run);
+    pressel::render::PdfWriter pdf([](std::span<const unsigned char> b) { std::fwrite(b.data(), 1, b.size(), stdout); });
+    pdf.add(page);
+    pdf.close();
+    return pdf.pages() == 1 ? 0 : 1;
+}
