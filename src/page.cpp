@@ -627,6 +627,7 @@ struct PageInterpreter::Impl {
         switch (code) {
         case 0xD3A889: {                                                                               // BFN
             std::string name = loadingName.empty() ? nameAt(d, 0, 8) : std::exchange(loadingName, std::string());
+            if ((name.empty() || u8(d, 0) == 0xFF) && !resourceName.empty()) name = resourceName;  // named by its BRS only
             curCharSet = &charSets[name];
             curCharSet->name = name;
             fniCount = 0;

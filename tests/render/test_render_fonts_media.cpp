@@ -219,6 +219,13 @@ TEST(RasterFont, PatternsComeFromTheFontThroughItsCodePage) {
     EXPECT_NEAR(t.offsets[1], 3.6, 1e-4);
     EXPECT_NEAR(t.offsets[2], 6.6, 1e-4);
 
+    // A character set in a resource group named by its BRS only (BFN name X'FF's).
+    auto unnamed = rasterCharSet();
+    unnamed.front() = sf(0xD3A889, B(8, 0xFF));
+    Result brs = interpret(std::vector<AFP_>{sf(0xD3A8CE, name8("C0TSTR00"))} + unnamed +
+                           std::vector<AFP_>{sf(0xD3A9CE, name8("C0TSTR00"))} + codePage() + page(rasterMap(), textABC));
+    EXPECT_TRUE(brs.pages.at(0).text.at(0).raster);
+
     // An outline font (Type 1, FNC technology X'1F') keeps the substitute.
     auto outline = rasterCharSet();
     outline[1] = sf(0xD3A789, B{0x01, 0x1F, 0, 0, 0x02, 0x02} + be(1000, 2) + be(1000, 2) + B(4, 0) + B{26, 28, 0} +
@@ -260,6 +267,17 @@ TEST(RasterFont, PngInkIsThePatternAtItsPlaceAndColour) {
     EXPECT_EQ(inked(png, 252, 230, 261, 241), 0);
     // "C" has no pattern: the substitute's glyph is drawn after "B" (at 240 + 22).
     EXPECT_GT(inked(png, 262, 200, 290, 240), 20);
+
+    // Text turned 90 degrees (STO: inline down the page, baselines stacking
+    // leftwards from the right edge): the patterns turn with it. "A" at 1 inch
+    // down, its baseline 1 inch left of the right edge (x 1800 at 240 dpi).
+    B turned = cs(0xF6, be(0x2D00, 2) + be(0x5A00, 2)) + textABC;
+    Result rr = interpret(rasterCharSet() + codePage() + page(rasterMap(), turned));
+    ASSERT_EQ(rr.pages.at(0).text.at(0).rotation, 90);
+    Raster rot = decodePng(renderPng(rr.pages[0], 240));
+    EXPECT_EQ(inked(rot, 1800, 242, 1809, 243), 20);  // the stem, lying across the baseline's direction
+    EXPECT_EQ(inked(rot, 1800, 244, 1801, 249), 12);  // the foot, along it
+    EXPECT_EQ(inked(rot, 1802, 244, 1809, 249), 0);
 
     // At 72 dpi the patterns are scaled down: ink stays in the glyph boxes.
     Raster small = decodePng(renderPng(r.pages[0], 72));
