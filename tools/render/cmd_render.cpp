@@ -25,7 +25,8 @@ const CommandSpec renderSpec{
         {"", {"pages"}, ReqArg{"LIST"}, "draw only these pages, e.g. 1-3,7 or 5- (the first page is 1)"},
         {"", {"dpi"}, ReqArg{"N"}, "PNG resolution in pixels per inch (default 72)"},
         {"", {"resource-dir"}, ReqArg{"DIR"},
-         "find overlays and page segments that the stream lacks in DIR (may be repeated)"},
+         "find overlays, page segments, font character sets and code pages that the stream lacks in DIR "
+         "(may be repeated)"},
         {"", {"format"}, ReqArg{"FORMAT"}, "pdf, svg or png; the default is OUT's extension (pdf for -)"},
         quietOption(),
     },
