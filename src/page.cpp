@@ -691,6 +691,7 @@ struct PageInterpreter::Impl {
         }
         auto font = std::make_shared<RasterFont>();
         font->name = cs.name;
+        font->spaceAdvance = int(cs.spaceIncrement);
         font->pelX = cs.pointsPerUnit;
         font->pelY = cs.pointsPerUnitY > 0 ? cs.pointsPerUnitY : cs.pointsPerUnit;
         for (const auto& [gcgid, p] : cs.placements) {
@@ -701,6 +702,7 @@ struct PageInterpreter::Impl {
             gl.height = int(e.height);
             gl.left = p.aSpace;
             gl.top = p.baseOffset;
+            if (auto inc = cs.increments.find(gcgid); inc != cs.increments.end()) gl.advance = int(inc->second);
             std::size_t size = gl.rowBytes() * e.height;
             // The offset is counted in units of the pattern alignment; a font
             // that counts it in bytes still finds its patterns.

@@ -85,6 +85,7 @@ struct RasterGlyph {
     int width = 0, height = 0;  // pattern size in pels
     int left = 0;               // A-space: reference point to the pattern's left edge (may be negative)
     int top = 0;                // baseline offset: the pattern's top row above the baseline
+    int advance = 0;            // character increment
     // Rows top to bottom, each padded to a whole byte; the most significant
     // bit of a byte is the leftmost pel, 1 is ink.
     std::vector<unsigned char> bits;
@@ -97,6 +98,7 @@ struct RasterGlyph {
 struct RasterFont {
     std::string name;
     double pelX = 0.3, pelY = 0.3;  // size of a pel in points (0.3 at 240 pels per inch)
+    int spaceAdvance = 0;           // space character increment (FNO), pels
     std::map<std::string, RasterGlyph, std::less<>> glyphs;  // GCGID -> pattern
 };
 

@@ -3,35 +3,35 @@
 
 #include <cairo.h>
 
+#include <map>
 #include <memory>
-#include <unordered_map>
-#include <vector>
 
 #include "pressel/page.hpp"
 
 namespace pressel::render {
 
-// Keeps one cairo mask per pattern drawn so far (a PDF then embeds each
-// pattern once) and the fonts those patterns belong to.
-class RasterGlyphs {
+// One cairo user font per raster font drawn so far, whose glyphs are the
+// font's patterns. A PDF embeds it as a Type 3 font with the patterns as
+// image masks, so the characters are text: drawn once per font, searched
+// and copied like any other; a raster surface caches each glyph at its scale.
+class RasterFonts {
 public:
-    RasterGlyphs() = default;
-    ~RasterGlyphs();
-    RasterGlyphs(const RasterGlyphs&) = delete;
-    RasterGlyphs& operator=(const RasterGlyphs&) = delete;
+    RasterFonts() = default;
+    ~RasterFonts();
+    RasterFonts(const RasterFonts&) = delete;
+    RasterFonts& operator=(const RasterFonts&) = delete;
 
-    // Draws the characters of `run` that have a pattern, each pel of ink in
-    // the current source colour, scaled from the font's resolution. The
-    // context's origin is the run's origin on its baseline, its x axis the
-    // run's inline direction. `crisp` keeps the pels square (no
-    // interpolation), as a vector output shows them.
-    void draw(cairo_t* cr, const TextRun& run, bool crisp);
+    // Shows the characters of `run` in its raster font, each at its offset,
+    // in the current source colour; a character without a pattern is shown
+    // as a blank glyph (its text is kept). The context's origin is the run's
+    // origin on its baseline, its x axis the run's inline direction.
+    void show(cairo_t* cr, const TextRun& run);
 
 private:
-    cairo_surface_t* maskOf(const RasterGlyph& g);
+    struct Face;
+    Face& faceOf(const std::shared_ptr<const RasterFont>& font);
 
-    std::unordered_map<const RasterGlyph*, cairo_surface_t*> masks_;
-    std::vector<std::shared_ptr<const RasterFont>> fonts_;
+    std::map<const RasterFont*, Face*> faces_;
 };
 
 }  // namespace pressel::render

@@ -177,23 +177,10 @@ private:
         setColor(cr, run.color);
         cairo_scaled_font_t* font = cairo_get_scaled_font(cr);
         if (run.raster) {
-            // The font's own patterns; the characters without one in the
-            // substitute font. On a PDF the patterned characters are also
-            // laid down as text, nearly transparent over their patterns, so
-            // the page can still be searched and copied.
-            cairo_surface_type_t target = cairo_surface_get_type(cairo_get_target(cr));
-            bool vector = target == CAIRO_SURFACE_TYPE_PDF || target == CAIRO_SURFACE_TYPE_SVG;
-            raster_.draw(cr, run, vector);
-            bool pdf = target == CAIRO_SURFACE_TYPE_PDF;
-            if (pdf) {
-                cairo_set_source_rgba(cr, ((run.color >> 16) & 0xFF) / 255.0, ((run.color >> 8) & 0xFF) / 255.0,
-                                      (run.color & 0xFF) / 255.0, 0.01);
-                showGlyphs(cr, face, font, run, [](std::size_t) { return true; });
-                setColor(cr, run.color);
-            }
-            // The characters without a pattern in the substitute; on a PDF as
-            // outlines, their text being there already.
-            showGlyphs(cr, face, font, run, [&](std::size_t k) { return k >= run.glyphs.size() || !run.glyphs[k]; }, pdf);
+            // The font's own patterns, as text of a font made of them; the
+            // characters without a pattern as outlines of the substitute.
+            raster_.show(cr, run);
+            showGlyphs(cr, face, font, run, [&](std::size_t k) { return k >= run.glyphs.size() || !run.glyphs[k]; }, true);
         } else {
             showGlyphs(cr, face, font, run, [](std::size_t) { return true; });
         }
@@ -260,7 +247,7 @@ private:
     std::vector<cairo_glyph_t> glyphs_;
     std::vector<cairo_text_cluster_t> clusters_;
     std::string text_;
-    RasterGlyphs raster_;
+    RasterFonts raster_;
     std::set<std::string> warned_;
 };
 

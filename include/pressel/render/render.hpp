@@ -14,10 +14,10 @@
 // carries the characters with their glyphs, so the text can be searched and
 // copied (SVG and PNG have the glyphs' shapes only). A run in a raster font
 // whose patterns the interpreter found is drawn from those patterns (each
-// pel of ink in the text colour, scaled from the font's resolution); on a
-// PDF its characters are also laid down as nearly transparent text in the
-// substitute font, so the page stays searchable. A character without a
-// pattern is drawn in the substitute. A page placed on a medium by the form
+// pel of ink in the text colour, scaled from the font's resolution) as a
+// font made of the patterns: a PDF embeds it as a Type 3 font, so its text
+// can be searched and copied too. A character without a pattern keeps its
+// text and is drawn as the substitute's outline. A page placed on a medium by the form
 // definition is drawn on the medium: the medium's size, the medium overlays,
 // and the page at its offset and orientation. Underscore and overstrike as lines along the run, rules as filled
 // boxes, each in its colour. Objects whose contents are not read (images,
