@@ -626,8 +626,8 @@ struct PageInterpreter::Impl {
     bool fontResource(std::uint32_t code, std::span<const byte> d) {
         switch (code) {
         case 0xD3A889: {                                                                               // BFN
-            std::string name = loadingName.empty() ? nameAt(d, 0, 8) : std::exchange(loadingName, std::string());
-            if ((name.empty() || u8(d, 0) == 0xFF) && !resourceName.empty()) name = resourceName;  // named by its BRS only
+            std::string name = std::exchange(loadingName, std::string());
+            if (name.empty()) name = (u8(d, 0, 0xFF) == 0xFF || nameAt(d, 0, 8).empty()) ? resourceName : nameAt(d, 0, 8);
             curCharSet = &charSets[name];
             curCharSet->name = name;
             fniCount = 0;
