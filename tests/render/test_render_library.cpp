@@ -102,7 +102,11 @@ TEST(RenderLibrary, RulesTextAndOutlinesLandWhereThePageSays) {
     // Blue text turned 90 degrees clockwise: it runs down from (150, 10) and
     // the glyphs' tops face +x, so they lie right of the line x = 150.
     page.text.push_back(run(150, 10, 90, "HHHH", 0x0000FF));
-    page.objects.push_back({PageObject::Kind::Image, "IMG", 60, 40, 30, 30, 0});
+    PageObject image;
+    image.kind = PageObject::Kind::Image;
+    image.name = "IMG";
+    image.x = 60, image.y = 40, image.width = 30, image.height = 30;
+    page.objects.push_back(image);
     std::vector<std::string> warnings;
     Raster r = decodePng(renderPng(page, 144, &warnings));  // 2 pixels a point
     ASSERT_EQ(r.width, 400);
@@ -128,8 +132,12 @@ TEST(RenderLibrary, RulesTextAndOutlinesLandWhereThePageSays) {
     for (int y = 80; y < 140; ++y) edge += (r.at(119, y) & 0xFF) < 0xF0 || (r.at(120, y) & 0xFF) < 0xF0;
     EXPECT_GT(edge, 20);
     EXPECT_EQ(r.at(150, 90), 0xFFFFFFu);  // inside, off the diagonals
+    // Not drawn: without the image decoders for its kind, with them because
+    // its data is not there (no fields).
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("image objects are not drawn"), std::string::npos);
+    EXPECT_TRUE(warnings[0].find("image objects are not drawn") != std::string::npos ||
+                warnings[0].find("image IMG (page 1) is not in the stream: its area is outlined") != std::string::npos)
+        << warnings[0];
 }
 
 TEST(RenderLibrary, PageSizesWithoutAPgdAndTooLargeForTheResolution) {
