@@ -79,8 +79,9 @@ if command -v fop >/dev/null 2>&1 && [[ $DOC == images ]]; then
   echo "== FOP: $PAGES pages of images to AFP (IOCA, JPEG embedded) and PDF"
   convert -size 600x400 plasma:fractal -seed 7 -quality 85 "$WORK/photo.jpg"
   convert "$WORK/photo.jpg" "$WORK/photo.png"
-  convert -size 1200x300 xc:white -fill black -draw 'text 20,150 "A scanned signature line"' -pointsize 60 \
-    -draw 'line 20,250 1100,260' -monochrome "$WORK/scan.png"
+  convert -size 1200x300 xc:white -stroke black -strokewidth 6 -fill none \
+    -draw 'bezier 40,200 200,20 400,280 600,120' -draw 'ellipse 800,150 120,60 0,360' \
+    -draw 'line 20,260 1150,265' -monochrome "$WORK/scan.png"
   printf '%s\n' '<fop version="1.0"><renderers><renderer mime="application/x-afp">' \
     '<images mode="color" native="true"><jpeg allow-embedding="true"/></images>' \
     '</renderer></renderers></fop>' >"$WORK/images.xconf"

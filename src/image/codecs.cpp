@@ -357,6 +357,11 @@ struct GifInput {
     const std::uint8_t* data;
     std::size_t size, pos;
 };
+// giflib's message for an error code (it has none for some codes).
+std::string gifError(int code) {
+    const char* m = GifErrorString(code);
+    return m ? m : "error " + std::to_string(code);
+}
 int gifRead(GifFileType* g, GifByteType* buf, int n) {
     auto* in = static_cast<GifInput*>(g->UserData);
     if (n <= 0) return 0;
@@ -371,7 +376,7 @@ Raster decodeGif(std::span<const byte> data, std::uint64_t base, const DecodeOpt
     GifInput in{data.data(), data.size(), 0};
     int err = 0;
     GifFileType* g = DGifOpen(&in, gifRead, &err);
-    if (!g) throw ImageError(std::string("damaged GIF data (") + GifErrorString(err) + ")", base);
+    if (!g) throw ImageError(std::string("damaged GIF data (") + gifError(err) + ")", base);
     struct Closer {
         GifFileType* g;
         ~Closer() {
@@ -381,7 +386,7 @@ Raster decodeGif(std::span<const byte> data, std::uint64_t base, const DecodeOpt
     } closer{g};
     checkSize(g->SWidth, g->SHeight, options, base);
     if (DGifSlurp(g) != GIF_OK || g->ImageCount < 1)
-        throw ImageError(std::string("damaged GIF data (") + GifErrorString(g->Error) + ")", base);
+        throw ImageError(std::string("damaged GIF data (") + gifError(g->Error) + ")", base);
     const SavedImage& im = g->SavedImages[0];
     const ColorMapObject* map = im.ImageDesc.ColorMap ? im.ImageDesc.ColorMap : g->SColorMap;
     if (!map || !im.RasterBits) throw ImageError("GIF image without colours", base);
