@@ -305,6 +305,23 @@ Raster decodePng(std::span<const byte> data, std::uint64_t base, const DecodeOpt
     if (!png_image_finish_read(&img, nullptr, r.rgba.data(), 0, nullptr))
         throw ImageError(std::string("damaged PNG data (") + img.message + ")", base);
     r.compression = "PNG";
+    // The resolution of a pHYs chunk in pixels per metre, when it says so.
+    for (std::size_t at = 8; at + 12 <= data.size();) {
+        std::uint32_t len = std::uint32_t(data[at]) << 24 | std::uint32_t(data[at + 1]) << 16 |
+                            std::uint32_t(data[at + 2]) << 8 | data[at + 3];
+        if (len > data.size() - at - 12) break;
+        if (std::memcmp(data.data() + at + 4, "pHYs", 4) == 0 && len >= 9 && data[at + 16] == 1) {
+            auto u32 = [&](std::size_t i) {
+                return std::uint32_t(data[i]) << 24 | std::uint32_t(data[i + 1]) << 16 | std::uint32_t(data[i + 2]) << 8 |
+                       data[i + 3];
+            };
+            r.xDpi = u32(at + 8) * 0.0254;
+            r.yDpi = u32(at + 12) * 0.0254;
+            break;
+        }
+        if (std::memcmp(data.data() + at + 4, "IDAT", 4) == 0) break;
+        at += 12 + std::size_t(len);
+    }
     classify(r);
     return r;
 }

@@ -423,6 +423,15 @@ TEST(Containers, PngTiffGifAndTypesNotDrawn) {
         std::string gif = readFileString(dir.file("c.gif"));
         Raster g = image::decodeContainer(std::span<const byte>(reinterpret_cast<const byte*>(gif.data()), gif.size()), 0x16);
         EXPECT_EQ(g.rgba, p.rgba);
+        // A PNG's resolution (pHYs, pixels per metre).
+        ASSERT_EQ(runShell("convert " + shellQuote(dataPath("colour.png")) + " -units PixelsPerInch -density 300 " +
+                           shellQuote(dir.file("d.png")))
+                      .status,
+                  0);
+        std::string dense = readFileString(dir.file("d.png"));
+        Raster d = image::decodeContainer(std::span<const byte>(reinterpret_cast<const byte*>(dense.data()), dense.size()));
+        EXPECT_NEAR(d.xDpi, 300, 0.1);
+        EXPECT_NEAR(d.yDpi, 300, 0.1);
     }
 
     // EPS (by its OID), and bytes nobody can tell: not decoded.
