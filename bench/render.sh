@@ -6,6 +6,11 @@
 #
 #   bench/render.sh                 200 pages
 #   PAGES=500 bench/render.sh       a longer document
+#   DOC=images bench/render.sh      an image-heavy document instead: every page
+#                                   has six pictures (a 600x400 photograph as
+#                                   JPEG, the same as a PNG FOP writes as
+#                                   uncompressed RGB, a 1-bit scan, small logos)
+#                                   made with ImageMagick, FOP writing IOCA
 #   BUILD_DIR=build/x bench/render.sh
 #
 # Needs FOP (Debian fop) to make the document; without it the pages of
@@ -16,6 +21,7 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 PAGES=${PAGES:-200}
+DOC=${DOC:-text}
 BUILD_DIR=${BUILD_DIR:-build/release}
 if [[ $BUILD_DIR == build/release ]]; then
   cmake --preset release >/dev/null
@@ -52,8 +58,38 @@ make_fo() {
   echo '</fo:flow></fo:page-sequence></fo:root>'
 }
 
+# An image-heavy document: six pictures and a caption on every page.
+make_images_fo() {
+  echo '<?xml version="1.0" encoding="UTF-8"?>'
+  echo '<fo:root xmlns:fo="http://www.w3.org/1999/XSL/Format"><fo:layout-master-set>'
+  echo '<fo:simple-page-master master-name="A4" page-width="210mm" page-height="297mm" margin="20mm"><fo:region-body/></fo:simple-page-master>'
+  echo '</fo:layout-master-set><fo:page-sequence master-reference="A4"><fo:flow flow-name="xsl-region-body">'
+  for ((p = 1; p <= PAGES; p++)); do
+    echo "<fo:block font-family=\"Helvetica\" font-size=\"12pt\" break-before=\"page\">Pictures, page $p</fo:block>"
+    echo "<fo:block><fo:external-graphic src=\"$WORK/photo.jpg\" content-width=\"80mm\"/> <fo:external-graphic src=\"$WORK/photo.png\" content-width=\"80mm\"/></fo:block>"
+    echo "<fo:block><fo:external-graphic src=\"$WORK/scan.png\" content-width=\"160mm\"/></fo:block>"
+    echo "<fo:block><fo:external-graphic src=\"$PWD/tests/data/logo.png\" content-width=\"20mm\"/> <fo:external-graphic src=\"$PWD/tests/data/colour.png\" content-width=\"30mm\"/> <fo:external-graphic src=\"$PWD/tests/data/stripes.png\" content-width=\"20mm\"/></fo:block>"
+  done
+  echo '</fo:flow></fo:page-sequence></fo:root>'
+}
+
 HAVE_PDF=0
-if command -v fop >/dev/null 2>&1; then
+if command -v fop >/dev/null 2>&1 && [[ $DOC == images ]]; then
+  command -v convert >/dev/null 2>&1 || { echo "DOC=images needs ImageMagick (convert)" >&2; exit 1; }
+  echo "== FOP: $PAGES pages of images to AFP (IOCA, JPEG embedded) and PDF"
+  convert -size 600x400 plasma:fractal -seed 7 -quality 85 "$WORK/photo.jpg"
+  convert "$WORK/photo.jpg" "$WORK/photo.png"
+  convert -size 1200x300 xc:white -stroke black -strokewidth 6 -fill none \
+    -draw 'bezier 40,200 200,20 400,280 600,120' -draw 'ellipse 800,150 120,60 0,360' \
+    -draw 'line 20,260 1150,265' -monochrome "$WORK/scan.png"
+  printf '%s\n' '<fop version="1.0"><renderers><renderer mime="application/x-afp">' \
+    '<images mode="color" native="true"><jpeg allow-embedding="true"/></images>' \
+    '</renderer></renderers></fop>' >"$WORK/images.xconf"
+  make_images_fo >"$WORK/long.fo"
+  fop -q -c "$WORK/images.xconf" -fo "$WORK/long.fo" -afp "$WORK/long.afp" >/dev/null 2>&1
+  fop -q -fo "$WORK/long.fo" -pdf "$WORK/long.pdf" >/dev/null 2>&1
+  HAVE_PDF=1
+elif command -v fop >/dev/null 2>&1; then
   echo "== FOP: $PAGES pages to AFP and PDF"
   make_fo >"$WORK/long.fo"
   fop -q -fo "$WORK/long.fo" -afp "$WORK/long.afp" >/dev/null 2>&1

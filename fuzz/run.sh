@@ -10,7 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 total=${1:-90}
-targets=(stream reader nested records roundtrip filters pages)
+targets=(stream reader nested records roundtrip filters pages image)
 per=$(( total / ${#targets[@]} ))
 (( per < 1 )) && per=1
 build=build/fuzz
@@ -20,12 +20,18 @@ command -v clang++ >/dev/null || { echo "fuzz/run.sh: clang++ is not installed" 
 
 CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRESSEL_BUILD_TESTS=OFF \
   -DPRESSEL_BUILD_BENCH=OFF -DPRESSEL_WERROR=ON -DPRESSEL_BUILD_FUZZ=ON -DPRESSEL_FUZZ_LIBFUZZER=ON >/dev/null || exit 2
+# The image target is there when libtiff, libjpeg, libpng and giflib are.
+cmake --build "$build" --target help | grep -q fuzz_image || unset 'targets[-1]'
 cmake --build "$build" -j"$jobs" --target fuzz_seed $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null || {
   cmake --build "$build" -j1 2>&1 | tail -30; exit 2; }
 
 seeds=$build/seeds
 rm -rf "$seeds"
 "$build/fuzz/fuzz_seed" "$seeds" tests/data/*.afp tests/data/corpus/*.afp || exit 2
+# The image target: its own seeds (IOCA segments and container files, each
+# after the byte that picks the decoder).
+mkdir -p "$seeds/image"
+cp fuzz/seeds/image/* "$seeds/image/" 2>/dev/null || true
 
 status=0
 for t in "${targets[@]}"; do

@@ -27,7 +27,7 @@ if ! command -v fop >/dev/null 2>&1; then
 fi
 
 if [ "$#" -eq 0 ]; then
-    set -- hello letter invoice graphics statements layout codepages pages colour
+    set -- hello letter invoice graphics statements layout codepages pages colour images
 fi
 
 # Pages whose raster at 72 dpi (pdftoppm of FOP's PDF, X-N.fop.png) is the
@@ -36,6 +36,21 @@ rasters=" layout invoice pages "
 
 for name in "$@"; do
     name=${name%.fo}
+    if [ "$name" = images ]; then
+        # One document, four image set-ups of FOP's AFP output
+        # (images-M.xconf): 1-bit bilevel, 8-bit grey, colour with the JPEG
+        # embedded as it is, and function set FS45. Its PDF, rasterised at
+        # 72 dpi, is the reference for the drawn images.
+        for m in bw grey colour fs45; do
+            fop -q -c "images-$m.xconf" -fo images.fo -afp "images-$m.afp" 2>&1 |
+                grep -v -e '^\[warning\] /usr/bin/fop:' -e 'No AFP fonts configured' >&2 || true
+        done
+        fop -q -fo images.fo -pdf images.pdf >/dev/null 2>&1
+        pdftoppm -r 72 -png images.pdf images.raster
+        mv images.raster-1.png images-1.fop.png
+        ls -l images-*.afp images.pdf images-1.fop.png
+        continue
+    fi
     echo "fop: $name.fo -> $name.afp"
     # FOP resolves relative image paths (logo.png) against the current directory.
     config=""

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "objects.hpp"
 #include "pressel/error.hpp"
 #include "raster_font.hpp"
 
@@ -224,25 +225,16 @@ private:
     }
 
     void object(cairo_t* cr, const PageObject& o, int pageNumber) {
+        auto say = [this](const std::string& w) { warn(w); };
+        if (drawImage(cr, o, pageNumber, say, images_)) return;
         const char* kind = objectKindName(o.kind);
         warn(std::string(kind) + " objects are not drawn: their areas are outlined (first on page " +
              std::to_string(pageNumber) + ", " + o.name + ")");
-        if (!(o.width > 0 && o.height > 0)) return;
-        cairo_save(cr);
-        cairo_set_source_rgb(cr, 0.75, 0.75, 0.75);
-        cairo_set_line_width(cr, 0.5);
-        double dash[] = {3, 2};
-        cairo_set_dash(cr, dash, 2, 0);
-        cairo_rectangle(cr, o.x, o.y, o.width, o.height);
-        cairo_move_to(cr, o.x, o.y);
-        cairo_line_to(cr, o.x + o.width, o.y + o.height);
-        cairo_move_to(cr, o.x + o.width, o.y);
-        cairo_line_to(cr, o.x, o.y + o.height);
-        cairo_stroke(cr);
-        cairo_restore(cr);
+        outlineObject(cr, o);
     }
 
     RenderOptions opt_;
+    ImageCache images_;
     std::map<std::tuple<std::string, bool, bool>, Face> faces_;
     std::vector<cairo_glyph_t> glyphs_;
     std::vector<cairo_text_cluster_t> clusters_;

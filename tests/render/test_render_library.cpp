@@ -132,8 +132,12 @@ TEST(RenderLibrary, RulesTextAndOutlinesLandWhereThePageSays) {
     for (int y = 80; y < 140; ++y) edge += (r.at(119, y) & 0xFF) < 0xF0 || (r.at(120, y) & 0xFF) < 0xF0;
     EXPECT_GT(edge, 20);
     EXPECT_EQ(r.at(150, 90), 0xFFFFFFu);  // inside, off the diagonals
+    // Not drawn: without the image decoders for its kind, with them because
+    // its data is not there (no fields).
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("image objects are not drawn"), std::string::npos);
+    EXPECT_TRUE(warnings[0].find("image objects are not drawn") != std::string::npos ||
+                warnings[0].find("image IMG (page 1) is not in the stream: its area is outlined") != std::string::npos)
+        << warnings[0];
 }
 
 TEST(RenderLibrary, PageSizesWithoutAPgdAndTooLargeForTheResolution) {

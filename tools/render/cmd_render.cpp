@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "../bare_objects.hpp"
 #include "../command.hpp"
 #include "pressel/output.hpp"
 #include "pressel/io.hpp"
@@ -215,6 +216,7 @@ int renderStream(const std::vector<std::string>& argv) {
     Summary summary;
 
     PageInterpreter pages(po);
+    BareObjects bare;
     std::unique_ptr<OutputFile> single;  // the PDF, or the one page of an SVG/PNG without %d
     std::unique_ptr<render::PdfWriter> pdf;
     std::unique_ptr<render::ImageWriter> images;
@@ -272,10 +274,13 @@ int renderStream(const std::vector<std::string>& argv) {
         if (!got) break;
         summary.count(c.code, base + reader->consumed());
         progress.update(base + reader->consumed());
+        bare.feed(c);
         if (pages.feed(c)) draw(pages.page());
         if (pages.pages() > wanted.last()) break;
     }
     progress.finish();
+    // A stream of objects without pages: each object on a page of its own.
+    if (pages.pages() == 0 && !bare.empty()) bare.present(pages, draw);
     if (pdf && drawn == 0)
         warn(pages.pages() == 0 ? "the stream has no pages: the PDF holds one empty page"
                                 : "no page selected: the PDF holds one empty page");
