@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "objects.hpp"
 #include "pressel/error.hpp"
 
 namespace pressel::render {
@@ -184,9 +185,15 @@ private:
     }
 
     void object(cairo_t* cr, const PageObject& o, int pageNumber) {
+        detail::Drawn drawn = detail::Drawn::Unsupported;
+        detail::Warn w = [this](const std::string& s) { warn(s); };
+        if (o.kind == PageObject::Kind::Graphics) drawn = detail::drawGraphics(cr, o, pageNumber, w);
+        else if (o.kind == PageObject::Kind::BarCode) drawn = detail::drawBarCode(cr, o, pageNumber, w);
+        if (drawn == detail::Drawn::Drawn) return;
         const char* kind = objectKindName(o.kind);
-        warn(std::string(kind) + " objects are not drawn: their areas are outlined (first on page " +
-             std::to_string(pageNumber) + ", " + o.name + ")");
+        if (drawn == detail::Drawn::Unsupported)
+            warn(std::string(kind) + " objects are not drawn: their areas are outlined (first on page " +
+                 std::to_string(pageNumber) + ", " + o.name + ")");
         if (!(o.width > 0 && o.height > 0)) return;
         cairo_save(cr);
         cairo_set_source_rgb(cr, 0.75, 0.75, 0.75);

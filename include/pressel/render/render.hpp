@@ -13,9 +13,14 @@
 // from the name), double-byte text in a CJK font (AR PL UMing); the PDF
 // carries the characters with their glyphs, so the text can be searched and
 // copied (SVG and PNG have the glyphs' shapes only). Underscore and overstrike as lines along the run, rules as filled
-// boxes, each in its colour. Objects whose contents are not read (images,
-// graphics, bar codes, object containers) are outlined in light grey over
-// their object area, with one warning per kind.
+// boxes, each in its colour. Graphics objects (GOCA) are drawn from their
+// drawing orders through the descriptor's window into the object area; bar
+// code objects (BCOCA) are encoded by Zint (when the library was built with
+// it) and drawn at the module width and position their descriptor and data
+// give. Objects whose contents are not read (images, object containers) are
+// outlined in light grey over their object area, with one warning per kind;
+// so is a graphics or bar code object whose data is damaged, with a warning
+// giving the offset.
 //
 // Fonts are found through fontconfig; a missing font is replaced by
 // fontconfig's nearest match.

@@ -1,0 +1,67 @@
+// Drawers of the objects whose data the renderer reads itself: graphics
+// (GOCA) and bar codes (BCOCA). Each draws one PageObject into its object
+// area on a cairo context; the painter calls them from its object dispatch.
+//
+// A drawer answers with what happened:
+//   Drawn        the object is on the page
+//   Outline      its data is damaged: one warning naming the object and the
+//                offset was given; the caller outlines the area
+//   Unsupported  the renderer cannot draw this object at all; the caller
+//                gives its "not drawn" warning and outlines the area
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pressel/page.hpp"
+
+namespace pressel::render::detail {
+
+enum class Drawn : std::uint8_t { Drawn, Outline, Unsupported };
+
+using Warn = std::function<void(const std::string&)>;
+
+Drawn drawGraphics(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& warn);
+Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& warn);
+
+// ---- shared by the drawers ------------------------------------------------------
+
+// The data of the object's fields with identifier `code`, joined in order
+// (an object's GAD or BDA data may be split over several fields). `starts`
+// receives where each field's data begins in the joined bytes.
+std::vector<byte> joinedData(const PageObject& o, std::uint32_t code, std::vector<std::size_t>* starts = nullptr);
+// The data of the object's first field with identifier `code`; empty when none.
+std::vector<byte> firstData(const PageObject& o, std::uint32_t code);
+
+// The mapping option of the object (X'04' value): the including IOB's
+// triplet, else the one of the object's map field (MGO, MBC ...), else
+// `fallback`.
+unsigned mappingOption(const PageObject& o, std::uint32_t mapCode, unsigned fallback);
+
+// The object content offset of the object's OBP, in points along the area's
+// axes (0, 0 when the object has none).
+void contentOffset(const PageObject& o, double& x, double& y);
+
+// Points per unit of a unit base (00: 10 inches, 01: 10 centimetres) with
+// `units` units per base; 0 when `units` is 0.
+double pointsPer(unsigned base, unsigned units) noexcept;
+
+// The colour of a 2-byte named colour value (X'0001' blue ... X'0010'
+// brown, X'FF01'...); `dflt` for the default values.
+Rgb standardColor(unsigned v, Rgb dflt) noexcept;
+
+// cairo: set the object area's coordinates (origin at the area's origin,
+// x and y along the area's turned axes, points).
+void enterArea(cairo_t* cr, const PageObject& o);
+
+inline unsigned be16(std::span<const byte> b, std::size_t at) noexcept {
+    return at + 2 <= b.size() ? unsigned(b[at]) << 8 | b[at + 1] : 0;
+}
+inline int sbe16(std::span<const byte> b, std::size_t at) noexcept { return int(std::int16_t(std::uint16_t(be16(b, at)))); }
+
+}  // namespace pressel::render::detail
