@@ -261,8 +261,15 @@ Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& 
     cairo_new_path(cr);
     Rgb ink = standardColor(color, 0);
     const zint_vector* v = z->vector;
-    double barsBottom = 0;
-    for (const zint_vector_rect* r = v->rectangles; r; r = r->next) barsBottom = std::max(barsBottom, double(r->y + r->height));
+    double barsTop = 0, barsBottom = 0, barsLeft = INFINITY;
+    for (const zint_vector_rect* r = v->rectangles; r; r = r->next) {
+        barsTop = std::min(barsTop, double(r->y));
+        barsBottom = std::max(barsBottom, double(r->y + r->height));
+        barsLeft = std::min(barsLeft, double(r->x));
+    }
+    // The origin is the first bar's left edge: a leading digit of the
+    // human-readable text (EAN-13, UPC-A) stands left of it.
+    if (std::isfinite(barsLeft)) cairo_translate(cr, -barsLeft, 0);
     if (!(flags & 0x04)) {
         setRgb(cr, ink);
         for (const zint_vector_rect* r = v->rectangles; r; r = r->next)
@@ -303,7 +310,8 @@ Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& 
             cairo_text_extents(cr, text.c_str(), &e);
             double tx = s->halign == 1 ? s->x : s->halign == 2 ? s->x - e.x_advance : s->x - e.x_advance / 2;
             double ty = s->y;
-            if (flags & 0x40) ty = -(s->y - barsBottom) + s->fsize;  // above the symbol
+            // Above the symbol: as far above the bars as the text's top is below them.
+            if (flags & 0x40) ty = barsTop - (s->y - 0.7 * s->fsize - barsBottom);
             cairo_move_to(cr, tx, ty);
             cairo_show_text(cr, text.c_str());
         }
