@@ -63,6 +63,31 @@ std::string fromEbcdic(std::span<const byte> b) {
     return out;
 }
 
+// The text with every byte that is not part of a well-formed UTF-8
+// sequence replaced by '?' (cairo refuses malformed text).
+std::string validUtf8(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool ok = n > 0 && i + n <= s.size() && !(n > 1 && c < 0xC2) && !(c == 0xF4 && n == 4 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) > 0x8F) && c <= 0xF4;
+        for (std::size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (ok && n == 3) {
+            auto c1 = static_cast<unsigned char>(s[i + 1]);
+            ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 > 0x9F);
+        }
+        if (ok && n == 4) ok = !(c == 0xF0 && static_cast<unsigned char>(s[i + 1]) < 0x90);
+        if (ok) {
+            out.append(s, i, n);
+            i += n;
+        } else {
+            out += '?';
+            ++i;
+        }
+    }
+    return out;
+}
+
 struct Symbology {
     int zint = 0;
     const char* name = "";
@@ -121,6 +146,7 @@ void setRgb(cairo_t* cr, Rgb c) {
 
 Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& warn) {
     if (!o.fields) return Drawn::Unsupported;
+    if (!std::isfinite(o.originX + o.originY + o.areaWidth + o.areaHeight)) return Drawn::Unsupported;
     const std::string where = "bar code object " + o.name + " on page " + std::to_string(pageNumber);
     std::vector<byte> bdd = firstData(o, 0xD3A6EB);
     std::vector<std::size_t> starts;
@@ -209,7 +235,9 @@ Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& 
     // Modifiers that choose a check digit.
     if ((type == 0x01 || type == 0x0C || type == 0x0D) && modifier == 0x02) z->option_2 = 1;
     if (type == 0x02 && modifier >= 0x02 && modifier <= 0x05) z->option_2 = int(modifier) - 1;
-    if (type == 0x22 && data.size() > 20 && data.find('-') == std::string::npos) data.insert(20, "-");
+    // Intelligent Mail: the 20-digit tracking code, then the routing code.
+    if (type == 0x22 && data.size() > 20 && data.find('-') == std::string::npos)
+        data = data.substr(0, 20).append(1, '-').append(data, 20);
 
     // Sizes, points.
     double module = (moduleMils == 0xFF || moduleMils == 0 ? (sym.twoD ? 20 : 13) : moduleMils) * 72.0 / 1000;
@@ -301,8 +329,9 @@ Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& 
         setRgb(cr, ink);
         cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
         for (const zint_vector_string* s = v->strings; s; s = s->next) {
+            if (!(s->fsize > 0)) continue;
             std::string text(reinterpret_cast<const char*>(s->text), std::size_t(std::max(0, s->length)));
-            text = text.c_str();
+            text = validUtf8(text.c_str());
             if (type == 0x01 && !(flags & 0x10) && text.size() >= 2 && text.front() == '*' && text.back() == '*')
                 text = text.substr(1, text.size() - 2);
             cairo_set_font_size(cr, s->fsize);

@@ -688,6 +688,8 @@ private:
         double ppu = pointsPerUnit();
         double height = a_.cellHeight != 0 ? std::abs(a_.cellHeight) * ppu : defaultCellHeight;
         double width = a_.cellWidth != 0 ? std::abs(a_.cellWidth) * ppu : height;
+        // Sizes cairo can scale a font to (a font matrix must be invertible).
+        height = std::clamp(height, 0.01, 10000.0), width = std::clamp(width, 0.01, 10000.0);
         // The baseline point and direction on the area, in points.
         double bx = at.x, by = at.y, ex = at.x + a_.angleX, ey = at.y + a_.angleY;
         cairo_user_to_device(cr_, &bx, &by);
@@ -730,6 +732,7 @@ private:
         double ppu = pointsPerUnit();
         double w = a_.markerWidth ? std::abs(a_.markerWidth) * ppu : defaultMarkerSize;
         double h = a_.markerHeight ? std::abs(a_.markerHeight) * ppu : defaultMarkerSize;
+        w = std::clamp(w, 0.01, 10000.0), h = std::clamp(h, 0.01, 10000.0);
         KeepPath keep(cr_);
         cairo_save(cr_);
         for (Point q : v) {
@@ -776,7 +779,7 @@ private:
             case 0x0A:  // small circle
                 cairo_save(cr_);
                 cairo_translate(cr_, x, y);
-                cairo_scale(cr_, rx > 0 ? rx : 1, ry > 0 ? ry : 1);
+                cairo_scale(cr_, rx, ry);
                 cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
                 cairo_restore(cr_);
                 cairo_stroke(cr_);
@@ -805,8 +808,8 @@ private:
     // ---- images -----------------------------------------------------------------
     struct Image {
         Point at;
-        int width = 0, height = 0, row = 0;
-        std::vector<unsigned char> mask;  // one byte per image point, 255 where painted
+        int width = 0, height = 0;
+        std::vector<std::vector<byte>> rows;  // the image data as given, one row per order
     };
 
     void beginImage(unsigned code, std::span<const byte> p) {
@@ -818,36 +821,37 @@ private:
         if (p[at] != 0x00) warn_("graphics: image format X'" + hex2(p[at]) + "' is drawn as bilevel");
         im.width = int(be16(p, at + 2));
         im.height = int(be16(p, at + 4));
-        if (std::size_t(im.width) * std::size_t(im.height) > std::size_t(1) << 26)
-            throw BadOrder{offset_, "an image of " + std::to_string(im.width) + " x " + std::to_string(im.height) +
-                                        " points is larger than a graphics image may be"};
-        im.mask.assign(std::size_t(im.width) * std::size_t(im.height), 0);
         image_ = std::move(im);
     }
 
     void imageData(std::span<const byte> p) {
         if (!image_) throw BadOrder{offset_, "image data outside an image"};
         Image& im = *image_;
-        if (im.row >= im.height) return;
-        for (int x = 0; x < im.width && std::size_t(x / 8) < p.size(); ++x)
-            if (p[std::size_t(x / 8)] & (0x80 >> (x % 8)))
-                im.mask[std::size_t(im.row) * std::size_t(im.width) + std::size_t(x)] = 255;
-        ++im.row;
+        if (int(im.rows.size()) < im.height) im.rows.emplace_back(p.begin(), p.end());
     }
 
     void endImage() {
         if (!image_) return;
         Image im = std::move(*image_);
         image_.reset();
-        if (im.width <= 0 || im.height <= 0) return;
-        int stride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, im.width);
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, im.width, im.height);
+        // Only the rows given are drawn (those missing would paint nothing),
+        // each as wide as the image or its data, whichever is less.
+        std::size_t longest = 0;
+        for (const auto& r : im.rows) longest = std::max(longest, r.size());
+        int width = std::min(im.width, int(longest * 8)), height = int(im.rows.size());
+        if (width <= 0 || height <= 0) return;
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
         if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
             cairo_surface_flush(s);
             unsigned char* px = cairo_image_surface_get_data(s);
-            stride = cairo_image_surface_get_stride(s);
-            for (int y = 0; y < im.height; ++y)
-                std::memcpy(px + y * stride, &im.mask[std::size_t(y) * std::size_t(im.width)], std::size_t(im.width));
+            int stride = cairo_image_surface_get_stride(s);
+            for (int y = 0; y < height; ++y) {
+                const std::vector<byte>& row = im.rows[std::size_t(y)];
+                unsigned char* line = px + y * stride;
+                std::memset(line, 0, std::size_t(width));
+                for (int x = 0; x < width && std::size_t(x / 8) < row.size(); ++x)
+                    if (row[std::size_t(x / 8)] & (0x80 >> (x % 8))) line[x] = 255;
+            }
             cairo_surface_mark_dirty(s);
             KeepPath keep(cr_);
             cairo_save(cr_);
@@ -881,6 +885,7 @@ private:
 
 Drawn drawGraphics(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& warn) {
     if (!o.fields) return Drawn::Unsupported;
+    if (!std::isfinite(o.originX + o.originY + o.areaWidth + o.areaHeight)) return Drawn::Unsupported;
     Descriptor g = readDescriptor(firstData(o, 0xD3A6BB));
     std::vector<std::size_t> starts;
     std::vector<byte> data = joinedData(o, 0xD3EEBB, &starts);
@@ -929,7 +934,7 @@ Drawn drawGraphics(cairo_t* cr, const PageObject& o, int pageNumber, const Warn&
     cairo_scale(cr, sx, -sy);
     cairo_translate(cr, -std::min(g.xl, g.xr), -std::max(g.yt, g.yb));
     cairo_get_matrix(cr, &gps);
-    double imagePoint = g.imageRes > 0 ? g.xres / g.imageRes : 1;
+    double imagePoint = g.imageRes > 0 && g.xres > 0 ? g.xres / g.imageRes : 1;
 
     Drawn result = Drawn::Drawn;
     Interpreter run(cr, area, gps, imagePoint, readFontMap(o), warn);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "../../fuzz/objects_target.hpp"
 #include "../helpers.hpp"
 #include "object_helpers.hpp"
 #include "pressel/io.hpp"
@@ -255,8 +256,8 @@ TEST(Graphics, DamagedDataIsDrawnAsFarAsItGoesAndTheAreaOutlined) {
         grey += c != 0xFFFFFFu && (c & 0xFF) > 100;
     }
     EXPECT_GT(grey, 20);
-    // An order operand short of what it needs, and a huge image, are damage too.
-    for (const ByteVec& bad : {ByteVec{0x22, 0x02, 0, 1}, ord(0xD1, cat({pt(0, 0), {0, 0}, be16v(65535), be16v(65535)}))}) {
+    // An order's operands short of what it needs, and image data outside an image, are damage too.
+    for (const ByteVec& bad : {ByteVec{0x22, 0x02, 0, 1}, ord(0x92, {0xFF})}) {
         warnings.clear();
         drawOne(graphics(segment(bad)), &warnings);
         ASSERT_EQ(warnings.size(), 1u);
@@ -354,6 +355,44 @@ TEST(GraphicsFop, EverySampleDrawsItsGraphicsAndBarCodes) {
             EXPECT_EQ(objects, 1) << f;
         }
     }
+}
+
+// The inputs that made the objects fuzz target fail, and every graphics and
+// bar code object of the samples, through the target's body.
+TEST(GraphicsFuzz, KeptInputsAndSampleObjectsPass) {
+    const fs::path kept = fs::path(PRESSEL_TEST_DATA) / ".." / ".." / "fuzz" / "regressions" / "objects";
+    if (fs::is_directory(kept))
+        for (const auto& e : fs::directory_iterator(kept)) {
+            SCOPED_TRACE(e.path().string());
+            std::string in = readFileString(e.path().string());
+            fuzz::fuzzObjects(reinterpret_cast<const std::uint8_t*>(in.data()), in.size());
+        }
+    int objects = 0;
+    for (const std::string& f : allSampleFiles()) {
+        std::string desc, data;
+        int kind = -1;
+        AfpStream in = readAFP(f);
+        for (const AFP_& c : in) {
+            std::string d(c.payload.chars().substr(std::min<std::size_t>(6, c.payload.size())));
+            if (c.code == 0xD3A8BB || c.code == 0xD3A8EB) kind = c.code == 0xD3A8EB, desc.clear(), data.clear();
+            if (c.code == 0xD3A6BB || c.code == 0xD3A6EB) desc = d.substr(0, 255);
+            if (c.code == 0xD3EEBB || c.code == 0xD3EEEB) data += d;
+            if ((c.code == 0xD3A9BB || c.code == 0xD3A9EB) && kind >= 0) {
+                ++objects;
+                // Whole, and cut short at a few places, in every rotation and mapping.
+                std::string whole = std::string{char(kind), char(desc.size())} + desc + data;
+                for (std::size_t cut : {whole.size(), whole.size() - 1, whole.size() / 2, std::size_t(9)})
+                    for (int variant : {0, 0x0A, 0x14, 0x1E, 0x28, 0x32})
+                        if (cut <= whole.size()) {
+                            std::string in2 = whole.substr(0, cut);
+                            in2[0] = char(kind | variant);
+                            fuzz::fuzzObjects(reinterpret_cast<const std::uint8_t*>(in2.data()), in2.size());
+                        }
+                kind = -1;
+            }
+        }
+    }
+    EXPECT_EQ(objects, 3);
 }
 
 }  // namespace
