@@ -412,8 +412,8 @@ private:
         case 0x38: need(p, 1, code); a_.charSet = p[0]; break;
         case 0x21:
             need(p, 4, code);
-            cp_ = point(p, 0);
-            if (inArea_) startAt(cp_);
+            if (inArea_) startAt(point(p, 0));  // a new figure of the area starts there
+            else cp_ = point(p, 0);
             break;
         case 0x22:
             need(p, 8, code);

@@ -181,6 +181,29 @@ TEST(Graphics, PatternsLineTypesAndSegmentDefaults) {
     EXPECT_LT(on, 80) << "dotted, not solid";
 }
 
+TEST(Graphics, AreasOfSeveralFiguresWithAlternateAndWindingFill) {
+    // Each figure starts at a set current position and goes on from there.
+    auto square = [](int x0, int y0, int x1, int y1) {
+        return cat({ord(0x21, pt(x0, y0)), ord(0x81, cat({pt(x1, y0), pt(x1, y1), pt(x0, y1)}))});
+    };
+    ByteVec twoApart = segment(cat({{0x68, 0x00}, square(100, 100, 300, 300), square(600, 600, 800, 800), {0x60, 0x00}}));
+    Pixels p = drawOne(graphics(twoApart));
+    EXPECT_TRUE(p.dark(px(200), py(200)));
+    EXPECT_TRUE(p.dark(px(700), py(700)));
+    EXPECT_TRUE(p.white(px(450), py(450))) << "the figures are not joined";
+    EXPECT_TRUE(p.white(px(400), py(500))) << "the figures are not joined";
+    EXPECT_TRUE(p.white(px(200), py(700)));
+    // A square inside a square drawn the same way round: a hole with the
+    // alternate rule, filled with the winding rule.
+    for (byte flags : {byte(0x00), byte(0x20)}) {
+        ByteVec nested =
+            segment(cat({{0x68, flags}, square(100, 100, 900, 900), square(400, 400, 600, 600), {0x60, 0x00}}));
+        Pixels q = drawOne(graphics(nested));
+        EXPECT_TRUE(q.dark(px(200), py(200)));
+        EXPECT_EQ(q.dark(px(500), py(500)), flags == 0x20) << int(flags);
+    }
+}
+
 // The map field of a graphics object with a mapping option.
 AFP_ mapGraphics(byte option) { return field(0xD3ABBB, {0x00, 0x05, 0x03, 0x04, option}); }
 
