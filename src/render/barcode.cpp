@@ -327,7 +327,15 @@ Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& 
     }
     if (hri) {
         setRgb(cr, ink);
-        cairo_select_font_face(cr, "Liberation Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+        // The font the descriptor names through the object's font map, else a sans serif.
+        std::string fontName;
+        if (unsigned lid = at(14, 0xFF); lid != 0xFF) {
+            auto fonts = objectFonts(o);
+            if (auto it = fonts.find(lid); it != fonts.end()) fontName = it->second.name;
+        }
+        FontChoice f = substituteFont(fontName, false);
+        cairo_select_font_face(cr, f.family.c_str(), f.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                               f.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
         for (const zint_vector_string* s = v->strings; s; s = s->next) {
             if (!(s->fsize > 0)) continue;
             std::string text(reinterpret_cast<const char*>(s->text), std::size_t(std::max(0, s->length)));

@@ -36,7 +36,6 @@
 
 #include "objects.hpp"
 #include "pressel/render/render.hpp"
-#include "pressel/strings.hpp"
 
 namespace pressel::render::detail {
 
@@ -87,51 +86,6 @@ Descriptor readDescriptor(std::span<const byte> d) {
         at += 2 + len;
     }
     return g;
-}
-
-// A font of the object's own font map (MCF): local id -> name and code page.
-struct GraphicsFont {
-    std::string name;
-    unsigned codePage = 500;
-};
-
-std::map<unsigned, GraphicsFont> readFontMap(const PageObject& o) {
-    std::map<unsigned, GraphicsFont> fonts;
-    if (!o.fields) return fonts;
-    for (const AFP_& f : *o.fields) {
-        if (f.code != 0xD3AB8A) continue;
-        std::vector<byte> one = {};
-        PageObject just;
-        just.fields = std::make_shared<std::vector<AFP_>>(1, f);
-        std::vector<byte> d = firstData(just, 0xD3AB8A);
-        std::span<const byte> s(d);
-        for (std::size_t at = 0; at + 2 <= s.size();) {
-            std::size_t glen = be16(s, at);
-            if (glen < 2 || at + glen > s.size()) break;
-            std::span<const byte> t = s.subspan(at + 2, glen - 2);
-            std::optional<unsigned> lid;
-            GraphicsFont font;
-            for (std::size_t k = 0; k + 2 <= t.size();) {
-                std::size_t len = t[k];
-                if (len < 2 || k + len > t.size()) break;
-                std::span<const byte> x = t.subspan(k + 2, len - 2);
-                if (t[k + 1] == 0x24 && x.size() >= 2 && x[0] == 0x05) lid = x[1];
-                if (t[k + 1] == 0x02 && x.size() >= 2) {
-                    std::string name = fromAStr(x.subspan(2));
-                    while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
-                    if (x[0] == 0x85) {
-                        if (unsigned cp = codePageOfName(name)) font.codePage = cp;
-                    } else if (x[0] == 0x86 || (x[0] == 0x8E && font.name.empty())) {
-                        font.name = name;
-                    }
-                }
-                k += len;
-            }
-            if (lid) fonts[*lid] = font;
-            at += glen;
-        }
-    }
-    return fonts;
 }
 
 struct Attributes {
@@ -193,7 +147,7 @@ private:
 class Interpreter {
 public:
     Interpreter(cairo_t* cr, const cairo_matrix_t& area, const cairo_matrix_t& gps, double gpsPerImagePoint,
-                std::map<unsigned, GraphicsFont> fonts, const Warn& warn)
+                std::map<unsigned, ObjectFont> fonts, const Warn& warn)
         : cr_(cr), area_(area), gps_(gps), imagePoint_(gpsPerImagePoint), fonts_(std::move(fonts)), warn_(warn) {}
 
     void run(std::span<const byte> d) {
@@ -681,7 +635,7 @@ private:
         if (given) need(p, 4, code);
         Point at = given ? point(p, 0) : cp_;
         std::span<const byte> codes = p.subspan(given ? 4 : 0);
-        GraphicsFont font;
+        ObjectFont font;
         if (auto it = fonts_.find(a_.charSet); it != fonts_.end()) font = it->second;
         std::string text = decodeRun(font.codePage, false, codes);
         FontChoice choice = substituteFont(font.name, false);
@@ -871,7 +825,7 @@ private:
     cairo_t* cr_;
     cairo_matrix_t area_, gps_;
     double imagePoint_;
-    std::map<unsigned, GraphicsFont> fonts_;
+    std::map<unsigned, ObjectFont> fonts_;
     const Warn& warn_;
     Attributes a_;
     Point cp_;
@@ -937,7 +891,7 @@ Drawn drawGraphics(cairo_t* cr, const PageObject& o, int pageNumber, const Warn&
     double imagePoint = g.imageRes > 0 && g.xres > 0 ? g.xres / g.imageRes : 1;
 
     Drawn result = Drawn::Drawn;
-    Interpreter run(cr, area, gps, imagePoint, readFontMap(o), warn);
+    Interpreter run(cr, area, gps, imagePoint, objectFonts(o), warn);
     try {
         run.run(data);
     } catch (const BadOrder& e) {

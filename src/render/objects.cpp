@@ -6,6 +6,7 @@
 
 #include "pressel/chunk.hpp"
 #include "pressel/error.hpp"
+#include "pressel/strings.hpp"
 
 namespace pressel::render::detail {
 
@@ -94,6 +95,44 @@ void contentOffset(const PageObject& o, double& x, double& y) {
     }
     x = s24(13) * ux;
     y = s24(16) * uy;
+}
+
+std::map<unsigned, ObjectFont> objectFonts(const PageObject& o) {
+    std::map<unsigned, ObjectFont> fonts;
+    if (!o.fields) return fonts;
+    for (const AFP_& f : *o.fields) {
+        if (f.code != 0xD3AB8A) continue;
+        Bytes d = fieldData(f);
+        std::span<const byte> s = d.span();
+        // Repeating groups (2-byte length) of triplets: X'24' the local id,
+        // X'02' the names (X'85' code page, X'86' character set, X'8E' coded font).
+        for (std::size_t at = 0; at + 2 <= s.size();) {
+            std::size_t glen = be16(s, at);
+            if (glen < 2 || at + glen > s.size()) break;
+            std::span<const byte> t = s.subspan(at + 2, glen - 2);
+            int lid = -1;
+            ObjectFont font;
+            for (std::size_t k = 0; k + 2 <= t.size();) {
+                std::size_t len = t[k];
+                if (len < 2 || k + len > t.size()) break;
+                std::span<const byte> x = t.subspan(k + 2, len - 2);
+                if (t[k + 1] == 0x24 && x.size() >= 2 && x[0] == 0x05) lid = x[1];
+                if (t[k + 1] == 0x02 && x.size() >= 2) {
+                    std::string name = fromAStr(x.subspan(2));
+                    while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+                    if (x[0] == 0x85) {
+                        if (unsigned cp = codePageOfName(name)) font.codePage = cp;
+                    } else if (x[0] == 0x86 || (x[0] == 0x8E && font.name.empty())) {
+                        font.name = name;
+                    }
+                }
+                k += len;
+            }
+            if (lid >= 0) fonts[unsigned(lid)] = font;
+            at += glen;
+        }
+    }
+    return fonts;
 }
 
 double pointsPer(unsigned base, unsigned units) noexcept {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,6 +55,14 @@ double pointsPer(unsigned base, unsigned units) noexcept;
 // The colour of a 2-byte named colour value (X'0001' blue ... X'0010'
 // brown, X'FF01'...); `dflt` for the default values.
 Rgb standardColor(unsigned v, Rgb dflt) noexcept;
+
+// A font of the object's own font map (MCF in its environment): the font
+// character set or coded font name and the code page of its text.
+struct ObjectFont {
+    std::string name;
+    unsigned codePage = 500;
+};
+std::map<unsigned, ObjectFont> objectFonts(const PageObject& o);  // by local id
 
 // cairo: set the object area's coordinates (origin at the area's origin,
 // x and y along the area's turned axes, points).

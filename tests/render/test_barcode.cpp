@@ -141,6 +141,17 @@ TEST(BarCode, HumanReadableTextColourAndCheckDigits) {
     EXPECT_EQ(darkIn(below, 90, 260, 60, 89), 0);
     EXPECT_GT(darkIn(above, 90, 260, 60, 89), 30);
     EXPECT_EQ(darkIn(above, 90, 260, 121, 150), 0);
+    // The text's font from the object's font map: local id 5 is Courier.
+    ByteVec map = cat({be16v(18), {0x04, 0x24, 0x05, 0x05}, {0x0C, 0x02, 0x86, 0x00}, ebcdic("C04200A0")});
+    ByteVec courierBdd = bdd(0x11, 0x02);
+    courierBdd[14] = 0x05;
+    Pixels mono = draw(object(PageObject::Kind::BarCode, 36, 36, 288, 216,
+                              {field(0xD3AB8A, map), field(0xD3A6EB, courierBdd),
+                               field(0xD3EEEB, bda(0x80, 500, 400, data))}));
+    int differ = 0;
+    for (int y = 121; y < 150; ++y)
+        for (int x = 90; x < 260; ++x) differ += mono.dark(x, y) != below.dark(x, y);
+    EXPECT_GT(differ, 20) << "another typeface";
     // The descriptor's colour: red bars.
     Pixels red = draw(barCode(bdd(0x11, 0x02, 20, 300, 0x0002), bda(0x00, 500, 400, data)));
     EXPECT_EQ(red.at(101, 100), 0xFF0000u);
