@@ -252,6 +252,7 @@ Drawn drawBarCode(cairo_t* cr, const PageObject& o, int pageNumber, const Warn& 
     } else if (!sym.twoD && elementHeight != 0xFFFF && elementHeight > 0) {
         z->height = float(elementHeight * uy * std::max(1u, heightMultiplier) / module);
     }
+    z->height = std::min(z->height, 5000.0f);  // modules; a bar longer than any medium is not drawn longer
     int ret = ZBarcode_Encode(z.get(), reinterpret_cast<const unsigned char*>(data.data()), int(data.size()));
     if (ret >= ZINT_ERROR && fallbackSize) {
         // A requested size too small for the data: the smallest that holds it.
