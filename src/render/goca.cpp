@@ -668,7 +668,12 @@ private:
         cairo_set_font_matrix(cr_, &fm);
         setSource();
         cairo_move_to(cr_, 0, 0);
-        cairo_show_text(cr_, text.c_str());
+        if (glyphsDrawable(text)) {
+            cairo_show_text(cr_, text.c_str());
+        } else {
+            cairo_text_path(cr_, text.c_str());
+            cairo_fill(cr_);
+        }
         double dummy = 0;
         if (cairo_has_current_point(cr_)) cairo_get_current_point(cr_, &advance, &dummy);
         cairo_font_face_destroy(face);
@@ -677,6 +682,29 @@ private:
         // The current position moves to the end of the string along the baseline.
         double len = std::hypot(a_.angleX, a_.angleY);
         if (len > 0 && ppu > 0) cp_ = {at.x + advance / ppu * a_.angleX / len, at.y + advance / ppu * a_.angleY / len};
+    }
+
+    // FreeType cannot draw the glyphs of every font transformation (a very
+    // tall, narrow character cell turned by a right angle fails), and a
+    // failure would end all drawing on the context: the text is tried on a
+    // scratch surface with the same font, size and turn first. What fails
+    // there is drawn as outlines, which do not need FreeType's rasteriser.
+    bool glyphsDrawable(const std::string& text) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+        cairo_t* t = cairo_create(s);
+        cairo_matrix_t m, fm;
+        cairo_get_matrix(cr_, &m);
+        m.x0 = m.y0 = 0;
+        cairo_set_matrix(t, &m);
+        cairo_set_font_face(t, cairo_get_font_face(cr_));
+        cairo_get_font_matrix(cr_, &fm);
+        cairo_set_font_matrix(t, &fm);
+        cairo_move_to(t, 0, 0);
+        cairo_show_text(t, text.c_str());
+        bool ok = cairo_status(t) == CAIRO_STATUS_SUCCESS;
+        cairo_destroy(t);
+        cairo_surface_destroy(s);
+        return ok;
     }
 
     void markers(unsigned code, std::span<const byte> p) {
