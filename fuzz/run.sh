@@ -4,13 +4,13 @@
 # sanitizer report or a broken invariant; the input that did it is minimised
 # into fuzz/regressions/<target>/ so that the test suite replays it from then on.
 #
-# Needs clang++ and the Clang runtime libraries (Debian: clang, libclang-rt-14-dev);
-# installs nothing.
+# Needs clang++ and the Clang runtime libraries (Debian: clang, libclang-rt-14-dev),
+# and cairo for the objects target (graphics and bar codes); installs nothing.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 total=${1:-90}
-targets=(stream reader nested records roundtrip filters pages image)
+targets=(stream reader nested records roundtrip filters pages image objects)
 per=$(( total / ${#targets[@]} ))
 (( per < 1 )) && per=1
 build=build/fuzz

@@ -12,6 +12,8 @@
 //   reader             the first fields of each stream behind the three
 //                      bytes that place them in the reader's first block
 //   pages              each stream whole
+//   objects            each graphics and bar code object: a selector byte,
+//                      the descriptor's length, the descriptor, the data
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -105,6 +107,22 @@ int main(int argc, char** argv) {
             b.putBytes(Bytes::copy(s2));
             b.putBytes(small);
             put(out / "filters", stem, std::move(b).toBytes());
+        }
+        // Graphics and bar code objects: descriptor and data of each.
+        std::string desc, data;
+        int kind = -1;
+        for (const AFP_& c : cs) {
+            Bytes d = c.payload.size() >= 6 ? c.payload.dropFront(6) : Bytes{};
+            if (c.code == 0xD3A8BB || c.code == 0xD3A8EB) kind = c.code == 0xD3A8EB, desc.clear(), data.clear();
+            if (c.code == 0xD3A6BB || c.code == 0xD3A6EB) desc = std::string(d.chars()).substr(0, 255);
+            if (c.code == 0xD3EEBB || c.code == 0xD3EEEB) data += d.chars();
+            if ((c.code == 0xD3A9BB || c.code == 0xD3A9EB) && kind >= 0) {
+                for (int variant : {0, 0x0A, 0x1C, 0x24}) {
+                    std::string in = {char(kind | variant), char(desc.size())};
+                    put(out / "objects", stem, Bytes::copy(in + desc + data));
+                }
+                kind = -1;
+            }
         }
         for (const AFP_& c : cs) {
             put(out / "records", stem, c.payload);

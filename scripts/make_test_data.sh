@@ -10,8 +10,9 @@
 # FOP runs with its default AFP setup (no configuration file): text uses the
 # core raster fonts it maps Helvetica/Times to, code page T1V10500; a file
 # with a configuration of its own (X.xconf beside X.fo) uses that instead
-# (codepages: fonts in code pages 273 and 1140). The .bbox files need
-# pdftotext (Debian poppler-utils). The output
+# (codepages: fonts in code pages 273 and 1140; chart: graphics in colour
+# rather than grey). The .bbox files need pdftotext (Debian poppler-utils).
+# The output
 # is not expected to be byte-identical across FOP versions; tests compare the
 # committed files, never a fresh regeneration.
 #
@@ -27,12 +28,12 @@ if ! command -v fop >/dev/null 2>&1; then
 fi
 
 if [ "$#" -eq 0 ]; then
-    set -- hello letter invoice graphics statements layout codepages pages colour images
+    set -- hello letter invoice graphics statements layout codepages pages colour images chart
 fi
 
 # Pages whose raster at 72 dpi (pdftoppm of FOP's PDF, X-N.fop.png) is the
 # reference for pressel render's PNG output.
-rasters=" layout invoice pages "
+rasters=" layout invoice pages graphics chart "
 
 for name in "$@"; do
     name=${name%.fo}

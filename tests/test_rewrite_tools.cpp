@@ -34,7 +34,7 @@ TEST(StripCommand, AbsentTypesReproduceTheInput) {
     TempDir dir;
     for (const std::string& f : allSampleFiles()) {
         SCOPED_TRACE(f);
-        auto r = runTool({"strip", f, dir.file("o.afp"), "BBC", "T_MF", "PTX_SBI"});
+        auto r = runTool({"strip", f, dir.file("o.afp"), "BII", "T_MF", "PTX_SBI"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(readFileString(dir.file("o.afp")), readFileString(f));
     }

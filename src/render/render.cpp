@@ -227,9 +227,14 @@ private:
     void object(cairo_t* cr, const PageObject& o, int pageNumber) {
         auto say = [this](const std::string& w) { warn(w); };
         if (drawImage(cr, o, pageNumber, say, images_)) return;
+        detail::Drawn drawn = detail::Drawn::Unsupported;
+        if (o.kind == PageObject::Kind::Graphics) drawn = detail::drawGraphics(cr, o, pageNumber, say);
+        else if (o.kind == PageObject::Kind::BarCode) drawn = detail::drawBarCode(cr, o, pageNumber, say);
+        if (drawn == detail::Drawn::Drawn) return;
         const char* kind = objectKindName(o.kind);
-        warn(std::string(kind) + " objects are not drawn: their areas are outlined (first on page " +
-             std::to_string(pageNumber) + ", " + o.name + ")");
+        if (drawn == detail::Drawn::Unsupported)
+            warn(std::string(kind) + " objects are not drawn: their areas are outlined (first on page " +
+                 std::to_string(pageNumber) + ", " + o.name + ")");
         outlineObject(cr, o);
     }
 

@@ -20,9 +20,16 @@
 // text and is drawn as the substitute's outline. A page placed on a medium by the form
 // definition is drawn on the medium: the medium's size, the medium overlays,
 // and the page at its offset and orientation. Underscore and overstrike as lines along the run, rules as filled
-// boxes, each in its colour. Objects whose contents are not read (images,
-// graphics, bar codes, object containers) are outlined in light grey over
-// their object area, with one warning per kind.
+// boxes, each in its colour. Graphics objects (GOCA) are drawn from their
+// drawing orders through the descriptor's window into the object area; bar
+// code objects (BCOCA) are encoded by Zint (when the library was built with
+// it) and drawn at the module width and position their descriptor and data
+// give; images (IOCA) and object containers holding JPEG, PNG, TIFF or GIF
+// are decoded and drawn into the object area by its mapping option. Objects
+// whose contents are not read (other container types, image compressions
+// without a decoder) are outlined in light grey over their object area, with
+// one warning per kind; so is an object whose data is damaged, with a warning
+// giving the offset.
 //
 // Fonts are found through fontconfig; a missing font is replaced by
 // fontconfig's nearest match.
