@@ -48,7 +48,17 @@ bool listOf(const Bytes& packed, NestedList& out) {
         out.bytes = cs.source();
         out.offset = packed.size() - cs.source().size();
         out.leadChained = cs.leadChained();
-        out.groupsHoldTriplets = std::is_same_v<T, MCF>;
+        out.groupsHoldTriplets = groupsHoldTriplets<T>();
+        return true;
+    } else if constexpr (HasHiddenGroups<T>) {
+        ByteReader r(packed);
+        T v = recGet<T>(r);
+        const Bytes& groups = (v.*RecordFacts<T>::hiddenGroups).bytes;
+        out.family = Family::MCF;
+        out.bytes = groups;
+        out.offset = packed.size() - groups.size();
+        out.leadChained = false;
+        out.groupsHoldTriplets = groupsHoldTriplets<T>();
         return true;
     } else {
         (void)packed;

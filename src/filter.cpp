@@ -103,12 +103,14 @@ void addDeep(ChunkFilters<AFP_>& out, const std::shared_ptr<const NestedFilters>
             else w.keep();
         }));
     } else if constexpr (std::is_same_v<V, Chunks<MCF_>>) {
-        if (groups->empty()) return;
-        out.push_back(rewrite<T>([groups](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
+        // Groups that hold parameters before their triplets get the group filters alone.
+        auto gs = groupsHoldTriplets<T>() ? groups : std::make_shared<const ChunkFilters<MCF_>>(nf->groups);
+        if (gs->empty()) return;
+        out.push_back(rewrite<T>([gs](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
             bool changed = false;
             T v;
             if (!decodeOrKeep(rec, w, v)) return;
-            v.*member = mapNested(v.*member, *groups, &changed);
+            v.*member = mapNested(v.*member, *gs, &changed);
             if (changed) w.push(v);
             else w.keep();
         }));
@@ -124,19 +126,19 @@ void addDeep(ChunkFilters<AFP_>& out, const std::shared_ptr<const NestedFilters>
             else v.*member = cs;
             w.push(v);
         }));
-    } else if constexpr (std::is_same_v<T, MDR> && std::is_same_v<V, Buffer0>) {
-        // The map data resource record keeps its repeating groups of
-        // triplets in its data field.
+    } else if constexpr (HasHiddenGroups<T>) {
+        // Repeating groups of triplets kept in a data field (MDR).
+        constexpr auto hidden = RecordFacts<T>::hiddenGroups;
         if (groups->empty()) return;
         out.push_back(rewrite<T>([groups](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
             bool changed = false;
             T v;
             if (!decodeOrKeep(rec, w, v)) return;
-            Chunks<MCF_> cs = mapNested(Chunks<MCF_>::fromPayload((v.*member).bytes), *groups, &changed);
+            Chunks<MCF_> cs = mapNested(Chunks<MCF_>::fromPayload((v.*hidden).bytes), *groups, &changed);
             if (!changed) return w.keep();
             Builder b;
             cs.write(b);
-            (v.*member).bytes = std::move(b).toBytes();
+            (v.*hidden).bytes = std::move(b).toBytes();
             w.push(v);
         }));
     }

@@ -67,35 +67,13 @@ void renameAt(const Table& t, ChunkWriter<AFP_>& w, const std::vector<std::size_
 // bytes (the two leading N3 fields of every structured-field record).
 constexpr std::size_t kData = 6;
 
-// Records whose data opens with an 8-byte name: the first data field is
-// declared as an A8 (or an optional one), or, in records that keep their data
-// as bytes, its first eight bytes.
+// Records that carry the 8-byte name of what they begin, end, include or
+// invoke (RecordFacts<T>::nameAt, beside the record's declaration).
 template <class T>
-constexpr bool nameIsA8() {
-    using Tup = decltype(RecordDecl<T>::fields());
-    if constexpr (std::tuple_size_v<Tup> < 3) return false;
-    else return std::is_same_v<typename std::tuple_element_t<2, Tup>::type, A8> ||
-                std::is_same_v<typename std::tuple_element_t<2, Tup>::type, Opt<A8>>;
-}
-template <class T>
-constexpr bool hasNameField() {
-    using Tup = decltype(RecordDecl<T>::fields());
-    if constexpr (std::tuple_size_v<Tup> < 3) return false;
-    else return nameIsA8<T>() || std::is_same_v<typename std::tuple_element_t<2, Tup>::type, Buffer0>;
-}
-// Begin (X'A8'), End (X'A9') and include (X'AF') fields and the Invoke Medium
-// Map; map fields (X'AB', X'B1') only when their first data field is
-// declared as an 8-byte name (the Invoke Data Map).
-constexpr bool nameRecordCode(std::uint32_t code, bool a8) {
-    const unsigned type = (code >> 8) & 0xFF;
-    return type == 0xA8 || type == 0xA9 || type == 0xAF || code == 0xD3ABCC || (a8 && (type == 0xAB || type == 0xB1));
-}
-
-template <class T, std::uint32_t code>
 void addNameFilter(ChunkFilters<AFP_>& out, const TablePtr& t) {
-    if constexpr (hasNameField<T>() && nameRecordCode(code, nameIsA8<T>())) {
+    if constexpr (HasNameAt<T>) {
         out.push_back(rewrite<T>([t](const Lazy<T>&, ChunkWriter<AFP_>& w) {
-            renameAt(*t, w, {kData}, RecordDecl<T>::name);
+            renameAt(*t, w, {kData + RecordFacts<T>::nameAt}, RecordDecl<T>::name);
         }));
     }
 }
@@ -206,7 +184,7 @@ RenameFilters renameFilters(const std::vector<Rename>& renames) {
 
     RenameFilters out;
     out.counts = table->counts;
-#define PRESSEL_X(code, name) addNameFilter<name, code>(out.filters, t);
+#define PRESSEL_X(code, name) addNameFilter<name>(out.filters, t);
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X
     addGroupFilters(out.filters, t);

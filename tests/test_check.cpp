@@ -119,6 +119,18 @@ TEST(Check, NestedLengthsThatDoNotAddUp) {
     fs = checkBytes(field(0xD3AB8A, "0006 01240501"));
     EXPECT_TRUE(hasError(fs, 3 + 6 + 2, "MCF group 1: triplet length 1 does not add up")) << listing(fs);
 
+    // Every map whose groups are triplet lists has them checked (MPG, MPO and
+    // the others as MCF), and so do the groups MDR keeps in its data bytes.
+    fs = checkBytes(field(0xD3ABAF, "0006 01240501"));
+    EXPECT_TRUE(hasError(fs, 3 + 6 + 2, "MPG group 1: triplet length 1 does not add up")) << listing(fs);
+    fs = checkBytes(field(0xD3ABC3, "0006 04240501 0006 01240501"));
+    EXPECT_TRUE(hasError(fs, 3 + 6 + 6 + 2, "MDR group 2: triplet length 1 does not add up")) << listing(fs);
+    fs = checkBytes(field(0xD3ABC3, "0006 04240501 0009 04240501"));
+    EXPECT_TRUE(hasError(fs, 3 + 6 + 6, "MDR: repeating-group length does not add up")) << listing(fs);
+    // LLE groups open with their function byte, so their bytes are not triplets.
+    std::string lle = field(0xD3B490, "0200 0006 01240501");
+    EXPECT_TRUE(errorsOf(checkBytes(lle)).empty()) << listing(checkBytes(lle));
+
     // A control sequence whose length overruns its PTX record (at 8 + 3 + 2).
     std::string ptx = field(0xD3A89B, "") + field(0xD3EE9B, "2BD3 04C1 0000 09F8 00") + field(0xD3A99B, "");
     fs = checkBytes(ptx);

@@ -136,12 +136,13 @@ int cmdStrip(const std::vector<std::string>& argv) {
 }
 
 // ---- names ------------------------------------------------------------------------
-// Where the first data field starts: after the identifier and the flag and
-// reserved bytes (the two leading N3 fields). Begin fields carry their name there.
-template <class T>
+// Where the record's 8-byte name stands: after the identifier and the flag and
+// reserved bytes (the two leading N3 fields), at the offset its facts give.
+template <HasNameAt T>
 constexpr std::size_t nameOffset() {
     using Tup = decltype(RecordDecl<T>::fields());
-    return std::size_t(std::tuple_element_t<0, Tup>::type::width + std::tuple_element_t<1, Tup>::type::width);
+    return std::size_t(std::tuple_element_t<0, Tup>::type::width + std::tuple_element_t<1, Tup>::type::width) +
+           RecordFacts<T>::nameAt;
 }
 
 // The EBCDIC name of a record of type T, if its bytes hold one.

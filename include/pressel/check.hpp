@@ -102,7 +102,8 @@ struct NestedList {
     bool leadChained = false;    // control sequences: the first one carries no X'2BD3'
     bool groupsHoldTriplets = false;  // MCF: each group is a list of triplets
 };
-// The nested list of the structured field, if its record ends in one.
+// The nested list of the structured field, if its record ends in one (or
+// keeps repeating groups in its data bytes, as MDR does).
 // Throws Error when the payload is too short for the record's fixed fields.
 bool nestedListOf(const AFP_& c, NestedList& out);
 

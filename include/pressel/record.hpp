@@ -4,18 +4,23 @@
 // one declaration that lists them:
 //
 //     struct PGD { N3 pgd_Type; N3 pgd_; N1 pgd_XBase; ... Buffer0 pgd_Data; };
-//     PRESSEL_RECORD(PGD, pgd_Type, pgd_, pgd_XBase, ..., pgd_Data)
+//     PRESSEL_RECORD(AFP_, PGD, pgd_Type, pgd_, pgd_XBase, ..., pgd_Data)
 //
 // Everything else is derived from that list by the generic code below:
 // reading (recGet), writing (recPut), size (recSizeOf), type code (recType),
 // text form (showsPrec/show), chunk encoding and decoding, and, in view.hpp,
-// the view. A declaration that leaves out a member, or lists a field of a type
-// the machinery cannot read, or puts a variable-length field anywhere but
-// last, does not compile.
+// the view. A declaration that leaves out a member, lists one twice or out of
+// declaration order, lists a field of a type the machinery cannot read, or
+// puts a variable-length field anywhere but last, does not compile.
 //
-// Field kinds: the fixed-width types of binary.hpp; a trailing Buffer0; a
-// trailing sequence of Record<G> (a repeating group); a trailing nested chunk
-// sequence Chunks<PTX_>, Chunks<T_> or Chunks<MCF_>.
+// Field kinds: the fixed-width types of binary.hpp, optional (Opt<F>) or not;
+// Buffer2; a trailing Buffer0; a trailing sequence of Record<G> (a repeating
+// group); a trailing nested chunk sequence Chunks<PTX_>, Chunks<T_> or
+// Chunks<MCF_>. Each kind is one specialisation of FieldCodec (reading,
+// writing, size, text form) and one of FieldView (view.hpp); a new kind is
+// those two. Facts of a record beyond its layout (its lead-chain flag, the
+// name it carries, what its repeating groups hold) are RecordFacts beside its
+// declaration.
 //
 // Operations a type does not have fail with fixed messages: "recType not
 // defined: ", "recView not defined: ", "recPut not defined: ", each followed
@@ -24,6 +29,7 @@
 
 #include <cctype>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -117,12 +123,180 @@ void showsPrec(std::string& out, int prec, const Opt<F>& o) {
     if (o.value) showsPrec(out, prec, *o.value);
     else out += "absent";
 }
+
+// ---- field kinds ---------------------------------------------------------------
+// What the field walk knows about the field at hand beyond its value: whether
+// the record's nested control sequences are lead-chained (RecordFacts), and,
+// for an optional field, the value it holds whenever it is present (none: it
+// is present whenever bytes remain where it stands).
+struct FieldContext {
+    bool leadChained = false;
+    std::optional<std::uint64_t> presentWhen;
+};
+
+// How the record machinery reads, writes, sizes and shows a field of type V,
+// one specialisation per kind of field:
+//   read(r, x, ctx), write(b, x, ctx), size(x, ctx), show(out, x)
+//   trailing  the field takes the rest of the record, so it must stand last
+// A type without a specialisation cannot be a record field (the view of a
+// kind is FieldView, in view.hpp).
 template <class V>
-concept TrailingFieldType =
-    std::same_as<V, Buffer0> || IsRecordVector<V>::value || IsChunks<V>::value;
+struct FieldCodec;
+
+// The fixed-width numbers and byte strings of binary.hpp.
+template <FixedWidthFieldType V>
+struct FieldCodec<V> {
+    static constexpr bool trailing = false;
+    static void read(ByteReader& r, V& x, const FieldContext&) { x = readField<V>(r); }
+    static void write(Builder& b, const V& x, const FieldContext&) { writeField(b, x); }
+    static std::size_t size(const V& x, const FieldContext&) { return fieldSize(x); }
+    static void show(std::string& out, const V& x) { showsPrec(out, 0, x); }
+};
+
+// An optional fixed-width field: read when bytes remain (and, with a
+// presentWhen value, only when they hold it), written only when present.
+template <class F>
+struct FieldCodec<Opt<F>> {
+    static constexpr bool trailing = false;
+    static void read(ByteReader& r, Opt<F>& x, const FieldContext& c) {
+        if (r.atEnd()) return;
+        if (c.presentWhen) {
+            if (r.remaining() < std::size_t(F::width)) return;
+            std::uint64_t v = 0;
+            for (std::size_t i = 0; i < std::size_t(F::width); ++i) v = v << 8 | r.peek(i);
+            if (v != *c.presentWhen) return;
+        }
+        x.value = readField<F>(r);
+    }
+    static void write(Builder& b, const Opt<F>& x, const FieldContext&) {
+        if (x.value) writeField(b, *x.value);
+    }
+    static std::size_t size(const Opt<F>& x, const FieldContext&) { return x.value ? std::size_t(F::width) : 0; }
+    static void show(std::string& out, const Opt<F>& x) { showsPrec(out, 0, x); }
+};
+
+// The rest of the record as bytes.
+template <>
+struct FieldCodec<Buffer0> {
+    static constexpr bool trailing = true;
+    static void read(ByteReader& r, Buffer0& x, const FieldContext&) { x = readBuffer0(r); }
+    static void write(Builder& b, const Buffer0& x, const FieldContext&) { writeField(b, x); }
+    static std::size_t size(const Buffer0& x, const FieldContext&) { return fieldSize(x); }
+    static void show(std::string& out, const Buffer0& x) { showsPrec(out, 0, x); }
+};
+
+// Bytes opened by their own 2-byte length.
+template <>
+struct FieldCodec<Buffer2> {
+    static constexpr bool trailing = false;
+    static void read(ByteReader& r, Buffer2& x, const FieldContext&) { x = readBuffer2(r); }
+    static void write(Builder& b, const Buffer2& x, const FieldContext&) { writeField(b, x); }
+    static std::size_t size(const Buffer2& x, const FieldContext&) { return fieldSize(x); }
+    static void show(std::string& out, const Buffer2& x) { showsPrec(out, 0, x); }
+};
+
+// A nested chunk sequence over the rest of the record; control sequences
+// follow the record's lead-chain flag.
+template <ChunkFamily C>
+struct FieldCodec<Chunks<C>> {
+    static constexpr bool trailing = true;
+    static void read(ByteReader& r, Chunks<C>& x, const FieldContext& c) {
+        x = Chunks<C>::fromPayload(r.takeRest(), c.leadChained);
+    }
+    static void write(Builder& b, const Chunks<C>& x, const FieldContext& c) {
+        if constexpr (std::same_as<C, PTX_>) x.write(b, c.leadChained);
+        else x.write(b);
+    }
+    static std::size_t size(const Chunks<C>& x, const FieldContext& c) {
+        if constexpr (std::same_as<C, PTX_>) return x.writtenSize(c.leadChained);
+        else return x.writtenSize();
+    }
+    static void show(std::string& out, const Chunks<C>& x) { showsPrec(out, 0, x); }
+};
+
+template <class T>
+T recGet(ByteReader& r);
+
+// Repeating groups one after another until the input is exhausted. A
+// trailing fragment too short for a whole group is left unread, like any
+// tail a record does not cover (the record then covers less than its
+// payload, which validation reports).
+template <class G>
+struct FieldCodec<std::vector<Record<G>>> {
+    using V = std::vector<Record<G>>;
+    static constexpr bool trailing = true;
+    static void read(ByteReader& r, V& x, const FieldContext&) {
+        while (!r.atEnd()) {
+            std::size_t at = r.position();
+            try {
+                x.push_back(Record<G>{recGet<G>(r)});
+            } catch (const EndOfInput&) {
+                r.rewindTo(at);
+                break;
+            }
+        }
+    }
+    static void write(Builder& b, const V& x, const FieldContext&) {
+        for (const auto& g : x) recPut(b, g.recordContent);
+    }
+    static std::size_t size(const V& x, const FieldContext&) {
+        std::size_t n = 0;
+        for (const auto& g : x) n += recSizeOf(g.recordContent);
+        return n;
+    }
+    static void show(std::string& out, const V& x) { showsPrec(out, 0, x); }
+};
+
 template <class V>
-concept RecordFieldType =
-    FixedWidthFieldType<V> || TrailingFieldType<V> || std::same_as<V, Buffer2> || IsOpt<V>::value;
+concept RecordFieldType = requires { FieldCodec<V>::trailing; };
+template <class V>
+concept TrailingFieldType = RecordFieldType<V> && FieldCodec<V>::trailing;
+
+// The value an optional member holds whenever it is present, for a member
+// that may not be told from what follows it by position alone (an escape
+// sequence before control sequences, say): PRESSEL_PRESENT_WHEN(PTX,
+// ptx_EscapeSequence, 0x2BD3).
+template <auto Member>
+inline constexpr std::optional<std::uint64_t> presentWhenOf = std::nullopt;
+#define PRESSEL_PRESENT_WHEN(T, f, value) \
+    template <>                            \
+    inline constexpr std::optional<std::uint64_t> presentWhenOf<&T::f> = std::uint64_t(value);
+
+// ---- record facts ------------------------------------------------------------------
+// What the format says about a record beyond its field layout, kept beside its
+// declaration as a specialisation of RecordFacts<T> (each member optional):
+//   leadChain           bool (T::*)() const: true when the record's control
+//                       sequences open without an escape of their own
+//   groupsHoldTriplets  false when the repeating groups of the record's
+//                       Chunks<MCF_> field hold parameters before their
+//                       triplets (by default every group is a triplet list)
+//   hiddenGroups        pointer to the Buffer0 member that holds repeating
+//                       groups of triplets with a 2-byte length, kept as bytes
+//   nameAt              the data offset (after the identifier, flag and
+//                       reserved bytes) of the 8-byte name of the resource or
+//                       component the field begins, ends, includes or invokes
+template <class T>
+struct RecordFacts {};
+
+// Whether every repeating group of record T is a list of triplets.
+template <class T>
+constexpr bool groupsHoldTriplets() {
+    if constexpr (requires { RecordFacts<T>::groupsHoldTriplets; }) return RecordFacts<T>::groupsHoldTriplets;
+    else return true;
+}
+// Whether record T keeps repeating groups in a Buffer0 member.
+template <class T>
+concept HasHiddenGroups = requires { RecordFacts<T>::hiddenGroups; };
+// The 8-byte name of what the record begins, ends, includes or invokes, at a
+// data offset: PRESSEL_NAME_AT(BPG, 0). (A record with other facts states
+// nameAt among them instead.)
+template <class T>
+concept HasNameAt = requires { RecordFacts<T>::nameAt; };
+#define PRESSEL_NAME_AT(T, offset)                             \
+    template <>                                                \
+    struct RecordFacts<T> {                                    \
+        static constexpr std::size_t nameAt = offset;          \
+    };
 
 // Number of members of an aggregate (the largest count of initialisers it accepts).
 namespace detail {
@@ -139,6 +313,13 @@ constexpr std::size_t memberCount() {
     if constexpr (N > 48) return N;
     else if constexpr (initialisableWith<T>(std::make_index_sequence<N + 1>{})) return memberCount<T, N + 1>();
     else return N;
+}
+
+template <std::size_t N>
+constexpr bool strictlyIncreasing(const std::size_t (&offsets)[N]) {
+    for (std::size_t i = 1; i < N; ++i)
+        if (offsets[i] <= offsets[i - 1]) return false;
+    return true;
 }
 
 template <class Tuple, std::size_t I>
@@ -186,10 +367,74 @@ TypeId typeIdOf() noexcept {
 // ---- the failing defaults ---------------------------------------------------
 [[noreturn]] void failNotDefined(const char* operation, const std::string& valueText);
 
-// ---- text form --------------------------------------------------------------
+// ---- the operations of a record type -----------------------------------------
+// Reading, writing, size and text form of a declared record, walked over its
+// field list. The members are defined out of line, so the catalogue can
+// instantiate them once for every record type of the code tables and other
+// files use those instances (records.hpp declares them) rather than
+// instantiate their own.
+template <class T>
+struct RecordCodec {
+    static T get(ByteReader& r);
+    static void put(Builder& b, const T& v);
+    static std::size_t size(const T& v);
+    static void show(std::string& out, int prec, const T& v);
+};
+
+namespace detail {
+// The lead-chain flag of a record (false for records that hold no control
+// sequences).
+template <class T>
+bool leadChainedOf(const T& v) {
+    if constexpr (requires { RecordFacts<T>::leadChain; }) return (v.*RecordFacts<T>::leadChain)();
+    else return false;
+}
+template <class T, class Desc>
+FieldContext fieldContext(const T& v, Desc) {
+    return FieldContext{leadChainedOf(v), presentWhenOf<Desc::member>};
+}
+}  // namespace detail
+
+template <class T>
+T RecordCodec<T>::get(ByteReader& r) {
+    if constexpr (requires { RecordHooks<T>::get(r); }) {
+        return RecordHooks<T>::get(r);
+    } else {
+        T v{};
+        forEachField(v, [&](auto fd, auto& x) {
+            r.setContext(RecordDecl<T>::name, fd.name);
+            FieldCodec<std::remove_cvref_t<decltype(x)>>::read(r, x, detail::fieldContext(v, fd));
+        });
+        r.setContext(nullptr, nullptr);
+        return v;
+    }
+}
+
+template <class T>
+void RecordCodec<T>::put(Builder& b, const T& v) {
+    if constexpr (requires { RecordHooks<T>::put(b, v); }) RecordHooks<T>::put(b, v);
+    else
+        forEachField(v, [&](auto fd, const auto& x) {
+            FieldCodec<std::remove_cvref_t<decltype(x)>>::write(b, x, detail::fieldContext(v, fd));
+        });
+}
+
+template <class T>
+std::size_t RecordCodec<T>::size(const T& v) {
+    if constexpr (requires { RecordHooks<T>::size(v); }) {
+        return RecordHooks<T>::size(v);
+    } else {
+        std::size_t n = 0;
+        forEachField(v, [&](auto fd, const auto& x) {
+            n += FieldCodec<std::remove_cvref_t<decltype(x)>>::size(x, detail::fieldContext(v, fd));
+        });
+        return n;
+    }
+}
+
 // "NAME {f1 = v1, f2 = v2}", parenthesised at precedence 11 and above.
-template <DeclaredRecord T>
-void showsPrec(std::string& out, int prec, const T& v) {
+template <class T>
+void RecordCodec<T>::show(std::string& out, int prec, const T& v) {
     if (prec >= 11) out += '(';
     out += RecordDecl<T>::name;
     out += " {";
@@ -199,102 +444,34 @@ void showsPrec(std::string& out, int prec, const T& v) {
         first = false;
         out += fd.name;
         out += " = ";
-        showsPrec(out, 0, x);
+        FieldCodec<std::remove_cvref_t<decltype(x)>>::show(out, x);
     });
     out += '}';
     if (prec >= 11) out += ')';
 }
 
+// ---- text form --------------------------------------------------------------
+template <DeclaredRecord T>
+void showsPrec(std::string& out, int prec, const T& v) {
+    RecordCodec<T>::show(out, prec, v);
+}
+
 // ---- reading ----------------------------------------------------------------
 template <class T>
-T recGet(ByteReader& r);
-
-namespace detail {
-template <class V>
-void readOne(ByteReader& r, V& x) {
-    if constexpr (FixedWidthFieldType<V>) x = readField<V>(r);
-    else if constexpr (IsOpt<V>::value) {
-        if (!r.atEnd()) x.value = readField<typename IsOpt<V>::field>(r);
-    }
-    else if constexpr (std::same_as<V, Buffer0>) x = readBuffer0(r);
-    else if constexpr (std::same_as<V, Buffer2>) x = readBuffer2(r);
-    else if constexpr (IsChunks<V>::value) x = V::fromPayload(r.takeRest());
-    else if constexpr (IsRecordVector<V>::value) {
-        // Groups one after another until the input is exhausted. A trailing
-        // fragment too short for a whole group is left unread, like any tail
-        // a record does not cover (the record then covers less than its
-        // payload, which validation reports).
-        using G = typename IsRecordVector<V>::group;
-        while (!r.atEnd()) {
-            std::size_t at = r.position();
-            try {
-                x.push_back(Record<G>{recGet<G>(r)});
-            } catch (const EndOfInput&) {
-                r.rewindTo(at);
-                break;
-            }
-        }
-    }
-}
-}  // namespace detail
-
-template <class T>
 T recGet(ByteReader& r) {
-    if constexpr (DeclaredRecord<T>) {
-        if constexpr (requires { RecordHooks<T>::get(r); }) {
-            return RecordHooks<T>::get(r);
-        } else {
-            T v{};
-            forEachField(v, [&](auto fd, auto& x) {
-                r.setContext(RecordDecl<T>::name, fd.name);
-                detail::readOne(r, x);
-            });
-            r.setContext(nullptr, nullptr);
-            return v;
-        }
-    } else {
-        static_assert(DeclaredRecord<T>, "recGet: not a record type");
-    }
+    static_assert(DeclaredRecord<T>, "recGet: not a record type");
+    return RecordCodec<T>::get(r);
 }
 
 // ---- writing and sizes ------------------------------------------------------
-namespace detail {
-template <class V>
-void writeOne(Builder& b, const V& x) {
-    if constexpr (IsChunks<V>::value) x.write(b);
-    else if constexpr (IsOpt<V>::value) {
-        if (x.value) writeField(b, *x.value);
-    } else if constexpr (IsRecordVector<V>::value) {
-        for (const auto& g : x) recPut(b, g.recordContent);
-    } else writeField(b, x);
-}
-template <class V>
-std::size_t sizeOne(const V& x) {
-    if constexpr (IsChunks<V>::value) return x.writtenSize();
-    else if constexpr (IsOpt<V>::value) return x.value ? std::size_t(IsOpt<V>::field::width) : 0;
-    else if constexpr (IsRecordVector<V>::value) {
-        std::size_t n = 0;
-        for (const auto& g : x) n += recSizeOf(g.recordContent);
-        return n;
-    } else return fieldSize(x);
-}
-}  // namespace detail
-
 template <DeclaredRecord T>
 void recPut(Builder& b, const T& v) {
-    if constexpr (requires { RecordHooks<T>::put(b, v); }) RecordHooks<T>::put(b, v);
-    else forEachField(v, [&](auto, const auto& x) { detail::writeOne(b, x); });
+    RecordCodec<T>::put(b, v);
 }
 
 template <DeclaredRecord T>
 std::size_t recSizeOf(const T& v) {
-    if constexpr (requires { RecordHooks<T>::size(v); }) {
-        return RecordHooks<T>::size(v);
-    } else {
-        std::size_t n = 0;
-        forEachField(v, [&](auto, const auto& x) { n += detail::sizeOne(x); });
-        return n;
-    }
+    return RecordCodec<T>::size(v);
 }
 
 // The record's bytes as one slice.
@@ -514,15 +691,24 @@ private:
                     PRESSEL_FE_9, PRESSEL_FE_8, PRESSEL_FE_7, PRESSEL_FE_6, PRESSEL_FE_5, PRESSEL_FE_4,       \
                     PRESSEL_FE_3, PRESSEL_FE_2, PRESSEL_FE_1)(M, T, __VA_ARGS__)
 #define PRESSEL_FIELD_DESC(T, x) ::pressel::FieldDesc<&T::x>{#x}
+#define PRESSEL_FIELD_OFFSET(T, x) offsetof(T, x)
 
-// Declares the field list of record type T (fields in format order).
+// Declares the field list of record type T (fields in format order), with
+// the offset of each listed member in the struct, which the checks compare
+// with the struct's own layout.
 #define PRESSEL_RECORD_FIELDS(T, ...)                                                                   \
     static constexpr const char* name = #T;                                                             \
-    static constexpr auto fields() { return std::make_tuple(PRESSEL_FOR_EACH(PRESSEL_FIELD_DESC, T, __VA_ARGS__)); }
+    static constexpr auto fields() { return std::make_tuple(PRESSEL_FOR_EACH(PRESSEL_FIELD_DESC, T, __VA_ARGS__)); } \
+    static constexpr std::size_t fieldOffsets[] = {PRESSEL_FOR_EACH(PRESSEL_FIELD_OFFSET, T, __VA_ARGS__)};
 
+// The field list names every member of the struct once and in declaration
+// order: as many fields as members, at strictly increasing offsets (a member
+// listed twice repeats an offset, two swapped ones go back, and a dropped one
+// leaves the list a field short).
 #define PRESSEL_RECORD_CHECKS(T)                                                                                \
     static_assert(::pressel::detail::memberCount<T>() ==                                                        \
-                      std::tuple_size_v<decltype(::pressel::RecordDecl<T>::fields())>,                          \
+                          std::tuple_size_v<decltype(::pressel::RecordDecl<T>::fields())> &&                    \
+                      ::pressel::detail::strictlyIncreasing(::pressel::RecordDecl<T>::fieldOffsets),            \
                   #T ": the field list must name every member of the record, once, in order");                 \
     static_assert(::pressel::detail::fieldsWellFormed<decltype(::pressel::RecordDecl<T>::fields())>(            \
                       std::make_index_sequence<std::tuple_size_v<decltype(::pressel::RecordDecl<T>::fields())>>{}), \

@@ -210,27 +210,69 @@ const Bytes& fieldLabel(const char* name) {
     static const Bytes label = Bytes::fromStatic(name, std::strlen(name));
     return label;
 }
+}  // namespace detail
 
-template <auto Member, class V>
-ViewContent viewField(const V& x) {
-    if constexpr (NumField<V>) return ViewNumber{fieldTypeIdOf<V>(), static_cast<std::int64_t>(x.value)};
-    else if constexpr (IntField<V>) return ViewNumber{fieldTypeIdOf<V>(), static_cast<std::int64_t>(x.value)};
-    else if constexpr (AField<V>) return viewString(x);
-    else if constexpr (std::same_as<V, N0>) return ViewNumber{fieldTypeIdOf<N0>(), 0};
-    else if constexpr (std::same_as<V, Buffer0>) {
+// The view of a field of type V, one specialisation per kind of field (the
+// view side of FieldCodec): view<Member>(x), where Member is the record member
+// the field is, for views that depend on the member (PRESSEL_NAME_FIELD).
+template <class V>
+struct FieldView;
+// Numbers, signed and unsigned, by value.
+template <class V>
+    requires NumField<V> || IntField<V>
+struct FieldView<V> {
+    template <auto>
+    static ViewContent view(const V& x) { return ViewNumber{fieldTypeIdOf<V>(), static_cast<std::int64_t>(x.value)}; }
+};
+// A values as their bytes.
+template <AField V>
+struct FieldView<V> {
+    template <auto>
+    static ViewContent view(const V& x) { return viewString(x); }
+};
+template <>
+struct FieldView<N0> {
+    template <auto>
+    static ViewContent view(const N0&) { return ViewNumber{fieldTypeIdOf<N0>(), 0}; }
+};
+// A name or text as converted text; any other buffer as its first bytes.
+template <>
+struct FieldView<Buffer0> {
+    template <auto Member>
+    static ViewContent view(const Buffer0& x) {
         if constexpr (viewOptOf<Member> == ViewOpt::Name) return viewAStr(x);
         else return viewRaw(fieldTypeIdOf<Buffer0>(), x.bytes);
-    } else if constexpr (std::same_as<V, Buffer2>) return viewRaw(fieldTypeIdOf<Buffer2>(), x.bytes);
-    else if constexpr (std::same_as<V, Bytes>) return viewRaw(fieldTypeIdOf<Buffer0>(), x);
-    else if constexpr (IsRecordVector<V>::value) return viewData(x);
-    else if constexpr (IsChunks<V>::value) return viewChunks(x);
-    else if constexpr (IsOpt<V>::value) {
-        // An absent optional field shows no bytes.
-        if (x.value) return viewField<Member>(*x.value);
-        return ViewNStr{fieldTypeIdOf<typename IsOpt<V>::field>(), Bytes()};
-    } else static_assert(sizeof(V) == 0, "recView: a field type without a view rule");
-}
-}  // namespace detail
+    }
+};
+template <>
+struct FieldView<Buffer2> {
+    template <auto>
+    static ViewContent view(const Buffer2& x) { return viewRaw(fieldTypeIdOf<Buffer2>(), x.bytes); }
+};
+template <>
+struct FieldView<Bytes> {
+    template <auto>
+    static ViewContent view(const Bytes& x) { return viewRaw(fieldTypeIdOf<Buffer0>(), x); }
+};
+template <class G>
+struct FieldView<std::vector<Record<G>>> {
+    template <auto>
+    static ViewContent view(const std::vector<Record<G>>& x) { return viewData(x); }
+};
+template <ChunkFamily C>
+struct FieldView<Chunks<C>> {
+    template <auto>
+    static ViewContent view(const Chunks<C>& x) { return viewChunks(x); }
+};
+// An absent optional field shows no bytes.
+template <class F>
+struct FieldView<Opt<F>> {
+    template <auto Member>
+    static ViewContent view(const Opt<F>& x) {
+        if (x.value) return FieldView<F>::template view<Member>(*x.value);
+        return ViewNStr{fieldTypeIdOf<F>(), Bytes()};
+    }
+};
 
 // Fields a view gives beyond the declared ones: the whole value of a number
 // the layout splits into a 1-byte and a 2-byte field. ViewExtras<T>::add(v, r)
@@ -270,7 +312,8 @@ ViewRecord recView(const T& v) {
     r.fields.reserve(std::tuple_size_v<decltype(RecordDecl<T>::fields())>);
     forEachField(v, [&](auto fd, const auto& x) {
         constexpr auto member = decltype(fd)::member;
-        r.fields.push_back(ViewField{detail::fieldLabel<member>(fd.name), detail::viewField<member>(x)});
+        r.fields.push_back(ViewField{detail::fieldLabel<member>(fd.name),
+                                    FieldView<std::remove_cvref_t<decltype(x)>>::template view<member>(x)});
     });
     if constexpr (requires { ViewExtras<T>::add(v, r); }) ViewExtras<T>::add(v, r);
     return r;

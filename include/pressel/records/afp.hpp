@@ -14,10 +14,10 @@
 // page segment, overlay, resource, font, code page, map) carries its 8-byte name
 // and then triplets. The name of an End field is optional (left out, or
 // X'FFFF...', it closes whatever is open), and so is the name of a data object
-// and of an environment or resource group, and writers do leave it out: those
-// records keep their data as one Buffer0, the name when there is one followed
-// by any triplets (xxx_Name where no triplets are defined, shown as a name;
-// xxx_Data otherwise).
+// and of an environment or resource group, and writers do leave it out: the name
+// is an optional A8 (xxx_Name, absent when the field ends before it), then the
+// triplets (xxx_Triplets). PRESSEL_NAMED_RECORD declares a record of exactly that
+// shape in one line; Begin and End fields with more parameters are written out.
 //
 // Signed offsets and displacements have the signed types I2 and I3.
 #pragma once
@@ -25,6 +25,17 @@
 #include "pressel/records/core.hpp"
 
 namespace pressel {
+
+// A structured field of an optional 8-byte name and triplets (most Begin and End
+// fields): the record T with the members p_Type, p_, p_Name and p_Triplets,
+// whose name opens the data.
+#define PRESSEL_NAMED_RECORD(T, p)                                                   \
+    struct T {                                                                       \
+        N3 p##_Type; N3 p##_; Opt<A8> p##_Name; Chunks<T_> p##_Triplets;             \
+        friend bool operator==(const T&, const T&) = default;                        \
+    };                                                                               \
+    PRESSEL_RECORD(AFP_, T, p##_Type, p##_, p##_Name, p##_Triplets)                  \
+    PRESSEL_NAME_AT(T, 0)
 
 // Medium Finishing Control: flags, collection, scope (1 print file, 2 all documents, 3 selected
 // document, ...), then the finishing triplets.
@@ -208,59 +219,15 @@ struct PMC {
 };
 PRESSEL_RECORD(AFP_, PMC, pmc_Type, pmc_, pmc_Id, pmc_Reserved, pmc_Triplets)
 
-struct BPS {
-    N3 bps_Type; N3 bps_; Opt<A8> bps_Name; Chunks<T_> bps_Triplets;
-    friend bool operator==(const BPS&, const BPS&) = default;
-};
-PRESSEL_RECORD(AFP_, BPS, bps_Type, bps_, bps_Name, bps_Triplets)
-
-struct BCA {
-    N3 bca_Type; N3 bca_; Opt<A8> bca_Name; Chunks<T_> bca_Triplets;
-    friend bool operator==(const BCA&, const BCA&) = default;
-};
-PRESSEL_RECORD(AFP_, BCA, bca_Type, bca_, bca_Name, bca_Triplets)
-
-struct BII {
-    N3 bii_Type; N3 bii_; Opt<A8> bii_Name; Chunks<T_> bii_Triplets;
-    friend bool operator==(const BII&, const BII&) = default;
-};
-PRESSEL_RECORD(AFP_, BII, bii_Type, bii_, bii_Name, bii_Triplets)
-
-struct BCP {
-    N3 bcp_Type; N3 bcp_; Opt<A8> bcp_Name; Chunks<T_> bcp_Triplets;
-    friend bool operator==(const BCP&, const BCP&) = default;
-};
-PRESSEL_RECORD(AFP_, BCP, bcp_Type, bcp_, bcp_Name, bcp_Triplets)
-
-struct BFN {
-    N3 bfn_Type; N3 bfn_; Opt<A8> bfn_Name; Chunks<T_> bfn_Triplets;
-    friend bool operator==(const BFN&, const BFN&) = default;
-};
-PRESSEL_RECORD(AFP_, BFN, bfn_Type, bfn_, bfn_Name, bfn_Triplets)
-
-struct BCF {
-    N3 bcf_Type; N3 bcf_; Opt<A8> bcf_Name; Chunks<T_> bcf_Triplets;
-    friend bool operator==(const BCF&, const BCF&) = default;
-};
-PRESSEL_RECORD(AFP_, BCF, bcf_Type, bcf_, bcf_Name, bcf_Triplets)
-
-struct BOC {
-    N3 boc_Type; N3 boc_; Opt<A8> boc_Name; Chunks<T_> boc_Triplets;
-    friend bool operator==(const BOC&, const BOC&) = default;
-};
-PRESSEL_RECORD(AFP_, BOC, boc_Type, boc_, boc_Name, boc_Triplets)
-
-struct BPT {
-    N3 bpt_Type; N3 bpt_; Opt<A8> bpt_Name; Chunks<T_> bpt_Triplets;
-    friend bool operator==(const BPT&, const BPT&) = default;
-};
-PRESSEL_RECORD(AFP_, BPT, bpt_Type, bpt_, bpt_Name, bpt_Triplets)
-
-struct BDI {
-    N3 bdi_Type; N3 bdi_; Opt<A8> bdi_Name; Chunks<T_> bdi_Triplets;
-    friend bool operator==(const BDI&, const BDI&) = default;
-};
-PRESSEL_RECORD(AFP_, BDI, bdi_Type, bdi_, bdi_Name, bdi_Triplets)
+PRESSEL_NAMED_RECORD(BPS, bps)
+PRESSEL_NAMED_RECORD(BCA, bca)
+PRESSEL_NAMED_RECORD(BII, bii)
+PRESSEL_NAMED_RECORD(BCP, bcp)
+PRESSEL_NAMED_RECORD(BFN, bfn)
+PRESSEL_NAMED_RECORD(BCF, bcf)
+PRESSEL_NAMED_RECORD(BOC, boc)
+PRESSEL_NAMED_RECORD(BPT, bpt)
+PRESSEL_NAMED_RECORD(BDI, bdi)
 
 // Begin Document: the document's name, then two reserved bytes and triplets. Writers
 // leave the reserved bytes out when no triplets follow, so they are optional.
@@ -269,54 +236,16 @@ struct BDT {
     friend bool operator==(const BDT&, const BDT&) = default;
 };
 PRESSEL_RECORD(AFP_, BDT, bdt_Type, bdt_, bdt_Name, bdt_Reserved, bdt_Triplets)
+PRESSEL_NAME_AT(BDT, 0)
 
-struct BNG {
-    N3 bng_Type; N3 bng_; Opt<A8> bng_Name; Chunks<T_> bng_Triplets;
-    friend bool operator==(const BNG&, const BNG&) = default;
-};
-PRESSEL_RECORD(AFP_, BNG, bng_Type, bng_, bng_Name, bng_Triplets)
-
-struct BPG {
-    N3 bpg_Type; N3 bpg_; Opt<A8> bpg_Name; Chunks<T_> bpg_Triplets;
-    friend bool operator==(const BPG&, const BPG&) = default;
-};
-PRESSEL_RECORD(AFP_, BPG, bpg_Type, bpg_, bpg_Name, bpg_Triplets)
-
-struct BGR {
-    N3 bgr_Type; N3 bgr_; Opt<A8> bgr_Name; Chunks<T_> bgr_Triplets;
-    friend bool operator==(const BGR&, const BGR&) = default;
-};
-PRESSEL_RECORD(AFP_, BGR, bgr_Type, bgr_, bgr_Name, bgr_Triplets)
-
-struct BDG {
-    N3 bdg_Type; N3 bdg_; Opt<A8> bdg_Name; Chunks<T_> bdg_Triplets;
-    friend bool operator==(const BDG&, const BDG&) = default;
-};
-PRESSEL_RECORD(AFP_, BDG, bdg_Type, bdg_, bdg_Name, bdg_Triplets)
-
-struct BFG {
-    N3 bfg_Type; N3 bfg_; Opt<A8> bfg_Name; Chunks<T_> bfg_Triplets;
-    friend bool operator==(const BFG&, const BFG&) = default;
-};
-PRESSEL_RECORD(AFP_, BFG, bfg_Type, bfg_, bfg_Name, bfg_Triplets)
-
-struct BRG {
-    N3 brg_Type; N3 brg_; Opt<A8> brg_Name; Chunks<T_> brg_Triplets;
-    friend bool operator==(const BRG&, const BRG&) = default;
-};
-PRESSEL_RECORD(AFP_, BRG, brg_Type, brg_, brg_Name, brg_Triplets)
-
-struct BOG {
-    N3 bog_Type; N3 bog_; Opt<A8> bog_Name; Chunks<T_> bog_Triplets;
-    friend bool operator==(const BOG&, const BOG&) = default;
-};
-PRESSEL_RECORD(AFP_, BOG, bog_Type, bog_, bog_Name, bog_Triplets)
-
-struct BAG {
-    N3 bag_Type; N3 bag_; Opt<A8> bag_Name; Chunks<T_> bag_Triplets;
-    friend bool operator==(const BAG&, const BAG&) = default;
-};
-PRESSEL_RECORD(AFP_, BAG, bag_Type, bag_, bag_Name, bag_Triplets)
+PRESSEL_NAMED_RECORD(BNG, bng)
+PRESSEL_NAMED_RECORD(BPG, bpg)
+PRESSEL_NAMED_RECORD(BGR, bgr)
+PRESSEL_NAMED_RECORD(BDG, bdg)
+PRESSEL_NAMED_RECORD(BFG, bfg)
+PRESSEL_NAMED_RECORD(BRG, brg)
+PRESSEL_NAMED_RECORD(BOG, bog)
+PRESSEL_NAMED_RECORD(BAG, bag)
 
 // Begin Data Map: the data format (X'00' line descriptors, X'01' record descriptors, X'02' XML
 // descriptors) follows the name.
@@ -325,222 +254,51 @@ struct BDM {
     friend bool operator==(const BDM&, const BDM&) = default;
 };
 PRESSEL_RECORD(AFP_, BDM, bdm_Type, bdm_, bdm_Name, bdm_DataFormat, bdm_Triplets)
+PRESSEL_NAME_AT(BDM, 0)
 
-struct BPM {
-    N3 bpm_Type; N3 bpm_; Opt<A8> bpm_Name; Chunks<T_> bpm_Triplets;
-    friend bool operator==(const BPM&, const BPM&) = default;
-};
-PRESSEL_RECORD(AFP_, BPM, bpm_Type, bpm_, bpm_Name, bpm_Triplets)
-
-struct BMM {
-    N3 bmm_Type; N3 bmm_; Opt<A8> bmm_Name; Chunks<T_> bmm_Triplets;
-    friend bool operator==(const BMM&, const BMM&) = default;
-};
-PRESSEL_RECORD(AFP_, BMM, bmm_Type, bmm_, bmm_Name, bmm_Triplets)
-
-struct BFM {
-    N3 bfm_Type; N3 bfm_; Opt<A8> bfm_Name; Chunks<T_> bfm_Triplets;
-    friend bool operator==(const BFM&, const BFM&) = default;
-};
-PRESSEL_RECORD(AFP_, BFM, bfm_Type, bfm_, bfm_Name, bfm_Triplets)
+PRESSEL_NAMED_RECORD(BPM, bpm)
+PRESSEL_NAMED_RECORD(BMM, bmm)
+PRESSEL_NAMED_RECORD(BFM, bfm)
 
 struct BR {
     N3 br_Type; N3 br_; Opt<A8> br_Name; Opt<A2> br_Reserved; Chunks<T_> br_Triplets;
     friend bool operator==(const BR&, const BR&) = default;
 };
 PRESSEL_RECORD(AFP_, BR, br_Type, br_, br_Name, br_Reserved, br_Triplets)
+PRESSEL_NAME_AT(BR, 0)
 
-struct BSG {
-    N3 bsg_Type; N3 bsg_; Opt<A8> bsg_Name; Chunks<T_> bsg_Triplets;
-    friend bool operator==(const BSG&, const BSG&) = default;
-};
-PRESSEL_RECORD(AFP_, BSG, bsg_Type, bsg_, bsg_Name, bsg_Triplets)
-
-struct BMO {
-    N3 bmo_Type; N3 bmo_; Opt<A8> bmo_Name; Chunks<T_> bmo_Triplets;
-    friend bool operator==(const BMO&, const BMO&) = default;
-};
-PRESSEL_RECORD(AFP_, BMO, bmo_Type, bmo_, bmo_Name, bmo_Triplets)
-
-struct BDX {
-    N3 bdx_Type; N3 bdx_; Opt<A8> bdx_Name; Chunks<T_> bdx_Triplets;
-    friend bool operator==(const BDX&, const BDX&) = default;
-};
-PRESSEL_RECORD(AFP_, BDX, bdx_Type, bdx_, bdx_Name, bdx_Triplets)
-
-struct BBC {
-    N3 bbc_Type; N3 bbc_; Opt<A8> bbc_Name; Chunks<T_> bbc_Triplets;
-    friend bool operator==(const BBC&, const BBC&) = default;
-};
-PRESSEL_RECORD(AFP_, BBC, bbc_Type, bbc_, bbc_Name, bbc_Triplets)
-
-struct BIM {
-    N3 bim_Type; N3 bim_; Opt<A8> bim_Name; Chunks<T_> bim_Triplets;
-    friend bool operator==(const BIM&, const BIM&) = default;
-};
-PRESSEL_RECORD(AFP_, BIM, bim_Type, bim_, bim_Name, bim_Triplets)
-
-struct EPS {
-    N3 eps_Type; N3 eps_; Opt<A8> eps_Name; Chunks<T_> eps_Triplets;
-    friend bool operator==(const EPS&, const EPS&) = default;
-};
-PRESSEL_RECORD(AFP_, EPS, eps_Type, eps_, eps_Name, eps_Triplets)
-
-struct ECA {
-    N3 eca_Type; N3 eca_; Opt<A8> eca_Name; Chunks<T_> eca_Triplets;
-    friend bool operator==(const ECA&, const ECA&) = default;
-};
-PRESSEL_RECORD(AFP_, ECA, eca_Type, eca_, eca_Name, eca_Triplets)
-
-struct EII {
-    N3 eii_Type; N3 eii_; Opt<A8> eii_Name; Chunks<T_> eii_Triplets;
-    friend bool operator==(const EII&, const EII&) = default;
-};
-PRESSEL_RECORD(AFP_, EII, eii_Type, eii_, eii_Name, eii_Triplets)
-
-struct ECP {
-    N3 ecp_Type; N3 ecp_; Opt<A8> ecp_Name; Chunks<T_> ecp_Triplets;
-    friend bool operator==(const ECP&, const ECP&) = default;
-};
-PRESSEL_RECORD(AFP_, ECP, ecp_Type, ecp_, ecp_Name, ecp_Triplets)
-
-struct EFN {
-    N3 efn_Type; N3 efn_; Opt<A8> efn_Name; Chunks<T_> efn_Triplets;
-    friend bool operator==(const EFN&, const EFN&) = default;
-};
-PRESSEL_RECORD(AFP_, EFN, efn_Type, efn_, efn_Name, efn_Triplets)
-
-struct ECF {
-    N3 ecf_Type; N3 ecf_; Opt<A8> ecf_Name; Chunks<T_> ecf_Triplets;
-    friend bool operator==(const ECF&, const ECF&) = default;
-};
-PRESSEL_RECORD(AFP_, ECF, ecf_Type, ecf_, ecf_Name, ecf_Triplets)
-
-struct EOC {
-    N3 eoc_Type; N3 eoc_; Opt<A8> eoc_Name; Chunks<T_> eoc_Triplets;
-    friend bool operator==(const EOC&, const EOC&) = default;
-};
-PRESSEL_RECORD(AFP_, EOC, eoc_Type, eoc_, eoc_Name, eoc_Triplets)
-
-struct EPT {
-    N3 ept_Type; N3 ept_; Opt<A8> ept_Name; Chunks<T_> ept_Triplets;
-    friend bool operator==(const EPT&, const EPT&) = default;
-};
-PRESSEL_RECORD(AFP_, EPT, ept_Type, ept_, ept_Name, ept_Triplets)
-
-struct EDI {
-    N3 edi_Type; N3 edi_; Opt<A8> edi_Name; Chunks<T_> edi_Triplets;
-    friend bool operator==(const EDI&, const EDI&) = default;
-};
-PRESSEL_RECORD(AFP_, EDI, edi_Type, edi_, edi_Name, edi_Triplets)
-
-struct EDT {
-    N3 edt_Type; N3 edt_; Opt<A8> edt_Name; Chunks<T_> edt_Triplets;
-    friend bool operator==(const EDT&, const EDT&) = default;
-};
-PRESSEL_RECORD(AFP_, EDT, edt_Type, edt_, edt_Name, edt_Triplets)
-
-struct ENG {
-    N3 eng_Type; N3 eng_; Opt<A8> eng_Name; Chunks<T_> eng_Triplets;
-    friend bool operator==(const ENG&, const ENG&) = default;
-};
-PRESSEL_RECORD(AFP_, ENG, eng_Type, eng_, eng_Name, eng_Triplets)
-
-struct EPG {
-    N3 epg_Type; N3 epg_; Opt<A8> epg_Name; Chunks<T_> epg_Triplets;
-    friend bool operator==(const EPG&, const EPG&) = default;
-};
-PRESSEL_RECORD(AFP_, EPG, epg_Type, epg_, epg_Name, epg_Triplets)
-
-struct EGR {
-    N3 egr_Type; N3 egr_; Opt<A8> egr_Name; Chunks<T_> egr_Triplets;
-    friend bool operator==(const EGR&, const EGR&) = default;
-};
-PRESSEL_RECORD(AFP_, EGR, egr_Type, egr_, egr_Name, egr_Triplets)
-
-struct EDG {
-    N3 edg_Type; N3 edg_; Opt<A8> edg_Name; Chunks<T_> edg_Triplets;
-    friend bool operator==(const EDG&, const EDG&) = default;
-};
-PRESSEL_RECORD(AFP_, EDG, edg_Type, edg_, edg_Name, edg_Triplets)
-
-struct EFG {
-    N3 efg_Type; N3 efg_; Opt<A8> efg_Name; Chunks<T_> efg_Triplets;
-    friend bool operator==(const EFG&, const EFG&) = default;
-};
-PRESSEL_RECORD(AFP_, EFG, efg_Type, efg_, efg_Name, efg_Triplets)
-
-struct ERG {
-    N3 erg_Type; N3 erg_; Opt<A8> erg_Name; Chunks<T_> erg_Triplets;
-    friend bool operator==(const ERG&, const ERG&) = default;
-};
-PRESSEL_RECORD(AFP_, ERG, erg_Type, erg_, erg_Name, erg_Triplets)
-
-struct EOG {
-    N3 eog_Type; N3 eog_; Opt<A8> eog_Name; Chunks<T_> eog_Triplets;
-    friend bool operator==(const EOG&, const EOG&) = default;
-};
-PRESSEL_RECORD(AFP_, EOG, eog_Type, eog_, eog_Name, eog_Triplets)
-
-struct EAG {
-    N3 eag_Type; N3 eag_; Opt<A8> eag_Name; Chunks<T_> eag_Triplets;
-    friend bool operator==(const EAG&, const EAG&) = default;
-};
-PRESSEL_RECORD(AFP_, EAG, eag_Type, eag_, eag_Name, eag_Triplets)
-
-struct EDM {
-    N3 edm_Type; N3 edm_; Opt<A8> edm_Name; Chunks<T_> edm_Triplets;
-    friend bool operator==(const EDM&, const EDM&) = default;
-};
-PRESSEL_RECORD(AFP_, EDM, edm_Type, edm_, edm_Name, edm_Triplets)
-
-struct EPM {
-    N3 epm_Type; N3 epm_; Opt<A8> epm_Name; Chunks<T_> epm_Triplets;
-    friend bool operator==(const EPM&, const EPM&) = default;
-};
-PRESSEL_RECORD(AFP_, EPM, epm_Type, epm_, epm_Name, epm_Triplets)
-
-struct EMM {
-    N3 emm_Type; N3 emm_; Opt<A8> emm_Name; Chunks<T_> emm_Triplets;
-    friend bool operator==(const EMM&, const EMM&) = default;
-};
-PRESSEL_RECORD(AFP_, EMM, emm_Type, emm_, emm_Name, emm_Triplets)
-
-struct EFM {
-    N3 efm_Type; N3 efm_; Opt<A8> efm_Name; Chunks<T_> efm_Triplets;
-    friend bool operator==(const EFM&, const EFM&) = default;
-};
-PRESSEL_RECORD(AFP_, EFM, efm_Type, efm_, efm_Name, efm_Triplets)
-
-struct ESG {
-    N3 esg_Type; N3 esg_; Opt<A8> esg_Name; Chunks<T_> esg_Triplets;
-    friend bool operator==(const ESG&, const ESG&) = default;
-};
-PRESSEL_RECORD(AFP_, ESG, esg_Type, esg_, esg_Name, esg_Triplets)
-
-struct EMO {
-    N3 emo_Type; N3 emo_; Opt<A8> emo_Name; Chunks<T_> emo_Triplets;
-    friend bool operator==(const EMO&, const EMO&) = default;
-};
-PRESSEL_RECORD(AFP_, EMO, emo_Type, emo_, emo_Name, emo_Triplets)
-
-struct EDX {
-    N3 edx_Type; N3 edx_; Opt<A8> edx_Name; Chunks<T_> edx_Triplets;
-    friend bool operator==(const EDX&, const EDX&) = default;
-};
-PRESSEL_RECORD(AFP_, EDX, edx_Type, edx_, edx_Name, edx_Triplets)
-
-struct EBC {
-    N3 ebc_Type; N3 ebc_; Opt<A8> ebc_Name; Chunks<T_> ebc_Triplets;
-    friend bool operator==(const EBC&, const EBC&) = default;
-};
-PRESSEL_RECORD(AFP_, EBC, ebc_Type, ebc_, ebc_Name, ebc_Triplets)
-
-struct EIM {
-    N3 eim_Type; N3 eim_; Opt<A8> eim_Name; Chunks<T_> eim_Triplets;
-    friend bool operator==(const EIM&, const EIM&) = default;
-};
-PRESSEL_RECORD(AFP_, EIM, eim_Type, eim_, eim_Name, eim_Triplets)
+PRESSEL_NAMED_RECORD(BSG, bsg)
+PRESSEL_NAMED_RECORD(BMO, bmo)
+PRESSEL_NAMED_RECORD(BDX, bdx)
+PRESSEL_NAMED_RECORD(BBC, bbc)
+PRESSEL_NAMED_RECORD(BIM, bim)
+PRESSEL_NAMED_RECORD(EPS, eps)
+PRESSEL_NAMED_RECORD(ECA, eca)
+PRESSEL_NAMED_RECORD(EII, eii)
+PRESSEL_NAMED_RECORD(ECP, ecp)
+PRESSEL_NAMED_RECORD(EFN, efn)
+PRESSEL_NAMED_RECORD(ECF, ecf)
+PRESSEL_NAMED_RECORD(EOC, eoc)
+PRESSEL_NAMED_RECORD(EPT, ept)
+PRESSEL_NAMED_RECORD(EDI, edi)
+PRESSEL_NAMED_RECORD(EDT, edt)
+PRESSEL_NAMED_RECORD(ENG, eng)
+PRESSEL_NAMED_RECORD(EPG, epg)
+PRESSEL_NAMED_RECORD(EGR, egr)
+PRESSEL_NAMED_RECORD(EDG, edg)
+PRESSEL_NAMED_RECORD(EFG, efg)
+PRESSEL_NAMED_RECORD(ERG, erg)
+PRESSEL_NAMED_RECORD(EOG, eog)
+PRESSEL_NAMED_RECORD(EAG, eag)
+PRESSEL_NAMED_RECORD(EDM, edm)
+PRESSEL_NAMED_RECORD(EPM, epm)
+PRESSEL_NAMED_RECORD(EMM, emm)
+PRESSEL_NAMED_RECORD(EFM, efm)
+PRESSEL_NAMED_RECORD(ESG, esg)
+PRESSEL_NAMED_RECORD(EMO, emo)
+PRESSEL_NAMED_RECORD(EDX, edx)
+PRESSEL_NAMED_RECORD(EBC, ebc)
+PRESSEL_NAMED_RECORD(EIM, eim)
 
 // Line Descriptor Count: the number of line (record, XML) descriptors that follow.
 struct LNC {
@@ -588,6 +346,7 @@ struct IMM {
     friend bool operator==(const IMM&, const IMM&) = default;
 };
 PRESSEL_RECORD(AFP_, IMM, imm_Type, imm_, imm_MediumMapName, imm_Triplets)
+PRESSEL_NAME_AT(IMM, 0)
 
 struct MPO {
     N3 mpo_Type; N3 mpo_; Chunks<MCF_> mpo_Groups;
@@ -651,6 +410,7 @@ struct IPS {
     friend bool operator==(const IPS&, const IPS&) = default;
 };
 PRESSEL_RECORD(AFP_, IPS, ips_Type, ips_, ips_PageSegmentName, ips_XOffset, ips_YOffset, ips_Triplets)
+PRESSEL_NAME_AT(IPS, 0)
 
 // Include Page: the page's name, reserved bytes, flags, then triplets.
 struct IPG {
@@ -658,6 +418,7 @@ struct IPG {
     friend bool operator==(const IPG&, const IPG&) = default;
 };
 PRESSEL_RECORD(AFP_, IPG, ipg_Type, ipg_, ipg_PageName, ipg_Reserved, ipg_Flags, ipg_Triplets)
+PRESSEL_NAME_AT(IPG, 0)
 
 // Include Object: the object's name and type (X'5F' page segment, X'92' other, X'9B' text,
 // X'BB' graphics, X'EB' bar code, X'FB' image), the object area's offset and orientation,
@@ -672,6 +433,7 @@ struct IOB {
 PRESSEL_RECORD(AFP_, IOB, iob_Type, iob_, iob_ObjectName, iob_Reserved, iob_ObjectType, iob_XOffset, iob_YOffset,
                iob_XOrientation, iob_YOrientation, iob_XContentOffset, iob_YContentOffset,
                iob_ReferenceCoordinateSystem, iob_Triplets)
+PRESSEL_NAME_AT(IOB, 0)
 
 // Include Page Overlay: the overlay's name and origin (signed). The overlay
 // orientation that may follow is optional, and triplets come after it, so both stay in
@@ -681,6 +443,7 @@ struct IPO {
     friend bool operator==(const IPO&, const IPO&) = default;
 };
 PRESSEL_RECORD(AFP_, IPO, ipo_Type, ipo_, ipo_OverlayName, ipo_XOffset, ipo_YOffset, ipo_Data)
+PRESSEL_NAME_AT(IPO, 0)
 
 // Color Attribute Table: table data.
 struct CAT {
@@ -746,6 +509,10 @@ struct LLE {
     friend bool operator==(const LLE&, const LLE&) = default;
 };
 PRESSEL_RECORD(AFP_, LLE, lle_Type, lle_, lle_LinkType, lle_Reserved, lle_Groups)
+template <>
+struct RecordFacts<LLE> {
+    static constexpr bool groupsHoldTriplets = false;
+};
 
 // IM Image Raster Data: raster bytes.
 struct IRD {
@@ -808,18 +575,10 @@ struct PEC {
 PRESSEL_RECORD(AFP_, PEC, pec_Type, pec_, pec_Reserved, pec_Triplets)
 
 // Begin Print File: the print file's name, then triplets.
-struct BPF {
-    N3 bpf_Type; N3 bpf_; Opt<A8> bpf_Name; Chunks<T_> bpf_Triplets;
-    friend bool operator==(const BPF&, const BPF&) = default;
-};
-PRESSEL_RECORD(AFP_, BPF, bpf_Type, bpf_, bpf_Name, bpf_Triplets)
+PRESSEL_NAMED_RECORD(BPF, bpf)
 
 // End Print File: the name (optional, as in every End field), then triplets.
-struct EPF {
-    N3 epf_Type; N3 epf_; Opt<A8> epf_Name; Chunks<T_> epf_Triplets;
-    friend bool operator==(const EPF&, const EPF&) = default;
-};
-PRESSEL_RECORD(AFP_, EPF, epf_Type, epf_, epf_Name, epf_Triplets)
+PRESSEL_NAMED_RECORD(EPF, epf)
 
 // Map Media Destination: repeating groups with a 2-byte length, each holding triplets.
 struct MMD {
@@ -843,6 +602,10 @@ struct PPO {
     friend bool operator==(const PPO&, const PPO&) = default;
 };
 PRESSEL_RECORD(AFP_, PPO, ppo_Type, ppo_, ppo_Groups)
+template <>
+struct RecordFacts<PPO> {
+    static constexpr bool groupsHoldTriplets = false;
+};
 
 // The page-definition fields of line data whose parameters are kept as bytes: Record
 // Descriptor, XML Descriptor, Conditional Processing Control, Fixed Data Size and Fixed
@@ -878,10 +641,6 @@ struct FDX {
 PRESSEL_RECORD(AFP_, FDX, fdx_Type, fdx_, fdx_Data)
 
 // Invoke Data Map: the data map's name, then triplets (as the Invoke Medium Map).
-struct IDM {
-    N3 idm_Type; N3 idm_; Opt<A8> idm_Name; Chunks<T_> idm_Triplets;
-    friend bool operator==(const IDM&, const IDM&) = default;
-};
-PRESSEL_RECORD(AFP_, IDM, idm_Type, idm_, idm_Name, idm_Triplets)
+PRESSEL_NAMED_RECORD(IDM, idm)
 
 }  // namespace pressel

@@ -155,28 +155,12 @@ struct PTX {
     friend bool operator==(const PTX&, const PTX&) = default;
 };
 PRESSEL_RECORD(AFP_, PTX, ptx_Type, ptx_, ptx_EscapeSequence, ptx_Chunks)
+// The escape field is there only when the data opens with X'2BD3'; the
+// control sequences are lead-chained exactly when it is.
+PRESSEL_PRESENT_WHEN(PTX, ptx_EscapeSequence, 0x2BD3)
 template <>
-struct RecordHooks<PTX> {
-    static PTX get(ByteReader& r) {
-        PTX v;
-        r.setContext("PTX", "ptx_Type");
-        v.ptx_Type = readField<N3>(r);
-        r.setContext("PTX", "ptx_");
-        v.ptx_ = readField<N3>(r);
-        r.setContext(nullptr, nullptr);
-        if (r.remaining() >= 2 && r.peek(0) == 0x2B && r.peek(1) == 0xD3) v.ptx_EscapeSequence = readField<N2>(r);
-        v.ptx_Chunks = Chunks<PTX_>::fromPayload(r.takeRest(), v.opensChain());
-        return v;
-    }
-    static void put(Builder& b, const PTX& v) {
-        writeField(b, v.ptx_Type);
-        writeField(b, v.ptx_);
-        if (v.ptx_EscapeSequence.value) writeField(b, *v.ptx_EscapeSequence.value);
-        v.ptx_Chunks.write(b, v.opensChain());
-    }
-    static std::size_t size(const PTX& v) {
-        return 6 + (v.ptx_EscapeSequence.value ? 2 : 0) + v.ptx_Chunks.writtenSize(v.opensChain());
-    }
+struct RecordFacts<PTX> {
+    static constexpr auto leadChain = &PTX::opensChain;
 };
 
 // ---- tag logical element: triplets only ---------------------------------------
@@ -393,14 +377,21 @@ struct ER {
     friend bool operator==(const ER&, const ER&) = default;
 };
 PRESSEL_RECORD(AFP_, ER, er_Type, er_, er)
+PRESSEL_NAME_AT(ER, 0)
 PRESSEL_NAME_FIELD(ER, er)
 
+// Map Data Resource: repeating groups with a 2-byte length, each a list of
+// triplets, kept as bytes.
 struct MDR {
     N3 mdr_Type; N3 mdr_;
     Buffer0 mdr_Data;
     friend bool operator==(const MDR&, const MDR&) = default;
 };
 PRESSEL_RECORD(AFP_, MDR, mdr_Type, mdr_, mdr_Data)
+template <>
+struct RecordFacts<MDR> {
+    static constexpr auto hiddenGroups = &MDR::mdr_Data;
+};
 
 struct MGO {
     N3 mgo_Type; N3 mgo_;

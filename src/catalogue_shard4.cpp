@@ -1,0 +1,3 @@
+// Shard 4 of the catalogue's operation table (see catalogue_shard.hpp).
+#define PRESSEL_CATALOGUE_SHARD 4
+#include "catalogue_shard.hpp"
