@@ -193,18 +193,23 @@ std::span<const byte> spanOf(std::string_view s) { return {reinterpret_cast<cons
 // characters escaped (\n, \t, \xHH), every other character as it is.
 void putQuotedUtf8(std::string& out, std::string_view utf8) {
     out += '"';
-    for (char ch : utf8) {
-        const byte c = static_cast<byte>(ch);
+    std::size_t run = 0;  // runs of characters that need no escape are appended whole
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const byte c = static_cast<byte>(utf8[i]);
+        if (c >= 0x20 && c != 0x7F && c != '"' && c != '\\') continue;
+        out.append(utf8.data() + run, i - run);
+        run = i + 1;
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += ch;
+            out += char(c);
         } else if (c == '\n') out += "\\n";
         else if (c == '\t') out += "\\t";
-        else if (c < 0x20 || c == 0x7F) {
+        else {
             out += "\\x";
             out.append(hexTable.pairs + 2 * c, 2);
-        } else out += ch;
+        }
     }
+    out.append(utf8.data() + run, utf8.size() - run);
     out += '"';
 }
 // Bytes as text of a code page, quoted.
@@ -493,7 +498,11 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
         std::span<const byte> b(bytes, std::size_t(n));
         if ((info.kind == Kind::Flags || info.kind == Kind::Reserved) && allZero(b)) return;
         a.label(info.label, mode, mode != Mode::Control);
-        std::string t = info.kind == Kind::Plain ? printableText(b) : std::string();
+        // Names (GCGIDs, resource names) read as text, blank ones too.
+        const bool blank = std::all_of(b.begin(), b.end(), [](byte c) { return c == 0x40; });
+        std::string t = info.kind == Kind::Flags || info.kind == Kind::Reserved ? std::string()
+                        : blank ? std::string(b.size(), ' ')
+                                : printableText(b);
         if (!t.empty()) putQuotedUtf8(out, t);
         else {
             out += "X'";
@@ -1102,43 +1111,51 @@ void appendViewText(std::string& out, const ViewRecord& r, const DumpState& st) 
 
 void renderViewLines(std::string& out, const ViewRecord& r, int indent) { renderRecordLines(out, r, indent); }
 
+namespace {
+// The JSON escape of a byte that needs one: the quote, the backslash and the
+// control characters.
+void appendJsonEscape(std::string& out, byte c) {
+    switch (c) {
+    case '"': out += "\\\""; break;
+    case '\\': out += "\\\\"; break;
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default:
+        out += "\\u00";
+        out.append(hexTable.pairs + 2 * c, 2);
+    }
+}
+bool needsJsonEscape(byte c) { return c < 0x20 || c == 0x7F || c == '"' || c == '\\'; }
+}  // namespace
+
+// Runs of bytes that need nothing are appended whole.
 void appendJsonString(std::string& out, std::string_view latin1) {
     out += '"';
-    for (char ch : latin1) {
-        const byte c = static_cast<byte>(ch);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                out += "\\u00";
-                out.append(hexTable.pairs + 2 * c, 2);
-            } else appendLatin1AsUtf8(out, c);
-        }
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < latin1.size(); ++i) {
+        const byte c = static_cast<byte>(latin1[i]);
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') continue;
+        out.append(latin1.data() + run, i - run);
+        run = i + 1;
+        if (c >= 0x80) appendLatin1AsUtf8(out, c);
+        else appendJsonEscape(out, c);
     }
+    out.append(latin1.data() + run, latin1.size() - run);
     out += '"';
 }
 
 void appendJsonUtf8String(std::string& out, std::string_view utf8) {
     out += '"';
-    for (char ch : utf8) {
-        const byte c = static_cast<byte>(ch);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                out += "\\u00";
-                out.append(hexTable.pairs + 2 * c, 2);
-            } else out += ch;
-        }
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const byte c = static_cast<byte>(utf8[i]);
+        if (!needsJsonEscape(c)) continue;
+        out.append(utf8.data() + run, i - run);
+        run = i + 1;
+        appendJsonEscape(out, c);
     }
+    out.append(utf8.data() + run, utf8.size() - run);
     out += '"';
 }
 
