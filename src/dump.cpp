@@ -769,7 +769,7 @@ void annotateRecord(Ann& a, const G& v, Mode mode) {
                 else {
                     a.out += "  data: ";
                     putNumber(a.out, b.size());
-                    a.out += " bytes";
+                    a.out += b.size() == 1 ? " byte" : " bytes";
                     if (a.st.containerStart) {
                         if (const char* f = containerFormat(b)) {
                             a.out += ", ";
