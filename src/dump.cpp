@@ -91,6 +91,9 @@ void mapGroup(const Chunks<T_>& ts, std::array<const CodePage*, 256>& pages) {
         if (t.frame != Frame::Item) continue;
         const Bytes& p = packChunk(t);
         if (t.code == 0x24 && p.size() >= 3) lid = p[2];
+        // A data-object font mapped by a data resource map alone: its
+        // one-byte internal resource name is the local id the text selects.
+        else if (t.code == 0x02 && p.size() == 4 && p[1] == 0xBE && lid < 0) lid = p[3];
         else if (t.code == 0x02 && p.size() >= 4 && p[1] == 0x85 && !page) {
             if (auto cp = cpgidOfResourceName(fromAStr(p.span().subspan(3)))) page = findCodePage(*cp);
         } else if ((t.code == 0x01 || t.code == 0x20) && p.size() >= 5 && !page) {
@@ -128,6 +131,14 @@ void DumpState::observe(const AFP_& c) {
                 if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, pages_);
         } catch (const Error&) {
             // A map that does not decode maps nothing; the dump reports it.
+        }
+        break;
+    case 0xD3ABC3:  // MDR
+        try {
+            const MDR m = decodeChunk<MDR>(c);
+            for (const MCF_& g : m.mdr_Groups)
+                if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, pages_);
+        } catch (const Error&) {
         }
         break;
     case 0xD3B18A:  // MCF1

@@ -233,6 +233,11 @@ TEST(DumpRecords, MapDataResourceAndObjectContainerData) {
               std::string::npos)
         << out;
 
+    // The map alone selects the font: its one-byte internal name is the local
+    // id, its CCSID 1200 makes the text UTF-16.
+    const std::string text = annotated({mdr, sf(0xD3A89B, ""), sf(0xD3EE9B, hex("2BD3 03F101 06DA004A006F"))});
+    EXPECT_NE(text.find("  controls:\n    SCFL 1\n    TRN \"Jo\"\n"), std::string::npos) << text;
+
     // The first data field of a container names its format; later ones do not guess.
     const AFP_ boc = sf(0xD3A892, hex("D6C3F0F0F0F0F0F1"));
     const AFP_ first = sf(0xD3EE92, hex("0001000000130100000400304646544D81E393330006443C"));

@@ -49,8 +49,9 @@ class DumpState {
 public:
     DumpState() noexcept;
     // Learns from a structured field before it is shown: a page, overlay or
-    // page segment starts with no fonts mapped; MCF and MCF1 map local ids to
-    // code pages; a presentation text object starts with no font selected.
+    // page segment starts with no fonts mapped; MCF, MCF1 and MDR map local
+    // ids to code pages; a presentation text object starts with no font
+    // selected.
     void observe(const AFP_& c);
     // Set Coded Font Local.
     void selectFont(std::uint8_t lid) noexcept { current_ = pages_[lid]; }
