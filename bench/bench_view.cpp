@@ -27,6 +27,7 @@
 #include "pressel/io.hpp"
 #include "pressel/records.hpp"
 #include "pressel/text.hpp"
+#include "pressel/dump.hpp"
 #include "pressel/view.hpp"
 
 namespace fs = std::filesystem;

@@ -75,10 +75,6 @@ ViewRecord viewChunk(const MCF_& c) { return viewOf(c); }
 ViewRecord viewChunk(const AFP_& c) { return viewOf(c); }
 
 // ---- triplet lists: text in the declared code page ---------------------------------------
-namespace {
-// The code page a triplet list declares, 0 for none: the CPGID (or CCSID) of
-// a CGCSGID triplet, else what the code-page scheme of an encoding scheme
-// triplet implies. A code page the conversion does not know counts as none.
 int declaredCodePage(const Chunks<T_>& cs) {
     int cgcsgid = 0, scheme = 0;
     for (const T_& c : cs) {
@@ -91,9 +87,7 @@ int declaredCodePage(const Chunks<T_>& cs) {
     return knownCodePage(scheme) ? scheme : 0;
 }
 
-// An object identifier in BER encoding (X'06', length, content) as dotted
-// decimal; empty when the bytes are not one.
-std::string oidText(std::span<const byte> b) {
+std::string objectIdentifierText(std::span<const byte> b) {
     if (b.size() < 3 || b[0] != 0x06 || b[1] == 0 || std::size_t(b[1]) + 2 > b.size() || b[1] >= 0x80) return {};
     const std::size_t end = 2 + b[1];
     std::string out;
@@ -123,6 +117,7 @@ std::string oidText(std::span<const byte> b) {
     return out;
 }
 
+namespace {
 // The text fields of a triplet's view through the code page: every ViewAStr
 // but an error holds the Latin-1 image of code page 500 bytes, which gives
 // the bytes back one to one.
@@ -145,7 +140,7 @@ ViewContent viewChunks(const Chunks<T_>& cs) {
             // A fully qualified name: identifier, type, format, name.
             const Bytes& p = packChunk(c);
             if (p.size() >= 3 && p[2] == 0x10) {
-                std::string oid = oidText(p.span().subspan(3));
+                std::string oid = objectIdentifierText(p.span().subspan(3));
                 if (!oid.empty() && !r.fields.empty() && std::holds_alternative<ViewAStr>(r.fields.back().content))
                     r.fields.back().content = ViewAStr{viewTextTypeId(), oid};
             }
@@ -252,229 +247,6 @@ void showsPrec(std::string& out, int prec, const ViewRecord& r) {
     }
     out += ']';
     if (prec >= 11) out += ')';
-}
-
-// ---- renderings for dumps ---------------------------------------------------------------
-bool isCodeLabel(std::string_view label) noexcept {
-    auto has = [&](std::string_view w) { return label.find(w) != std::string_view::npos; };
-    auto ends = [&](std::string_view w) { return label.size() >= w.size() && label.substr(label.size() - w.size()) == w; };
-    return has("Type") || has("Flag") || has("Code") || has("Format") || has("Escape") || ends("_") || ends("Id") || ends("ID");
-}
-
-namespace {
-// Hex digits of a number of the field type's width (two's complement for I2, I3).
-void appendNumberHex(std::string& out, const ViewNumber& n) {
-    int width = 4;
-    if (n.type == fieldTypeIdOf<N1>()) width = 1;
-    else if (n.type == fieldTypeIdOf<N2>() || n.type == fieldTypeIdOf<I2>()) width = 2;
-    else if (n.type == fieldTypeIdOf<N3>() || n.type == fieldTypeIdOf<I3>()) width = 3;
-    std::uint64_t v = static_cast<std::uint64_t>(n.value);
-    for (int i = width - 1; i >= 0; --i) {
-        byte b = static_cast<byte>(v >> (8 * i));
-        out += hexDigits[b >> 4];
-        out += hexDigits[b & 15];
-    }
-}
-
-void appendLatin1AsUtf8(std::string& out, std::string_view latin1) {
-    for (char ch : latin1) {
-        byte c = static_cast<byte>(ch);
-        if (c < 0x80) out += ch;
-        else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-}
-
-// The EBCDIC text of the bytes when every one is a printable ASCII
-// character and at least one is a letter or digit; empty otherwise.
-std::string printableText(std::span<const byte> ebcdic) {
-    if (ebcdic.empty()) return {};
-    std::string t = fromAStr(ebcdic);
-    bool alnum = false;
-    for (char ch : t) {
-        byte c = static_cast<byte>(ch);
-        if (c < 0x20 || c >= 0x7F) return {};
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) alnum = true;
-    }
-    return alnum ? t : std::string{};
-}
-
-void appendHexWithText(std::string& out, std::span<const byte> bytes) {
-    out += "X'";
-    appendHex(out, bytes);
-    out += '\'';
-    std::string t = printableText(bytes);
-    if (!t.empty()) {
-        out += ' ';
-        appendQuoted(out, t);
-    }
-}
-
-void renderRecordLines(std::string& out, const ViewRecord& r, int indent);
-
-// UTF-8 text between double quotes: the quote, the backslash and the control
-// characters escaped as in appendQuoted, every other character as it is.
-void appendQuotedUtf8(std::string& out, std::string_view utf8) {
-    out += '"';
-    for (char ch : utf8) {
-        byte c = static_cast<byte>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c < 0x20 || c == 0x7F) {
-            out += "\\x";
-            out += hexDigits[c >> 4];
-            out += hexDigits[c & 15];
-        } else out += ch;
-    }
-    out += '"';
-}
-
-void renderFieldLine(std::string& out, const ViewField& f, int indent) {
-    out.append(std::size_t(indent), ' ');
-    out += f.label.chars();
-    out += ": ";
-    std::visit(
-        [&](const auto& v) {
-            using V = std::decay_t<decltype(v)>;
-            if constexpr (std::same_as<V, ViewNumber>) {
-                out += std::to_string(v.value);
-                if (isCodeLabel(f.label.chars())) {
-                    out += " (X'";
-                    appendNumberHex(out, v);
-                    out += "')";
-                }
-            } else if constexpr (std::same_as<V, ViewString>) {
-                appendHexWithText(out, spanOf(v.bytes));
-            } else if constexpr (std::same_as<V, ViewNStr>) {
-                appendHexWithText(out, v.bytes.span());
-            } else if constexpr (std::same_as<V, ViewAStr>) {
-                if (v.type == viewErrorTypeId()) {
-                    out += "*** ";
-                    out += v.text;
-                } else if (v.type == viewTextTypeId()) {
-                    appendQuotedUtf8(out, v.text);
-                } else {
-                    std::string q;
-                    appendQuoted(q, v.text);
-                    out += q;
-                }
-            } else {
-                out += typeName(v.type);
-                out += ' ';
-                out += std::to_string(v.records.size());
-                out += v.records.size() == 1 ? " record" : " records";
-            }
-        },
-        f.content);
-    out += '\n';
-    if (const ViewData* d = std::get_if<ViewData>(&f.content))
-        for (const ViewRecord& r : d->records) {
-            out.append(std::size_t(indent + 2), ' ');
-            out += typeName(r.type);
-            out += '\n';
-            renderRecordLines(out, r, indent + 4);
-        }
-}
-
-void renderRecordLines(std::string& out, const ViewRecord& r, int indent) {
-    for (const ViewField& f : r.fields) renderFieldLine(out, f, indent);
-}
-}  // namespace
-
-void renderViewLines(std::string& out, const ViewRecord& r, int indent) { renderRecordLines(out, r, indent); }
-
-void appendJsonString(std::string& out, std::string_view latin1) {
-    out += '"';
-    for (char ch : latin1) {
-        byte c = static_cast<byte>(ch);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(c));
-                out += buf;
-            } else if (c < 0x80) out += ch;
-            else appendLatin1AsUtf8(out, std::string_view(&ch, 1));
-        }
-    }
-    out += '"';
-}
-
-// UTF-8 text as a JSON string literal, quotes included.
-static void appendJsonUtf8String(std::string& out, std::string_view utf8) {
-    out += '"';
-    for (char ch : utf8) {
-        byte c = static_cast<byte>(ch);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(c));
-                out += buf;
-            } else out += ch;
-        }
-    }
-    out += '"';
-}
-
-void renderViewJsonFields(std::string& out, const ViewRecord& r) {
-    out += '{';
-    bool first = true;
-    for (const ViewField& f : r.fields) {
-        if (!first) out += ',';
-        first = false;
-        appendJsonString(out, f.label.chars());
-        out += ':';
-        std::visit(
-            [&](const auto& v) {
-                using V = std::decay_t<decltype(v)>;
-                if constexpr (std::same_as<V, ViewNumber>) out += std::to_string(v.value);
-                else if constexpr (std::same_as<V, ViewString>) {
-                    out += '"';
-                    appendHex(out, spanOf(v.bytes));
-                    out += '"';
-                } else if constexpr (std::same_as<V, ViewNStr>) {
-                    out += '"';
-                    appendHex(out, v.bytes.span());
-                    out += '"';
-                } else if constexpr (std::same_as<V, ViewAStr>) {
-                    if (v.type == viewTextTypeId()) appendJsonUtf8String(out, v.text);
-                    else appendJsonString(out, v.text);
-                } else {
-                    out += '[';
-                    for (std::size_t i = 0; i < v.records.size(); ++i) {
-                        if (i) out += ',';
-                        renderViewJson(out, v.records[i]);
-                    }
-                    out += ']';
-                }
-            },
-            f.content);
-    }
-    out += '}';
-}
-
-void renderViewJson(std::string& out, const ViewRecord& r) {
-    out += "{\"type\":";
-    appendJsonString(out, typeName(r.type));
-    out += ",\"fields\":";
-    renderViewJsonFields(out, r);
-    out += '}';
 }
 
 }  // namespace pressel

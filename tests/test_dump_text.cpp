@@ -139,9 +139,13 @@ TEST(JsonCheckerSelf, TellsValidFromInvalid) {
     EXPECT_FALSE(isJson("{\"a\":01}"));
 }
 
-TEST(Dump, EverySampleDumpsInAllThreeForms) {
+TEST(Dump, EverySampleDumpsInAllFourForms) {
     for (const std::string& file : allSampleFiles()) {
-        RunResult plain = runTool({"dump", file});
+        RunResult annotated = runTool({"dump", file});
+        EXPECT_EQ(annotated.status, 0) << file << "\n" << annotated.err;
+        EXPECT_EQ(annotated.out.find("***"), std::string::npos) << file;
+
+        RunResult plain = runTool({"dump", "--show", file});
         EXPECT_EQ(plain.status, 0) << file << "\n" << plain.err;
         std::size_t records = 0;
         for (const std::string& l : lines(plain.out)) {
@@ -184,7 +188,7 @@ TEST(Dump, ARecordThatDoesNotDecodeIsShownRawAndTheDumpGoesOn) {
     // A page descriptor two bytes long (it needs twelve), between two good fields.
     writeFileString(path, field(0xD3A8AF, "\xD7\xC7\xD5\xF0\xF0\xF0\xF0\xF1") + field(0xD3A6AF, std::string(2, '\0')) +
                               field(0xD3A9AF, "\xD7\xC7\xD5\xF0\xF0\xF0\xF0\xF1"));
-    RunResult plain = runTool({"dump", path});
+    RunResult plain = runTool({"dump", "--show", path});
     EXPECT_EQ(plain.status, 1);
     EXPECT_EQ(plain.err, "*** Error: 1 record failed to decode\n");
     auto ls = lines(plain.out);
@@ -213,7 +217,7 @@ TEST(Dump, AStreamThatStopsFramingIsDumpedUpToTheFault) {
     TempDir dir;
     const std::string path = dir.file("cut.afp");
     writeFileString(path, hello.substr(0, 300));  // ends inside the presentation text field at 226
-    for (const char* form : {"", "--view", "--json"}) {
+    for (const char* form : {"", "--show", "--view", "--json"}) {
         std::vector<std::string> args{"dump", path};
         if (*form) args.insert(args.begin() + 1, form);
         RunResult r = runTool(args);
@@ -226,7 +230,7 @@ TEST(Dump, AStreamThatStopsFramingIsDumpedUpToTheFault) {
 
 TEST(Dump, TypeFilterAndViewContents) {
     const std::string hello = dataPath("hello.afp");
-    RunResult r = runTool({"dump", "--type", "PGD", "-t", "BPG,EPG", hello});
+    RunResult r = runTool({"dump", "--show", "--type", "PGD", "-t", "BPG,EPG", hello});
     ASSERT_EQ(r.status, 0) << r.err;
     auto ls = lines(r.out);
     ASSERT_EQ(ls.size(), 3u) << r.out;

@@ -15,6 +15,7 @@
 #include "pressel/filter.hpp"
 #include "pressel/io.hpp"
 #include "pressel/records.hpp"
+#include "pressel/dump.hpp"
 #include "pressel/view.hpp"
 
 using namespace pressel;

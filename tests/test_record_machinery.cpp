@@ -184,7 +184,7 @@ TEST(RecordWriters, EmptyTailsWriteOnlyTheFixedPart) {
     EXPECT_EQ(recSizeOf(CPC{}), 18u);
     EXPECT_EQ(recSizeOf(FNO{}), 16u);
     EXPECT_EQ(recSizeOf(CFC{}), 7u);
-    EXPECT_EQ(recSizeOf(PTD{}), 6u);
+    EXPECT_EQ(recSizeOf(PTD{}), 18u) << "the units and extents, without the optional flags";
     EXPECT_EQ(written(PTX{}).size(), 2 * 6u) << "no escape sequence";
     EXPECT_EQ(written(MCF_T{}), "");
 

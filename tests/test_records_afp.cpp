@@ -77,7 +77,7 @@ TEST(RecordsAfp, EveryRecordDecodesFromItsFixedPartAndFromAnythingLonger) {
         {"DXD", 4},  {"LND", 33}, {"MMC", 2},  {"FNC", 22}, {"CTC", 10}, {"PMC", 2},
         {"LNC", 2},  {"FNN", 2},  {"IMM", 8},  {"OBP", 24}, {"PGP1", 6}, {"IPS", 14}, {"IPG", 17},
         {"IOB", 27}, {"IPO", 14}, {"MPS", 4},  {"PGP", 1},  {"MMO", 4},  {"PFC", 4},  {"LLE", 2},
-        {"PEC", 2},
+        {"PEC", 2},  {"PTD", 12}, {"IDD", 9},  {"BDD", 23},
         // Begin and End fields have no fixed part: their names (and the
         // reserved bytes of BDT and BR) are optional. Neither has PTX: its
         // data may open with code points instead of the escape sequence.

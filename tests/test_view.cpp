@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pressel/records.hpp"
+#include "pressel/dump.hpp"
 #include "pressel/view.hpp"
 
 namespace pressel {
@@ -168,7 +169,7 @@ TEST(View, TextFormsAndRenderings) {
     ER er{0xD3A9C6, 0, Buffer0{fromHex("D9C5E2F0F0F0F0F1")}};
     json.clear();
     renderViewJson(json, recView(er));
-    EXPECT_EQ(json, "{\"type\":\"ER\",\"fields\":{\"er_Type\":13871558,\"er_\":0,\"er\":\"RES00001\"}}");
+    EXPECT_EQ(json, "{\"type\":\"ER\",\"name\":\"End Resource\",\"fields\":{\"er_Type\":13871558,\"er_\":0,\"er\":\"RES00001\"}}");
 }
 
 }  // namespace

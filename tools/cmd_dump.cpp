@@ -1,10 +1,16 @@
 // pressel dump: every structured field decoded as its record, in one of
-// three forms.
+// four forms.
 //
-//   (plain)   "OFFSET: TEXT", the record's text form, one line per field
+//   (default) the annotated form: a header line per structured field
+//             (offset, identifier, record type, its name, length) and its
+//             fields below it, names as text, enumerations named, triplets
+//             and control sequences one per line (dump.hpp)
+//   --show    "OFFSET: TEXT", the record's text form, one line per field
 //   --view    a header line per structured field (offset, identifier,
 //             record type, length) and its view, one line per record field
-//   --json    the same views as JSON Lines, one object per structured field
+//   --json    the same views as JSON Lines, one object per structured field,
+//             with the names of the records and the text of the text
+//             control sequences beside the raw values
 //
 // A structured field whose payload does not decode is shown with its raw
 // bytes and the error, and the dump goes on; the command then ends with
@@ -18,6 +24,7 @@
 #include "pressel/catalogue.hpp"
 #include "pressel/io.hpp"
 #include "pressel/records/core.hpp"
+#include "pressel/dump.hpp"
 #include "pressel/view.hpp"
 
 namespace pressel::tool {
@@ -27,6 +34,7 @@ const CommandSpec dumpSpec{
     "dump",
     "FILE",
     {
+        {"", {"show"}, NoArg{}, "show each record in the library's text form, one line per field"},
         {"", {"view"}, NoArg{}, "show each record through its view: one line per field"},
         {"", {"json"}, NoArg{}, "show each record's view as one JSON object per line"},
         {"t", {"type"}, ReqArg{"T"},
@@ -38,7 +46,7 @@ const CommandSpec dumpSpec{
     1,
 };
 
-enum class Form { Plain, View, Json };
+enum class Form { Annotated, Plain, View, Json };
 
 // The record types named by the --type options; empty for all.
 std::set<TypeId> typeFilter(const ParsedArgs& p) {
@@ -68,6 +76,7 @@ public:
         const Bytes& bytes = packChunk(c);
         try {
             switch (form_) {
+            case Form::Annotated: annotateField(line_, state_, offset, c); break;
             case Form::Plain: plain(offset, type, bytes); break;
             case Form::View: view(offset, c, type, bytes); break;
             case Form::Json: json(offset, c, type, bytes); break;
@@ -79,6 +88,10 @@ public:
         }
         out_.append(line_);
     }
+
+    // Every structured field of the stream, dumped or not: the fonts the
+    // maps assign decide how text reads.
+    void observe(const AFP_& c) { state_.observe(c); }
 
     std::uint64_t failed() const noexcept { return failed_; }
 
@@ -114,6 +127,10 @@ private:
         line_ += zeropad(3, c.code);
         line_ += "\",\"type\":";
         appendJsonString(line_, type->name);
+        if (const char* name = structuredFieldName(c.code)) {
+            line_ += ",\"name\":";
+            appendJsonString(line_, name);
+        }
         line_ += ",\"length\":";
         line_ += std::to_string(c.payload.size() + 2);
     }
@@ -122,13 +139,21 @@ private:
         ViewRecord v = recordOps(type).view(bytes);
         jsonHead(offset, c, type);
         line_ += ",\"fields\":";
-        renderViewJsonFields(line_, v);
+        renderViewJsonFields(line_, v, &state_);
         line_ += "}\n";
     }
 
     // The raw bytes of a structured field that does not decode, and why.
     void failure(std::uint64_t offset, const AFP_& c, TypeId type, const std::string& message) {
         switch (form_) {
+        case Form::Annotated:
+            header(offset, c, type);
+            line_ += "  *** ";
+            line_ += message;
+            line_ += "\n  raw: X'";
+            line_ += hexString(c.payload.span());
+            line_ += "'\n";
+            break;
         case Form::Plain:
             line_ += std::to_string(offset);
             line_ += ": ";
@@ -159,13 +184,18 @@ private:
     Form form_;
     OutputFile& out_;
     std::string line_;
+    DumpState state_;
     std::uint64_t failed_ = 0;
 };
 
 int cmdDump(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(dumpSpec, argv);
-    if (p.has("view") && p.has("json")) throw Error("--view and --json exclude each other");
-    Form form = p.has("json") ? Form::Json : p.has("view") ? Form::View : Form::Plain;
+    if (int(p.has("view")) + int(p.has("json")) + int(p.has("show")) > 1)
+        throw Error("--show, --view and --json exclude each other");
+    Form form = p.has("json")   ? Form::Json
+                : p.has("view") ? Form::View
+                : p.has("show") ? Form::Plain
+                                : Form::Annotated;
     std::set<TypeId> only = typeFilter(p);
 
     AfpStream in = readAFP(p.operands[0]);
@@ -180,6 +210,7 @@ int cmdDump(const std::vector<std::string>& argv) {
         for (auto it = in.begin(); it != in.end(); ++it) {
             walk.step(it->code);
             lengths.observe(*it);
+            dumper.observe(*it);
             if (!only.empty() && !only.count(chunkType(*it).id)) continue;
             dumper.dump(it.offset(), *it);
         }
@@ -202,7 +233,7 @@ int cmdDump(const std::vector<std::string>& argv) {
     return 0;
 }
 
-Register dump{{"dump", "print every structured field as its record: text form, view or JSON", cmdDump}};
+Register dump{{"dump", "print every structured field as its record: annotated, text form, view or JSON", cmdDump}};
 
 }  // namespace
 }  // namespace pressel::tool

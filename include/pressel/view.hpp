@@ -328,25 +328,13 @@ void showsPrec(std::string& out, int prec, const ViewContent& c);
 void showsPrec(std::string& out, int prec, const ViewField& f);
 void showsPrec(std::string& out, int prec, const ViewRecord& r);
 
-// ---- renderings for dumps -------------------------------------------------------
-// One line per field, "label: value", each line starting with `indent`
-// spaces; the records of a ViewData follow their field's line, each as a
-// line with its type name and then its fields, two spaces deeper. Numbers are
-// decimal, with the hex value beside them (X'..') when the label names a
-// code, type, flags or identifier; A values and raw bytes are hex (X'..'),
-// with their EBCDIC text beside them when every byte is a printable
-// character; names are quoted text. Output is UTF-8.
-void renderViewLines(std::string& out, const ViewRecord& r, int indent);
-// The fields as one JSON object {"label": value, ...}: numbers as numbers, A
-// values and raw bytes as hex strings, names as strings (UTF-8, escaped),
-// nested records as arrays of {"type": NAME, "fields": {...}}.
-void renderViewJsonFields(std::string& out, const ViewRecord& r);
-// {"type": NAME, "fields": {...}}
-void renderViewJson(std::string& out, const ViewRecord& r);
-// Appends s (Latin-1) as a JSON string literal in UTF-8, quotes included.
-void appendJsonString(std::string& out, std::string_view latin1);
-// True when the label names a code, type, flags or an identifier, whose
-// numbers a dump shows in hex too.
-bool isCodeLabel(std::string_view label) noexcept;
+// ---- helpers the dump layer shares --------------------------------------------------
+// The code page a triplet list declares, 0 for none: the CPGID (or CCSID) of
+// a CGCSGID triplet, else what the code-page scheme of an encoding scheme
+// triplet implies. A code page the conversion does not know counts as none.
+int declaredCodePage(const Chunks<T_>& cs);
+// An object identifier in BER encoding (X'06', length, content) as dotted
+// decimal; empty when the bytes are not one.
+std::string objectIdentifierText(std::span<const byte> ber);
 
 }  // namespace pressel

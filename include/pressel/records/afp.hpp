@@ -160,19 +160,29 @@ PRESSEL_RECORD(AFP_, LND, lnd_Type, lnd_, lnd_Flags, lnd_InlinePosition, lnd_Bas
                lnd_NextReuse, lnd_SuppressionName, lnd_SuppressionLocalId, lnd_DataStart, lnd_DataLength,
                lnd_Data)
 
-// Bar Code Data Descriptor: descriptor data of the bar code object architecture.
+// Bar Code Data Descriptor: the units and extents of the bar code presentation space, the
+// symbol type and its modifier, the font of the human-readable text, the colour, the module
+// width (thousandths of an inch), the element height and its multiplier, the wide-to-narrow
+// ratio; anything after them stays in bdd_Data.
 struct BDD {
-    N3 bdd_Type; N3 bdd_; Buffer0 bdd_Data;
+    N3 bdd_Type; N3 bdd_; N1 bdd_UnitBase; A1 bdd_Reserved1; N2 bdd_XUnits; N2 bdd_YUnits; N2 bdd_XSize;
+    N2 bdd_YSize; A2 bdd_Reserved2; N1 bdd_SymbolType; N1 bdd_Modifier; N1 bdd_FontLocalId; N2 bdd_Color;
+    N1 bdd_ModuleWidth; N2 bdd_ElementHeight; N1 bdd_HeightMultiplier; N2 bdd_WideNarrowRatio; Buffer0 bdd_Data;
     friend bool operator==(const BDD&, const BDD&) = default;
 };
-PRESSEL_RECORD(AFP_, BDD, bdd_Type, bdd_, bdd_Data)
+PRESSEL_RECORD(AFP_, BDD, bdd_Type, bdd_, bdd_UnitBase, bdd_Reserved1, bdd_XUnits, bdd_YUnits, bdd_XSize,
+               bdd_YSize, bdd_Reserved2, bdd_SymbolType, bdd_Modifier, bdd_FontLocalId, bdd_Color,
+               bdd_ModuleWidth, bdd_ElementHeight, bdd_HeightMultiplier, bdd_WideNarrowRatio, bdd_Data)
 
-// Image Data Descriptor: descriptor data of the image object architecture.
+// Image Data Descriptor: the unit base, the resolution (image points per unit base) and the
+// size in image points, then the image's self-defining fields (the function set, say) in
+// idd_Data.
 struct IDD {
-    N3 idd_Type; N3 idd_; Buffer0 idd_Data;
+    N3 idd_Type; N3 idd_; N1 idd_UnitBase; N2 idd_XUnits; N2 idd_YUnits; N2 idd_XSize; N2 idd_YSize;
+    Buffer0 idd_Data;
     friend bool operator==(const IDD&, const IDD&) = default;
 };
-PRESSEL_RECORD(AFP_, IDD, idd_Type, idd_, idd_Data)
+PRESSEL_RECORD(AFP_, IDD, idd_Type, idd_, idd_UnitBase, idd_XUnits, idd_YUnits, idd_XSize, idd_YSize, idd_Data)
 
 struct MMC_Data {
     N1 mmc_Keyword; N1 mmc_Value;
@@ -465,11 +475,45 @@ struct MPS {
 };
 PRESSEL_RECORD(AFP_, MPS, mps_Type, mps_, mps_RepeatingGroupLength, mps__, mps_Data)
 
-// Page Position, format 2: the constant X'01', then groups of 10 to 12 bytes, each opened by
-// its own length byte (offset, orientation, sheet side, then optional flags and PMC id). The
-// groups differ in length, so they do not fit a fixed-size group record and are kept as bytes.
+// A group of the page position, format 2, read from exactly the bytes its
+// length byte counts: the page origin on the medium (signed), the page
+// orientation, the sheet side, then the optional flags and page modification
+// control id; bytes beyond them stay in pgp_Tail.
+struct PGP_Data {
+    N1 pgp_RepeatingGroupLength; I3 pgp_XOffset; I3 pgp_YOffset; N2 pgp_Orientation; N1 pgp_SheetSide;
+    Opt<N1> pgp_Flags; Opt<N1> pgp_PMCId; Buffer0 pgp_Tail;
+    friend bool operator==(const PGP_Data&, const PGP_Data&) = default;
+};
+PRESSEL_GROUP_RECORD(PGP_Data, pgp_RepeatingGroupLength, pgp_XOffset, pgp_YOffset, pgp_Orientation,
+                     pgp_SheetSide, pgp_Flags, pgp_PMCId, pgp_Tail)
+template <>
+struct RecordHooks<PGP_Data> {
+    // A length byte that claims more than is left, or too little for the
+    // fixed fields, ends the groups (EndOfInput): the rest stays unread.
+    static PGP_Data get(ByteReader& r) {
+        PGP_Data g;
+        r.setContext("PGP_Data", "pgp_RepeatingGroupLength");
+        const std::size_t len = r.peek(0);
+        if (len < 10) r.fail(r.remaining() + 1);
+        const std::uint64_t at = r.offset();
+        ByteReader b(r.take(len), at);
+        r.setContext(nullptr, nullptr);
+        g.pgp_RepeatingGroupLength = readField<N1>(b);
+        g.pgp_XOffset = readField<I3>(b);
+        g.pgp_YOffset = readField<I3>(b);
+        g.pgp_Orientation = readField<N2>(b);
+        g.pgp_SheetSide = readField<N1>(b);
+        if (!b.atEnd()) g.pgp_Flags.value = readField<N1>(b);
+        if (!b.atEnd()) g.pgp_PMCId.value = readField<N1>(b);
+        g.pgp_Tail = readBuffer0(b);
+        return g;
+    }
+};
+
+// Page Position, format 2: the constant X'01', then groups of 10 to 12 bytes,
+// each opened by its own length byte.
 struct PGP {
-    N3 pgp_Type; N3 pgp_; N1 pgp_Constant; Buffer0 pgp_Data;
+    N3 pgp_Type; N3 pgp_; N1 pgp_Constant; std::vector<Record<PGP_Data>> pgp_Data;
     friend bool operator==(const PGP&, const PGP&) = default;
 };
 PRESSEL_RECORD(AFP_, PGP, pgp_Type, pgp_, pgp_Constant, pgp_Data)

@@ -135,12 +135,18 @@ struct PGD {
 PRESSEL_RECORD(AFP_, PGD, pgd_Type, pgd_, pgd_XBase, pgd_YBase, pgd_XUnits, pgd_YUnits, pgd_Field7, pgd_XSize,
                pgd_Field9, pgd_YSize, pgd_Data)
 
+// Presentation Text Descriptor, format 2: the units and the extents of the
+// text space, the text flags, then the initial text conditions as control
+// sequences. A descriptor may end after its extents or its flags.
 struct PTD {
     N3 ptd_Type; N3 ptd_;
-    Buffer0 ptd_Data;
+    N1 ptd_XBase; N1 ptd_YBase; N2 ptd_XUnits; N2 ptd_YUnits; N3 ptd_XSize; N3 ptd_YSize;
+    Opt<N2> ptd_TextFlags;
+    Chunks<PTX_> ptd_Chunks;
     friend bool operator==(const PTD&, const PTD&) = default;
 };
-PRESSEL_RECORD(AFP_, PTD, ptd_Type, ptd_, ptd_Data)
+PRESSEL_RECORD(AFP_, PTD, ptd_Type, ptd_, ptd_XBase, ptd_YBase, ptd_XUnits, ptd_YUnits, ptd_XSize, ptd_YSize,
+               ptd_TextFlags, ptd_Chunks)
 
 // Presentation text: code points and control sequences. When the data opens
 // with the escape sequence X'2BD3', the field holds it and the first control
@@ -380,18 +386,14 @@ PRESSEL_RECORD(AFP_, ER, er_Type, er_, er)
 PRESSEL_NAME_AT(ER, 0)
 PRESSEL_NAME_FIELD(ER, er)
 
-// Map Data Resource: repeating groups with a 2-byte length, each a list of
-// triplets, kept as bytes.
+// Map Data Resource: groups with a 2-byte length, each a list of triplets
+// naming a data-object resource (a font, an image, a colour profile).
 struct MDR {
     N3 mdr_Type; N3 mdr_;
-    Buffer0 mdr_Data;
+    Chunks<MCF_> mdr_Groups;
     friend bool operator==(const MDR&, const MDR&) = default;
 };
-PRESSEL_RECORD(AFP_, MDR, mdr_Type, mdr_, mdr_Data)
-template <>
-struct RecordFacts<MDR> {
-    static constexpr auto hiddenGroups = &MDR::mdr_Data;
-};
+PRESSEL_RECORD(AFP_, MDR, mdr_Type, mdr_, mdr_Groups)
 
 struct MGO {
     N3 mgo_Type; N3 mgo_;
