@@ -28,7 +28,7 @@ if ! command -v fop >/dev/null 2>&1; then
 fi
 
 if [ "$#" -eq 0 ]; then
-    set -- hello letter invoice graphics statements layout codepages pages colour images chart
+    set -- hello letter invoice graphics statements layout codepages pages colour images chart truetype
 fi
 
 # Pages whose raster at 72 dpi (pdftoppm of FOP's PDF, X-N.fop.png) is the
@@ -37,6 +37,18 @@ rasters=" layout invoice pages graphics chart "
 
 for name in "$@"; do
     name=${name%.fo}
+    if [ "$name" = truetype ]; then
+        # A TrueType font embedded as an object container and mapped by MDR,
+        # its text in UTF-16BE. The font's data (400 KB) is stripped from the
+        # committed file: text extraction needs the map, not the outlines.
+        pressel=../../build/release/pressel
+        fop -q -c truetype.xconf -fo truetype.fo -afp truetype.full.afp 2>&1 |
+            grep -v -e '^\[warning\] /usr/bin/fop:' >&2 || true
+        "$pressel" strip -q truetype.full.afp truetype.afp OCD
+        rm -f truetype.full.afp
+        ls -l truetype.afp
+        continue
+    fi
     if [ "$name" = images ]; then
         # One document, four image set-ups of FOP's AFP output
         # (images-M.xconf): 1-bit bilevel, 8-bit grey, colour with the JPEG

@@ -728,20 +728,37 @@ struct PageInterpreter::Impl {
             if (g >= 0xFE) at += 1 + 4 * std::size_t(u8(d, at));  // the Unicode values that follow
         }
     }
+    // MDR: data-object fonts (TrueType, OpenType) by name, with the code
+    // page of their text and their size. A group whose internal resource
+    // name (FQN X'BE') is a single byte maps that font to the local id the
+    // text selects with SCFL, as an MCF group does: a page that maps its
+    // fonts with MDR alone has no MCF.
     void mapDataResource(const Bytes& groups) {
         for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
             if (g.frame != Frame::Item) continue;
-            std::string name;
+            std::string name, external;
+            int lid = -1;
             unsigned cpgid = 0;
             double size = 0;
             for (const T_& t : Chunks<T_>::fromPayload(g.payload)) {
                 std::span<const byte> p = t.payload.span();
                 if (t.frame != Frame::Item) continue;
-                if (t.code == 0x02 && (u8(p, 1) == 0xDE || u8(p, 1) == 0xBE)) name = nameAt(p, 3, p.size());
+                if (t.code == 0x02 && (u8(p, 1) == 0xDE || u8(p, 1) == 0xBE)) {
+                    name = nameAt(p, 3, p.size());
+                    if (u8(p, 1) == 0xDE) external = name;
+                    else if (p.size() == 4) lid = int(p[3]);
+                } else if (t.code == 0x01 && u16(p, 3)) cpgid = u16(p, 3);
                 else if (t.code == 0x50) cpgid = encodingCodePage(p, cpgid);
                 else if (t.code == 0x8B && u16(p, 3)) size = u16(p, 3) / 20.0;
             }
             if (!name.empty()) dataObjectFonts[name] = {cpgid, size};
+            if (lid >= 0 && inPage && !stack.empty()) {
+                Font f;
+                f.name = !external.empty() ? external : name;
+                f.cpgid = cpgid ? cpgid : 1200;  // data-object fonts take Unicode unless told otherwise
+                f.size = size;
+                addFont(unsigned(lid), std::move(f));
+            }
         }
     }
     static unsigned encodingCodePage(std::span<const byte> p, unsigned dflt) {
