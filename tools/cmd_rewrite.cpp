@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,8 +19,11 @@
 #include "command.hpp"
 #include "pressel/detail/decode_codepage.hpp"
 #include "pressel/ebcdic.hpp"
-#include "pressel/filter.hpp"
+#include "pressel/chunk_filters.hpp"
+#include "pressel/deep_filters.hpp"
+#include "pressel/mapped_chunks.hpp"
 #include "pressel/io.hpp"
+#include "pressel/records.hpp"
 #include "pressel/rename.hpp"
 
 namespace pressel::tool {
@@ -56,14 +60,20 @@ struct Failure {
 // the caller to abandon. A reader error names the field and offset itself; a
 // filter's error is given the structured field it was run on.
 std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const ChunkFilters<AFP_>& filters,
-                                    bool closeOnSuccess = true) {
+                                    bool closeOnSuccess = true,
+                                    const std::function<bool(const AFP_&)>& concerns = nullptr) {
     AfpReader& reader = stream.reader();
     StreamWalk walk(reader, gQuiet);
+    const FilterIndex index(filters);
     try {
         AFP_ c;
         while (reader.next(c)) {
             try {
-                for (const AFP_& o : chunkMapFiltersM(c, filters)) out.write(o);
+                // A field that no filter selects, or that the filters pass on
+                // unread, is written as it came.
+                if (!index.selects(c) || (concerns && !concerns(c))) out.write(c);
+                else
+                    for (const AFP_& o : chunkMapFiltersM(c, filters, index)) out.write(o);
             } catch (const IoError&) {
                 throw;
             } catch (const std::exception& e) {
@@ -223,7 +233,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     if (out.output().replaces()) {
         // A file: replaced only when the whole stream is renamed and every
         // name was found.
-        if (auto f = filterStream(stream, out, filters, false)) {
+        if (auto f = filterStream(stream, out, filters, false, rn.mentions)) {
             out.discard();
             return nothingWritten(*f);
         }
@@ -243,7 +253,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     const int spoolFd = ::fileno(spool.get());
     {
         AfpWriter tmp("/dev/fd/" + std::to_string(spoolFd));
-        if (auto f = filterStream(stream, tmp, filters)) {
+        if (auto f = filterStream(stream, tmp, filters, true, rn.mentions)) {
             tmp.discard();
             out.discard();
             return nothingWritten(*f);

@@ -33,12 +33,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "pressel/filter.hpp"
+#include "pressel/chunk_filters.hpp"
 
 namespace pressel {
 
@@ -51,6 +52,11 @@ struct RenameFilters {
     ChunkFilters<AFP_> filters;
     // Fields renamed per rename, in the order the renames were given.
     std::shared_ptr<std::vector<std::uint64_t>> counts;
+    // True when a structured field's payload holds one of the old names. The
+    // filters pass on a field for which it is false as it came (they ask it
+    // first themselves); a walk may ask it before running them, to skip the
+    // filters altogether.
+    std::function<bool(const AFP_&)> mentions;
 };
 
 // The longest name a fully qualified name triplet holds.
