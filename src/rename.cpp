@@ -245,7 +245,6 @@ RenameFilters renameFilters(const std::vector<Rename>& renames) {
     // Every place a name is renamed holds the old name's bytes in one run of
     // the payload, so a structured field whose payload holds none of the old
     // names is passed on before any handler decodes it.
-    out.mentions = [t](const AFP_& c) { return t->mentioned(c.payload); };
     for (ChunkFilter<AFP_>& f : out.filters)
         f.handler = [t, h = std::move(f.handler)](const AFP_& c) {
             return t->mentioned(c.payload) ? h(c) : std::vector<AFP_>{c};

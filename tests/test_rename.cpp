@@ -208,7 +208,4 @@ TEST(Rename, NamesAfterAnIntroducerExtensionOrBeforePaddingAreFound) {
     EXPECT_EQ(std::string(out[0].payload.chars()), ext.substr(0, 9) + e("XZFUTB9 "));
     EXPECT_EQ(std::string(out[1].payload.chars()), pad.substr(0, 6) + e("XZFUTB9 ") + hex("0000 03"));
     EXPECT_EQ(out[2].payload.data(), other.payload.data()) << "a field without an old name is the chunk that came in";
-    EXPECT_TRUE(r.mentions(extended));
-    EXPECT_TRUE(r.mentions(padded));
-    EXPECT_FALSE(r.mentions(other));
 }

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,8 +59,7 @@ struct Failure {
 // the caller to abandon. A reader error names the field and offset itself; a
 // filter's error is given the structured field it was run on.
 std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const ChunkFilters<AFP_>& filters,
-                                    bool closeOnSuccess = true,
-                                    const std::function<bool(const AFP_&)>& concerns = nullptr) {
+                                    bool closeOnSuccess = true) {
     AfpReader& reader = stream.reader();
     StreamWalk walk(reader, gQuiet);
     const FilterIndex index(filters);
@@ -69,9 +67,8 @@ std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const Chu
         AFP_ c;
         while (reader.next(c)) {
             try {
-                // A field that no filter selects, or that the filters pass on
-                // unread, is written as it came.
-                if (!index.selects(c) || (concerns && !concerns(c))) out.write(c);
+                // A field that no filter selects is written as it came.
+                if (!index.selects(c)) out.write(c);
                 else
                     for (const AFP_& o : chunkMapFiltersM(c, filters, index)) out.write(o);
             } catch (const IoError&) {
@@ -233,7 +230,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     if (out.output().replaces()) {
         // A file: replaced only when the whole stream is renamed and every
         // name was found.
-        if (auto f = filterStream(stream, out, filters, false, rn.mentions)) {
+        if (auto f = filterStream(stream, out, filters, false)) {
             out.discard();
             return nothingWritten(*f);
         }
@@ -253,7 +250,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     const int spoolFd = ::fileno(spool.get());
     {
         AfpWriter tmp("/dev/fd/" + std::to_string(spoolFd));
-        if (auto f = filterStream(stream, tmp, filters, true, rn.mentions)) {
+        if (auto f = filterStream(stream, tmp, filters)) {
             tmp.discard();
             out.discard();
             return nothingWritten(*f);

@@ -33,7 +33,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,11 +51,6 @@ struct RenameFilters {
     ChunkFilters<AFP_> filters;
     // Fields renamed per rename, in the order the renames were given.
     std::shared_ptr<std::vector<std::uint64_t>> counts;
-    // True when a structured field's payload holds one of the old names. The
-    // filters pass on a field for which it is false as it came (they ask it
-    // first themselves); a walk may ask it before running them, to skip the
-    // filters altogether.
-    std::function<bool(const AFP_&)> mentions;
 };
 
 // The longest name a fully qualified name triplet holds.
