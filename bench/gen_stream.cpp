@@ -1,4 +1,4 @@
-// pressel_gen_stream [--groups PAGES] OUT SIZE_MB [INPUT.afp...]
+// pressel_gen_stream [--groups PAGES] [--object FILE] OUT SIZE_MB [INPUT.afp...]
 //
 // Builds a large, realistic data stream for the benchmarks out of small real
 // files. The result is one document: the first input's prologue (everything
@@ -15,6 +15,11 @@
 // (G0000001, G0000002, ...), each opening with an index tag CUSTOMER =
 // C<number>, the shape of a print file of statements; the page groups of the
 // first input's prologue and epilogue are left out.
+//
+// With --object FILE every page also carries the first data object of FILE
+// (an image, graphics, bar code or object container, from its Begin field to
+// its End field), placed before the End Page: a stream of large fields, such
+// as the image data of scanned or photographic pages.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -52,6 +57,21 @@ std::vector<pressel::AFP_> groupHead(std::uint64_t n, std::string& name8) {
     tle += {char(4 + value.size()), 0x36, 0, 0};
     tle += value;
     return {field(kBeginGroup, name8), field(0xD3A090, tle)};
+}
+
+// The first object of a file: from its Begin Image, Graphics, Bar Code or
+// Object Container to the matching End.
+std::vector<pressel::AFP_> firstObject(const std::string& path) {
+    std::vector<pressel::AFP_> out;
+    std::uint32_t end = 0;
+    for (const pressel::AFP_& c : pressel::readAFP(path)) {
+        if (!end && (c.code == 0xD3A8FB || c.code == 0xD3A8BB || c.code == 0xD3A8EB || c.code == 0xD3A892))
+            end = c.code - 0xA800 + 0xA900;
+        if (!end) continue;
+        out.push_back(c);
+        if (c.code == end) return out;
+    }
+    throw pressel::Error(path + ": no complete image, graphics, bar code or object container");
 }
 
 struct Parts {
@@ -105,13 +125,16 @@ std::size_t framedSize(const std::vector<pressel::AFP_>& cs) {
 
 int main(int argc, char** argv) {
     std::uint64_t groupPages = 0;
-    if (argc >= 3 && std::string(argv[1]) == "--groups") {
-        groupPages = std::strtoull(argv[2], nullptr, 10);
+    std::string objectFile;
+    for (;;) {
+        if (argc >= 3 && std::string(argv[1]) == "--groups") groupPages = std::strtoull(argv[2], nullptr, 10);
+        else if (argc >= 3 && std::string(argv[1]) == "--object") objectFile = argv[2];
+        else break;
         argv += 2;
         argc -= 2;
     }
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: pressel_gen_stream [--groups PAGES] OUT SIZE_MB [INPUT.afp...]\n");
+        std::fprintf(stderr, "Usage: pressel_gen_stream [--groups PAGES] [--object FILE] OUT SIZE_MB [INPUT.afp...]\n");
         return 1;
     }
     try {
@@ -127,6 +150,11 @@ int main(int argc, char** argv) {
         std::vector<Parts> parts;
         std::vector<const std::vector<pressel::AFP_>*> pages;
         for (const auto& in : inputs) parts.push_back(split(in));
+        if (!objectFile.empty()) {
+            const std::vector<pressel::AFP_> object = firstObject(objectFile);
+            for (auto& p : parts)
+                for (auto& page : p.pages) page.insert(page.end() - 1, object.begin(), object.end());
+        }
         for (const auto& p : parts)
             for (const auto& page : p.pages) pages.push_back(&page);
         if (pages.empty()) throw pressel::Error("the inputs have no pages to repeat");

@@ -65,6 +65,17 @@ void ByteReader::fail(std::size_t n) const {
     throw EndOfInput(what, offset(), n, remaining());
 }
 
+void Builder::putBytes(const Bytes& b) {
+    if (b.empty()) return;
+    if (b.size() <= kCopiedBytes && size() != 0) {
+        putRaw(b.data(), b.size());
+        return;
+    }
+    flushBlock();
+    pieces_.push_back(b);
+    size_ += b.size();
+}
+
 std::vector<Bytes> Builder::pieces() && {
     flushBlock();
     return std::move(pieces_);

@@ -161,7 +161,7 @@ public:
         }
         const std::uint64_t base = streamOffset(list.offset);
         switch (list.family) {
-        case Family::T: triplets(name, list.bytes, base); break;
+        case Family::T: triplets(name, 0, list.bytes, base); break;
         case Family::MCF: {
             NestedCursor cur;
             MCF_ g;
@@ -173,7 +173,7 @@ public:
                             " bytes left do not frame as a group)");
                     break;
                 }
-                if (list.groupsHoldTriplets) triplets(name + " group " + std::to_string(k + 1), g.payload, base + pos + 2);
+                if (list.groupsHoldTriplets) triplets(name, k + 1, g.payload, base + pos + 2);
             }
             break;
         }
@@ -193,33 +193,37 @@ public:
                 "PGD: the page has no area (extent " + std::to_string(x) + " by " + std::to_string(y) + ")");
     }
 
-    void triplets(const std::string& where, const Bytes& bytes, std::uint64_t base) {
+    // The triplets of a record (group 0) or of its repeating group `group`
+    // (the first is 1); the place a finding names is put together only when
+    // there is a finding.
+    void triplets(const std::string& name, std::size_t group, const Bytes& bytes, std::uint64_t base) {
+        auto where = [&] { return group ? name + " group " + std::to_string(group) : name; };
         NestedCursor cur;
         T_ x;
         for (std::size_t pos = 0; nextNested(bytes, cur, x); pos = cur.pos) {
             if (x.frame == Frame::Raw) {
                 std::size_t len = bytes[pos];
                 add(base + pos, Severity::Error,
-                    where + ": triplet length " + std::to_string(len) + " does not add up (" +
+                    where() + ": triplet length " + std::to_string(len) + " does not add up (" +
                         std::to_string(x.payload.size()) + " byte" + (x.payload.size() == 1 ? "" : "s") + " left)");
                 return;
             }
             if (chunkType(x).id->index == idx_T_Unknown)
-                add(base + pos, Severity::Warning, where + ": triplet identifier " + hex(x.code, 1) + " is not in the tables");
+                add(base + pos, Severity::Warning, where() + ": triplet identifier " + hex(x.code, 1) + " is not in the tables");
             else shortItem(where, "triplet", x, base + pos);
         }
     }
 
     // A nested item that frames but is too short for its record's fixed
     // parameters: every command keeps it as it is (and passes over it).
-    template <ChunkFamily C>
-    void shortItem(const std::string& where, const char* kind, const C& x, std::uint64_t at) {
+    template <ChunkFamily C, class Where>
+    void shortItem(const Where& where, const char* kind, const C& x, std::uint64_t at) {
         const TypeId t = chunkType(x).id;
         try {
             (void)recordOps(t).covered(packChunk(x));
         } catch (const Error&) {
             add(at, Severity::Warning,
-                where + ": " + kind + " " + t->name + " (" + hex(x.code, 1) + ") of " + std::to_string(x.payload.size() + 1) +
+                where() + ": " + kind + " " + t->name + " (" + hex(x.code, 1) + ") of " + std::to_string(x.payload.size() + 1) +
                     " bytes is too short for its record; it is kept as it is");
         }
     }
@@ -245,7 +249,7 @@ public:
             }
             if (chunkType(x).id->index == idx_PTX_Unknown)
                 add(base + pos, Severity::Warning, where + ": control-sequence function type " + hex(x.code, 1) + " is not in the tables");
-            else shortItem(where, "control sequence", x, base + pos);
+            else shortItem([&] { return where; }, "control sequence", x, base + pos);
             lastOdd = (x.code & 1) != 0;
             lastAt = base + pos;
             lastCode = x.code;

@@ -1,10 +1,12 @@
 // Filtering nested streams: chain framing of changed control-sequence lists,
 // and the structured-field filters that reach every nested level, derived from
 // the record declarations.
-#include "pressel/filter.hpp"
+#include "pressel/deep_filters.hpp"
 
 #include <memory>
 #include <tuple>
+
+#include "pressel/records.hpp"
 
 namespace pressel {
 

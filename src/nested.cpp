@@ -1,6 +1,8 @@
 // Item readers and writers of the nested chunk streams.
 #include "pressel/nested.hpp"
 
+#include <cstring>
+
 namespace pressel {
 
 namespace {
@@ -22,7 +24,11 @@ bool nextNested(const Bytes& src, NestedCursor& cur, T_& out) {
     if (cur.pos >= src.size()) return false;
     std::size_t len = src[cur.pos];
     if (len < 2 || cur.pos + len > src.size()) return rawRest(src, cur, out);
-    out = T_{src[cur.pos + 1], src.slice(cur.pos + 1, len - 1), Frame::Item};
+    // The item reuses `out`: a walk keeps cutting from the same payload, so
+    // no reference count changes hands per item.
+    out.code = src[cur.pos + 1];
+    out.payload.assignSlice(src, cur.pos + 1, len - 1);
+    out.frame = Frame::Item;
     cur.pos += len;
     return true;
 }
@@ -45,8 +51,19 @@ bool nextNested(const Bytes& src, NestedCursor& cur, PTX_& out) {
         if (!(src[at] == 0x2B && at + 1 < n && src[at + 1] == 0xD3)) {
             // Code points up to the next control-sequence prefix.
             std::size_t k = at + 1;
-            while (k < n && !(src[k] == 0x2B && k + 1 < n && src[k + 1] == 0xD3)) ++k;
-            out = PTX_{0, src.slice(at, k - at), Frame::Text};
+            for (;;) {
+                const void* hit = k < n ? std::memchr(src.data() + k, 0x2B, n - k) : nullptr;
+                if (!hit) {
+                    k = n;
+                    break;
+                }
+                k = std::size_t(static_cast<const byte*>(hit) - src.data());
+                if (k + 1 < n && src[k + 1] == 0xD3) break;
+                ++k;
+            }
+            out.code = 0;
+            out.payload.assignSlice(src, at, k - at);
+            out.frame = Frame::Text;
             cur.pos = k;
             return true;
         }
@@ -55,7 +72,9 @@ bool nextNested(const Bytes& src, NestedCursor& cur, PTX_& out) {
     }
     std::size_t len = src[at];
     if (len < 2 || at + len > n) return rawRest(src, cur, out);
-    out = PTX_{src[at + 1], src.slice(at + 1, len - 1), Frame::Item};
+    out.code = src[at + 1];
+    out.payload.assignSlice(src, at + 1, len - 1);
+    out.frame = Frame::Item;
     cur.pos = at + len;
     cur.inChain = (out.code & 1) != 0;
     return true;

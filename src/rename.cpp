@@ -2,8 +2,11 @@
 #include "pressel/rename.hpp"
 
 #include <map>
+#include <string_view>
 
+#include "pressel/deep_filters.hpp"
 #include "pressel/ebcdic.hpp"
+#include "pressel/records.hpp"
 
 namespace pressel {
 
@@ -26,6 +29,14 @@ struct Table {
         if (it == index.end()) return nullptr;
         ++(*counts)[it->second];
         return &to[it->second];
+    }
+
+    // True when some old name occurs in the bytes.
+    bool mentioned(const Bytes& b) const {
+        const std::string_view hay = b.chars();
+        for (const auto& entry : index)
+            if (hay.find(entry.first) != std::string_view::npos) return true;
+        return false;
     }
 };
 using TablePtr = std::shared_ptr<const Table>;
@@ -209,6 +220,13 @@ RenameFilters renameFilters(const std::vector<Rename>& renames) {
         w.push(v);
     }));
     for (auto& f : deepFilters(nf)) out.filters.push_back(std::move(f));
+    // Every place a name is renamed holds the old name's bytes in one run of
+    // the payload, so a structured field whose payload holds none of the old
+    // names is passed on before any handler decodes it.
+    for (ChunkFilter<AFP_>& f : out.filters)
+        f.handler = [t, h = std::move(f.handler)](const AFP_& c) {
+            return t->mentioned(c.payload) ? h(c) : std::vector<AFP_>{c};
+        };
     return out;
 }
 

@@ -72,6 +72,26 @@ TEST(Buffer, WritingSharesTheBytes) {
     EXPECT_EQ(pieces[3].data(), data.data());
 }
 
+TEST(Buffer, ShortStringsAfterOtherBytesAreCopiedIntoTheBlock) {
+    // A string written first and a long one stay pieces of their own; short
+    // ones after other bytes join the gathered block.
+    Bytes small = fromHex("AABB"), large = filled(300, 0x11);
+    Builder b;
+    writeField(b, Buffer0{small});
+    writeField(b, N1(0x01));
+    writeField(b, Buffer0{small});
+    writeField(b, Buffer0{large});
+    writeField(b, Buffer0{small});
+    writeField(b, N1(0x02));
+    EXPECT_EQ(b.size(), 2u + 1 + 2 + 300 + 2 + 1);
+    std::vector<Bytes> pieces = std::move(b).pieces();
+    ASSERT_EQ(pieces.size(), 4u);
+    EXPECT_EQ(pieces[0].data(), small.data());
+    EXPECT_EQ(hexString(pieces[1].span()), "01AABB");
+    EXPECT_EQ(pieces[2].data(), large.data());
+    EXPECT_EQ(hexString(pieces[3].span()), "AABB02");
+}
+
 TEST(Buffer, BuilderConcatenatesPiecesInOrder) {
     Builder b;
     writeField(b, Buffer0{fromHex("AA")});

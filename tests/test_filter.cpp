@@ -124,6 +124,41 @@ TEST(Filters, SelectionFollowsTheCodeTables) {
     EXPECT_EQ(nop, 1);
 }
 
+TEST(Filters, TheIndexSelectsWhatTheListSelectsInListOrder) {
+    // Two SCFL filters around a NOP filter and one for the pair X'D2'/X'D3',
+    // the first SCFL filter splitting its input; a filter with no type is
+    // never selected.
+    std::vector<std::string> viaList, viaIndex;
+    auto filters = [](std::vector<std::string>& log) {
+        return ChunkFilters<PTX_>{
+            logging(tSCFL, log, "a"),
+            rewrite<PTX_SCFL>([](const PTX_SCFL& v, ChunkWriter<PTX_>& w) {
+                w.push(v);
+                w.push(PTX_NOP{N1(0xF8), Buffer0{hex("01")}});
+            }),
+            logging(tNOP, log, "n"),
+            {ChunkType{}, [&log](const PTX_& c) {
+                 log.push_back("none");
+                 return std::vector<PTX_>{c};
+             }},
+            logging(tSCFL, log, "b"),
+            logging(tAMB, log, "amb"),
+        };
+    };
+    const ChunkFilters<PTX_> list = filters(viaList), indexed = filters(viaIndex);
+    const FilterIndex index(indexed);
+    for (const char* payload : {"F001", "F8", "D20001", "D30001", "7A01", "F6"}) {
+        const PTX_ c = cs(payload);
+        EXPECT_EQ(hexes(chunkMapFiltersM(c, indexed, index)), hexes(chunkMapFiltersM(c, list))) << payload;
+        EXPECT_EQ(index.selects(c), payload != std::string("7A01") && payload != std::string("F6")) << payload;
+    }
+    EXPECT_EQ(viaIndex, viaList);
+    EXPECT_EQ(viaList, (std::vector<std::string>{"a:F001", "b:F001", "b:F801", "n:F8", "amb:D20001", "amb:D30001"}));
+    EXPECT_EQ(index.of(tSCFL.id).size(), 3u);
+    EXPECT_FALSE(FilterIndex().selects(cs("F001")));
+    EXPECT_FALSE(index.selects(TypeId{}));
+}
+
 TEST(Filters, SequencesAreLazyAndProcessedChunkByChunk) {
     std::vector<std::string> log;
     std::vector<PTX_> in{cs("F001"), cs("F8"), cs("F002")};

@@ -190,3 +190,22 @@ TEST(ReadmeExample, CountsGoToStandardErrorWhenTheCopyGoesToStandardOutput) {
     EXPECT_EQ(err2.str(), out.str());
     EXPECT_EQ(readFileString(dir.file("stdout.afp")), readFileString(hello));
 }
+
+TEST(Rename, NamesAfterAnIntroducerExtensionOrBeforePaddingAreFound) {
+    // Fields are passed over when their payload does not hold an old name;
+    // the extension and the padding around the data must not hide one.
+    const std::string name = e("XZFUTB0 ");
+    AFP_ extended{0xD3A88A, Bytes::copy(std::string{char(0xD3), char(0xA8), char(0x8A), char(0x80), 0, 0} +
+                                        hex("03 ABCD") + name)};
+    AFP_ padded{0xD3A98A, Bytes::copy(std::string{char(0xD3), char(0xA9), char(0x8A), char(0x08), 0, 0} + name +
+                                      hex("0000 03"))};
+    const AFP_ other = sf(0xD3A8C6, e("RESGRP01"));
+    RenameFilters r = renameFilters({{e("XZFUTB0"), e("XZFUTB9")}});
+    const std::vector<AFP_> out = run({extended, padded, other}, r.filters);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ((*r.counts)[0], 2u);
+    const std::string ext(extended.payload.chars()), pad(padded.payload.chars());
+    EXPECT_EQ(std::string(out[0].payload.chars()), ext.substr(0, 9) + e("XZFUTB9 "));
+    EXPECT_EQ(std::string(out[1].payload.chars()), pad.substr(0, 6) + e("XZFUTB9 ") + hex("0000 03"));
+    EXPECT_EQ(out[2].payload.data(), other.payload.data()) << "a field without an old name is the chunk that came in";
+}

@@ -18,8 +18,11 @@
 #include "command.hpp"
 #include "pressel/detail/decode_codepage.hpp"
 #include "pressel/ebcdic.hpp"
-#include "pressel/filter.hpp"
+#include "pressel/chunk_filters.hpp"
+#include "pressel/deep_filters.hpp"
+#include "pressel/mapped_chunks.hpp"
 #include "pressel/io.hpp"
+#include "pressel/records.hpp"
 #include "pressel/rename.hpp"
 
 namespace pressel::tool {
@@ -59,11 +62,15 @@ std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const Chu
                                     bool closeOnSuccess = true) {
     AfpReader& reader = stream.reader();
     StreamWalk walk(reader, gQuiet);
+    const FilterIndex index(filters);
     try {
         AFP_ c;
         while (reader.next(c)) {
             try {
-                for (const AFP_& o : chunkMapFiltersM(c, filters)) out.write(o);
+                // A field that no filter selects is written as it came.
+                if (!index.selects(c)) out.write(c);
+                else
+                    for (const AFP_& o : chunkMapFiltersM(c, filters, index)) out.write(o);
             } catch (const IoError&) {
                 throw;
             } catch (const std::exception& e) {

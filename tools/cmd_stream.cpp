@@ -1,4 +1,5 @@
 // Commands over the chunk layer: copying a stream and listing its fields.
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 
@@ -58,25 +59,43 @@ int cmdChunks(const std::vector<std::string>& argv) {
     bool quiet = p.has("quiet");
     AfpStream in = readAFP(p.operands[0]);
     OutputFile out("-");
-    std::string line;
+    // Lines are gathered in a block and handed to the output 64 KiB at a time;
+    // the numbers are written in place (no string per number).
+    std::string block;
+    auto handOn = [&] {
+        std::string full;
+        full.swap(block);  // handed on once, even when the output fails
+        block.reserve(std::size_t(1) << 17);
+        out.append(full);
+    };
+    block.reserve(std::size_t(1) << 17);
+    static const char hexDigits[] = "0123456789ABCDEF";
     bool first = true;
     try {
         for (auto it = in.begin(); it != in.end(); ++it) {
             if (first && !quiet) std::fprintf(stderr, "framing: %s\n", framingName(in.reader().framing()));
             first = false;
             const AFP_& c = *it;
-            line.clear();
-            line += std::to_string(it.offset());
-            line += '\t';
-            line += zeropad(3, c.code);
-            line += '\t';
-            line += chunkType(c).name();
-            line += '\t';
-            line += std::to_string(c.payload.size() + 2);
-            line += '\n';
-            out.append(line);
+            char buf[48];
+            char* q = std::to_chars(buf, buf + 24, it.offset()).ptr;
+            *q++ = '\t';
+            for (int shift = 20; shift >= 0; shift -= 4) *q++ = hexDigits[(c.code >> shift) & 15];
+            *q++ = '\t';
+            block.append(buf, q);
+            block += chunkType(c).name();
+            q = buf;
+            *q++ = '\t';
+            q = std::to_chars(q, buf + sizeof buf - 1, c.payload.size() + 2).ptr;
+            *q++ = '\n';
+            block.append(buf, q);
+            if (block.size() >= (std::size_t(1) << 16)) handOn();
         }
+        handOn();
     } catch (const Error&) {
+        try {
+            handOn();
+        } catch (...) {
+        }
         flushBeforeError(out);
         throw;
     }

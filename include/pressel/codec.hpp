@@ -100,15 +100,14 @@ public:
         const byte* b = static_cast<const byte*>(p);
         block_.insert(block_.end(), b, b + n);
     }
-    // Appends a byte string without copying it: the gathered block is closed
-    // as one piece and the string follows as a piece of its own. An empty
-    // string emits nothing and leaves the current block open.
-    void putBytes(const Bytes& b) {
-        if (b.empty()) return;
-        flushBlock();
-        pieces_.push_back(b);
-        size_ += b.size();
-    }
+    // Appends a byte string. A long one, or one written first, is kept
+    // without copying: the gathered block is closed as one piece and the
+    // string follows as a piece of its own. A short one after other bytes is
+    // copied into the gathered block, which costs less than a piece of its own
+    // (an allocation, and a second copy when the pieces are joined): a
+    // re-encoded presentation text is one block, not a piece per control
+    // sequence. An empty string emits nothing and leaves the current block open.
+    void putBytes(const Bytes& b);
     std::size_t size() const noexcept { return size_ + block_.size(); }
 
     // The pieces, in order; their concatenation is the written bytes.
@@ -117,6 +116,7 @@ public:
     Bytes toBytes() &&;
 
 private:
+    static constexpr std::size_t kCopiedBytes = 256;
     void flushBlock() {
         if (block_.empty()) return;
         size_ += block_.size();

@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/filter.hpp"
+#include "pressel/chunk_filters.hpp"
 
 namespace pressel {
 
