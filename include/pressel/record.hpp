@@ -440,6 +440,11 @@ Record<T> decodeRecord(const C& c) {
 // A record that is decoded from its chunk when it is first looked at; a
 // handler that never looks causes no decoding, so a malformed payload that
 // nobody examines causes no failure.
+//
+// Not thread-safe: the first get() stores the record in the object, so one
+// Lazy must not be looked at from two threads at once. Decode it first, or
+// give each thread its own copy (a copy made once it is decoded shares the
+// decoded record, which is then only read).
 template <class T>
 class Lazy {
 public:

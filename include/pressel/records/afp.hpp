@@ -14,10 +14,10 @@
 // page segment, overlay, resource, font, code page, map) carries its 8-byte name
 // and then triplets. The name of an End field is optional (left out, or
 // X'FFFF...', it closes whatever is open), and so is the name of a data object
-// and of an environment or resource group, and writers do leave it out: those
-// records keep their data as one Buffer0, the name when there is one followed
-// by any triplets (xxx_Name where no triplets are defined, shown as a name;
-// xxx_Data otherwise).
+// and of an environment or resource group, and writers do leave it out. So
+// every Begin and End record reads its name as Opt<A8> (xxx_Name, absent when
+// the field ends before it) and then its triplets as Chunks<T_>
+// (xxx_Triplets).
 //
 // Signed offsets and displacements have the signed types I2 and I3.
 #pragma once
