@@ -33,10 +33,6 @@ template <class G>
 struct IsGroupList<std::vector<Record<G>>> : std::true_type {};
 
 template <class T>
-using LastFieldOf = typename std::tuple_element_t<std::tuple_size_v<decltype(RecordDecl<T>::fields())> - 1,
-                                                  decltype(RecordDecl<T>::fields())>;
-
-template <class T>
 bool listOf(const Bytes& packed, NestedList& out) {
     using Last = LastFieldOf<T>;
     using V = typename Last::type;

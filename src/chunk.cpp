@@ -156,6 +156,17 @@ Bytes packChunk(const AFP_& c) {
     return packChunk(c, unused);
 }
 
+namespace detail {
+void throwInField(const FormatError& e, const FieldFraming& framing, std::uint64_t fieldOffset) {
+    // The record bytes are the payload with the extension left out after its
+    // first 6 bytes (identifier, flags, reserved); the payload follows the
+    // field's 2 length bytes.
+    std::uint64_t at = e.offset();
+    if (at >= 6) at += framing.extension.size();
+    throw FormatError(e.reason(), fieldOffset, 2 + at);
+}
+}  // namespace detail
+
 FieldFraming framingOf(const AFP_& c) {
     if (c.payload.size() < 6 || (c.payload[3] & 0x88) == 0) return {};
     FieldFraming f;
