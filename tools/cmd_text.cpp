@@ -49,10 +49,10 @@ void jsonWords(std::string& out, const Page& page) {
                       page.number, w.x, w.y, w.width, w.height, w.rotation);
         out += buf;
         out += "\"font\":";
-        jsonString(out, w.font);
+        writeJsonString(out, w.font);
         std::snprintf(buf, sizeof buf, ",\"size\":%g,\"color\":\"#%06X\",\"text\":", w.size, unsigned(w.color));
         out += buf;
-        jsonString(out, w.text);
+        writeJsonString(out, w.text);
         out += "}\n";
     }
 }

@@ -33,11 +33,7 @@ const CommandSpec renderSpec{
     2,
 };
 
-[[noreturn]] void renderUsage(const std::string& message) {
-    std::vector<OptDescr> opts = renderSpec.options;
-    opts.push_back({"h", {"help"}, NoArg{}, "show this help and exit"});
-    showUsage(opts, [](const std::string&) { return "Usage: pressel render IN OUT"; }, message);
-}
+[[noreturn]] void renderUsage(const std::string& message) { usageError(renderSpec, message); }
 
 // Page ranges of --pages: "1-3,7,10-".
 struct PageSet {
