@@ -23,12 +23,6 @@ std::string allBytes() {
     return s;
 }
 
-// `input` converted by glibc iconv from `from` to `to`; nullopt when iconv
-// lacks either encoding or the conversion fails.
-std::optional<std::string> runIconv(const std::string& from, const std::string& to, const std::string& input) {
-    return test::IconvConverter(to, from)(input);
-}
-
 } // namespace
 
 TEST(ByteTableBuild, PairsLeaveUnnamedIndicesZeroAndLaterPairsWin) {
@@ -103,8 +97,8 @@ TEST(Cp500Tables, KnownCodePoints) {
 }
 
 TEST(Cp500Tables, MatchIconvOnAllBytes) {
-    const auto latin1 = runIconv("CP500", "ISO-8859-1", allBytes());
-    const auto utf8 = runIconv("CP500", "UTF-8", allBytes());
+    const auto latin1 = test::iconvConvert("CP500", "ISO-8859-1", allBytes());
+    const auto utf8 = test::iconvConvert("CP500", "UTF-8", allBytes());
     if (!latin1 || !utf8) GTEST_SKIP() << "iconv with CP500 not available";
     EXPECT_EQ(ebcdicToLatin1(allBytes()), *latin1);
     EXPECT_EQ(ebcdicToUtf8(allBytes()), *utf8);
