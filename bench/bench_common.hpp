@@ -38,7 +38,10 @@ inline std::string benchFile(const std::string& name, unsigned mib, const std::v
     if (fs::exists(path) && fs::file_size(path) >= (std::uint64_t(mib) << 20)) return path;
     std::string cmd = quote((selfDir() / "pressel_gen_stream").string()) + " " + quote(path) + " " + std::to_string(mib);
     const fs::path data = fs::path(__FILE__).parent_path().parent_path() / "tests/data";
-    for (const std::string& in : inputs) cmd += " " + quote((data / in).string());
+    for (const std::string& in : inputs) {
+        cmd += ' ';
+        cmd += quote((data / in).string());
+    }
     if (std::system(cmd.c_str()) != 0) {
         std::fprintf(stderr, "cannot generate %s\n", path.c_str());
         std::exit(1);
