@@ -102,7 +102,7 @@ TEST(RenderLibrary, RulesTextAndOutlinesLandWhereThePageSays) {
     // Blue text turned 90 degrees clockwise: it runs down from (150, 10) and
     // the glyphs' tops face +x, so they lie right of the line x = 150.
     page.text.push_back(run(150, 10, 90, "HHHH", 0x0000FF));
-    page.objects.push_back({PageObject::Kind::Image, "IMG", 60, 40, 30, 30, 0});
+    page.objects.push_back({PageObject::Kind::Image, "IMG", 60, 40, 30, 30, 0, 0, 0, 0, 0, {}, {}});
     std::vector<std::string> warnings;
     Raster r = decodePng(renderPng(page, 144, &warnings));  // 2 pixels a point
     ASSERT_EQ(r.width, 400);
