@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "bench_common.hpp"
-#include "pressel/codepages.hpp"
+#include "pressel/text/codepages.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace pressel::bench {
 

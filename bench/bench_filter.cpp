@@ -26,7 +26,7 @@
 
 #include "pressel/filter.hpp"
 #include "bench_common.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace fs = std::filesystem;
 using namespace pressel;

@@ -19,9 +19,9 @@
 #include <string>
 
 #include "bench_common.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
-#include "pressel/page_text.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
+#include "pressel/page/page_text.hpp"
 
 namespace fs = std::filesystem;
 

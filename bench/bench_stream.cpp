@@ -30,7 +30,7 @@
 
 #include "pressel/catalogue.hpp"
 #include "bench_common.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace fs = std::filesystem;
 

@@ -21,9 +21,9 @@
 #include <string>
 
 #include "bench_common.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 #include "pressel/records.hpp"
-#include "pressel/text.hpp"
+#include "pressel/text/text.hpp"
 #include "pressel/view.hpp"
 
 namespace fs = std::filesystem;

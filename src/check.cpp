@@ -1,11 +1,11 @@
 // The stream validator.
-#include "pressel/check.hpp"
+#include "pressel/view/check.hpp"
 
 #include <unordered_map>
 
 #include "pressel/catalogue.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/nested.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/nested.hpp"
 #include "pressel/records.hpp"
 
 namespace pressel {

@@ -1,7 +1,7 @@
 // The code tables and the framing of single chunks.
-#include "pressel/chunk.hpp"
+#include "pressel/stream/chunk.hpp"
 
-#include "pressel/buffer.hpp"
+#include "pressel/core/buffer.hpp"
 
 #include <array>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Byte sources (files and pipes read in blocks, bytes in memory), the
 // structured-field reader and the stream writer.
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <exception>
 
-#include "pressel/binary.hpp"
+#include "pressel/core/binary.hpp"
 
 namespace pressel {
 

@@ -1,5 +1,5 @@
 // JSON string escaping.
-#include "pressel/json.hpp"
+#include "pressel/core/json.hpp"
 
 namespace pressel {
 

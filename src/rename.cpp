@@ -1,9 +1,9 @@
 // Renaming resources: the filters of rename.hpp.
-#include "pressel/rename.hpp"
+#include "pressel/rewrite/rename.hpp"
 
 #include <map>
 
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/ebcdic.hpp"
 
 namespace pressel {
 

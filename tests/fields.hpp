@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "pressel/chunk.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/text/ebcdic.hpp"
 
 namespace pressel::test {
 

@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include "iconv_reference.hpp"
-#include "pressel/cp835.hpp"
-#include "pressel/error.hpp"
+#include "pressel/text/cp835.hpp"
+#include "pressel/core/error.hpp"
 
 using namespace pressel;
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "helpers.hpp"
-#include "pressel/check.hpp"
-#include "pressel/document.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/io.hpp"
-#include "pressel/text.hpp"
+#include "pressel/view/check.hpp"
+#include "pressel/rewrite/document.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/text/text.hpp"
 
 using namespace pressel;
 using namespace pressel::test;

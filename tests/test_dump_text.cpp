@@ -326,7 +326,7 @@ TEST(Text, PagesAreSeparatedAndSelectable) {
 }  // namespace
 }  // namespace pressel::test
 
-#include "pressel/text.hpp"
+#include "pressel/text/text.hpp"
 
 namespace pressel {
 namespace {

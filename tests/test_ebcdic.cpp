@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "iconv_reference.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/error.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/core/error.hpp"
 
 using namespace pressel;
 

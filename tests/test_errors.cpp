@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 #include "pressel/records.hpp"
 
 using namespace pressel;

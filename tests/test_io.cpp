@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "helpers.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 using namespace pressel;
 using namespace pressel::test;

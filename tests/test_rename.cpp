@@ -14,9 +14,9 @@
 
 #include "fields.hpp"
 #include "helpers.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/io.hpp"
-#include "pressel/rename.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/rewrite/rename.hpp"
 
 using namespace pressel;
 using namespace pressel::test;

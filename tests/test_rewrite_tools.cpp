@@ -11,9 +11,9 @@
 #include "fields.hpp"
 #include "helpers.hpp"
 #include "pressel/catalogue.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/ebcdic.hpp"
 #include "pressel/filter.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 using namespace pressel;
 using namespace pressel::test;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "command.hpp"
-#include "pressel/check.hpp"
+#include "pressel/view/check.hpp"
 
 namespace pressel::tool {
 namespace {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "command.hpp"
-#include "pressel/document.hpp"
-#include "pressel/error.hpp"
+#include "pressel/rewrite/document.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel::tool {
 namespace {

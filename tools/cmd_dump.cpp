@@ -16,7 +16,7 @@
 
 #include "command.hpp"
 #include "pressel/catalogue.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 #include "pressel/records/core.hpp"
 #include "pressel/view.hpp"
 

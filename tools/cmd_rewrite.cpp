@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "command.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/ebcdic.hpp"
 #include "pressel/filter.hpp"
-#include "pressel/io.hpp"
-#include "pressel/rename.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/rewrite/rename.hpp"
 
 namespace pressel::tool {
 namespace {

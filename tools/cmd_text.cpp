@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "command.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
-#include "pressel/page_text.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
+#include "pressel/page/page_text.hpp"
 
 namespace pressel::tool {
 namespace {

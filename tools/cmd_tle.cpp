@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "command.hpp"
-#include "pressel/detail/decode_codepage.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/detail/decode_codepage.hpp"
+#include "pressel/text/ebcdic.hpp"
 #include "pressel/filter.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace pressel::tool {
 namespace {

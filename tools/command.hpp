@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "pressel/cli.hpp"
-#include "pressel/io.hpp"
-#include "pressel/json.hpp"
+#include "pressel/tool/cli.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/core/json.hpp"
 
 namespace pressel::tool {
 

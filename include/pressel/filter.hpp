@@ -48,8 +48,8 @@
 #include <vector>
 
 #include "pressel/catalogue.hpp"
-#include "pressel/error.hpp"
-#include "pressel/nested.hpp"
+#include "pressel/core/error.hpp"
+#include "pressel/stream/nested.hpp"
 #include "pressel/record.hpp"
 #include "pressel/records.hpp"
 

@@ -32,10 +32,10 @@
 #include <utility>
 #include <vector>
 
-#include "pressel/buffer.hpp"
-#include "pressel/chunk.hpp"
-#include "pressel/codec.hpp"
-#include "pressel/nested.hpp"
+#include "pressel/core/buffer.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/core/codec.hpp"
+#include "pressel/stream/nested.hpp"
 
 namespace pressel {
 

@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel::render {
 

@@ -1,7 +1,6 @@
 // Reads an AFP file, counts its structured fields and pages and decodes the
 // name of its first page (hexadecimal EBCDIC): "fields N pages P first-page NAME".
-#include <pressel/io.hpp>
-#include <pressel/records.hpp>
+#include <pressel/pressel.hpp>
 
 #include <cstdio>
 #include <string>

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "../command.hpp"
-#include "pressel/output.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
+#include "pressel/stream/output.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
 #include "pressel/render/render.hpp"
 
 namespace pressel::tool {

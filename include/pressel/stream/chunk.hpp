@@ -31,10 +31,10 @@
 #include <tuple>
 #include <utility>
 
-#include "pressel/binary.hpp"
-#include "pressel/bytes.hpp"
-#include "pressel/codec.hpp"
-#include "pressel/codes.hpp"
+#include "pressel/core/binary.hpp"
+#include "pressel/core/bytes.hpp"
+#include "pressel/core/codec.hpp"
+#include "pressel/stream/codes.hpp"
 
 namespace pressel {
 

@@ -25,8 +25,8 @@
 #include <memory>
 #include <vector>
 
-#include "pressel/buffer.hpp"
-#include "pressel/chunk.hpp"
+#include "pressel/core/buffer.hpp"
+#include "pressel/stream/chunk.hpp"
 
 namespace pressel {
 

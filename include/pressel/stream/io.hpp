@@ -41,8 +41,8 @@
 #include <memory>
 #include <string>
 
-#include "pressel/chunk.hpp"
-#include "pressel/output.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/stream/output.hpp"
 
 namespace pressel {
 

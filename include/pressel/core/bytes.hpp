@@ -29,7 +29,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 

@@ -25,7 +25,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 
