@@ -21,7 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/codepages.hpp"
+#include "bench_common.hpp"
+#include "pressel/text/codepages.hpp"
 
 namespace {
 
@@ -89,26 +90,6 @@ void BM_decode(benchmark::State& state, const char* kind, std::uint16_t cpgid) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * in.size()));
 }
 
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> bytesPerSecond; // by benchmark name, of the best repetition
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "min" && !r.error_occurred) {
-                // The CPU time per iteration (in nanoseconds) of the fastest
-                // repetition (CPU time: the 2-core machine is shared, and
-                // other work stretches real time); the argument is the input
-                // length.
-                const double seconds = r.GetAdjustedCPUTime() / 1e9;
-                const std::string name = r.run_name.function_name + "/" + r.run_name.args;
-                bytesPerSecond[name] = std::stod(r.run_name.args) / seconds;
-            }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-double minimum(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -122,23 +103,29 @@ int main(int argc, char** argv) {
     all.push_back(benchmark::RegisterBenchmark("utf16", BM_decode, "utf16", std::uint16_t(1200)));
     for (auto* b : all) {
         for (std::int64_t n : sizes) b->Arg(n);
-        b->Repetitions(5)->ComputeStatistics("min", minimum)->ReportAggregatesOnly(true);
+        pressel::bench::bestOf(b, 5);
     }
 
-    Recorder rec;
+    pressel::bench::BestTimes rec;
     benchmark::RunSpecifiedBenchmarks(&rec);
     benchmark::Shutdown();
 
+    // Input bytes per CPU second of the fastest repetition (CPU time: the
+    // machine is shared, and other work stretches real time); the argument
+    // is the input length.
+    auto bytesPerSecond = [&](const std::string& name, std::int64_t n) {
+        return double(n) / rec.cpuSeconds.at(name + "/" + std::to_string(n));
+    };
     std::printf("\nbest of 5 in CPU time, input bytes per second and time against memcpy of the same length:\n");
     for (std::int64_t n : sizes) {
-        const std::string base = "memcpy/" + std::to_string(n);
-        if (!rec.bytesPerSecond.count(base)) continue;
-        std::printf("%-7s %-10s %9.0f MB/s\n", std::to_string(n).c_str(), "memcpy", rec.bytesPerSecond[base] / 1e6);
+        if (!rec.has("memcpy/" + std::to_string(n))) continue;
+        const double base = bytesPerSecond("memcpy", n);
+        std::printf("%-7s %-10s %9.0f MB/s\n", std::to_string(n).c_str(), "memcpy", base / 1e6);
         for (const char* kind : {"sbcs", "sbcs_latin", "dbcs", "utf16"}) {
-            const std::string name = std::string(kind) + "/" + std::to_string(n);
-            if (!rec.bytesPerSecond.count(name)) continue;
-            std::printf("%-7s %-10s %9.0f MB/s  %5.1fx memcpy\n", std::to_string(n).c_str(), kind,
-                        rec.bytesPerSecond[name] / 1e6, rec.bytesPerSecond[base] / rec.bytesPerSecond[name]);
+            if (!rec.has(std::string(kind) + "/" + std::to_string(n))) continue;
+            const double rate = bytesPerSecond(kind, n);
+            std::printf("%-7s %-10s %9.0f MB/s  %5.1fx memcpy\n", std::to_string(n).c_str(), kind, rate / 1e6,
+                        base / rate);
         }
     }
     return 0;

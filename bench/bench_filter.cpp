@@ -26,34 +26,17 @@
 
 #include "pressel/filter.hpp"
 #include "bench_common.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace fs = std::filesystem;
 using namespace pressel;
 
 namespace {
 
-using pressel::bench::quote;
-using pressel::bench::selfDir;
+using namespace pressel::bench;
 
 std::string gFile;
 std::uint64_t gSize = 0;
-
-std::string benchFile() {
-    if (const char* env = std::getenv("PRESSEL_BENCH_FILE"); env && *env) return env;
-    const std::string path = "/tmp/pressel_bench_256M.afp";
-    if (fs::exists(path) && fs::file_size(path) >= (std::uint64_t(256) << 20)) return path;
-    std::string cmd = "'";
-    cmd.append((selfDir() / "pressel_gen_stream").string());
-    cmd.append("' ");
-    cmd.append(path);
-    cmd.append(" 256");
-    if (std::system(cmd.c_str()) != 0) {
-        std::fprintf(stderr, "cannot generate %s\n", path.c_str());
-        std::exit(1);
-    }
-    return path;
-}
 
 std::uint64_t copyPlain(const std::string& in) {
     AfpWriter w("/dev/null");
@@ -104,17 +87,6 @@ void BM_rewrite(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
 }
 
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred)
-                seconds[r.run_name.function_name] = r.real_accumulated_time / double(r.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,7 +95,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     benchmark::Initialize(&argc, argv);
-    gFile = benchFile();
+    gFile = benchFile("pressel_bench_256M.afp", 256);
     gSize = fs::file_size(gFile);
     copyPlain(gFile);  // warm the page cache
     std::printf("file: %s (%.1f MiB)\n", gFile.c_str(), double(gSize) / (1 << 20));
@@ -132,7 +104,7 @@ int main(int argc, char** argv) {
                     benchmark::RegisterBenchmark("rewrite", BM_rewrite)})
         b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-    Recorder rec;
+    BestTimes rec;
     benchmark::RunSpecifiedBenchmarks(&rec);
     benchmark::Shutdown();
     for (const char* name : {"inspect", "rewrite"})

@@ -30,35 +30,17 @@
 
 #include "pressel/catalogue.hpp"
 #include "bench_common.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using pressel::bench::quote;
-using pressel::bench::selfDir;
+using namespace pressel::bench;
 
 std::string gFile;
 std::string gTool;
 std::uint64_t gSize = 0;
-
-std::string benchFile() {
-    if (const char* env = std::getenv("PRESSEL_BENCH_FILE"); env && *env) return env;
-    const std::string path = "/tmp/pressel_bench_256M.afp";
-    if (fs::exists(path) && fs::file_size(path) >= (std::uint64_t(256) << 20)) return path;
-    const std::string cmd = quote((selfDir() / "pressel_gen_stream").string()) + " " + quote(path) + " 256";
-    if (std::system(cmd.c_str()) != 0) {
-        std::fprintf(stderr, "cannot generate %s\n", path.c_str());
-        std::exit(1);
-    }
-    return path;
-}
-
-std::string toolPath() {
-    if (const char* env = std::getenv("PRESSEL_TOOL"); env && *env) return env;
-    return (selfDir() / "pressel").string();
-}
 
 void run(const std::string& cmd, benchmark::State& state) {
     if (std::system(cmd.c_str()) != 0) state.SkipWithError(("failed: " + cmd).c_str());
@@ -76,21 +58,7 @@ void BM_read(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
 }
 
-void BM_walk(benchmark::State& state) {
-    std::uint64_t fields = 0;
-    for (auto _ : state) {
-        std::uint64_t n = 0, bytes = 0;
-        for (const pressel::AFP_& c : pressel::readAFP(gFile)) {
-            ++n;
-            bytes += c.payload.size() + 3;
-        }
-        if (bytes != gSize) state.SkipWithError("walk did not cover the file");
-        fields = n;
-        benchmark::DoNotOptimize(bytes);
-    }
-    state.counters["fields"] = double(fields);
-    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
-}
+void BM_walk(benchmark::State& state) { walkBenchmark(state, gFile, gSize); }
 
 void BM_cat(benchmark::State& state) {
     const std::string cmd = "/bin/cat " + quote(gFile) + " > /dev/null";
@@ -139,31 +107,14 @@ void BM_pressel_cat(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
 }
 
-// Keeps the best real time per iteration of every benchmark (the "min"
-// aggregate over its repetitions) for the summary: on a shared machine the
-// best of several runs is the one least disturbed by other work.
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "min" && !r.error_occurred)
-                seconds[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-double minimum(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    gFile = benchFile();
+    gFile = benchFile("pressel_bench_256M.afp", 256);
     gTool = toolPath();
     gSize = fs::file_size(gFile);
-    // Warm the page cache so that every contender reads from memory.
-    std::system(("/bin/cat " + quote(gFile) + " > /dev/null").c_str());
+    warmCache(gFile);
     std::printf("file: %s (%.1f MiB), tool: %s\n", gFile.c_str(), double(gSize) / (1 << 20), gTool.c_str());
 
     for (auto* b : {benchmark::RegisterBenchmark("read", BM_read), benchmark::RegisterBenchmark("walk", BM_walk),
@@ -171,14 +122,9 @@ int main(int argc, char** argv) {
                     benchmark::RegisterBenchmark("pressel_cat", BM_pressel_cat),
                     benchmark::RegisterBenchmark("reencode", BM_reencode),
                     benchmark::RegisterBenchmark("show", BM_show)})
-        b->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->MinTime(0.5)
-            ->Repetitions(5)
-            ->ComputeStatistics("min", minimum)
-            ->ReportAggregatesOnly(true);
+        bestOf(b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5), 5);
 
-    Recorder rec;
+    BestTimes rec;
     benchmark::RunSpecifiedBenchmarks(&rec);
     benchmark::Shutdown();
 
@@ -192,6 +138,6 @@ int main(int argc, char** argv) {
     for (const char* a : {"reencode", "show"})
         if (rec.seconds.count(a) && rec.seconds.count("walk"))
             std::printf("%s/walk = %.2fx, %.1f MiB/s\n", a, rec.seconds[a] / rec.seconds["walk"],
-                        double(gSize) / (1 << 20) / (rec.seconds[a] / 1000.0));  // times are in ms
+                        double(gSize) / (1 << 20) / rec.seconds[a]);
     return 0;
 }

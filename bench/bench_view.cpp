@@ -16,52 +16,28 @@
 // its time must not grow with N (the view shows 80 bytes, without copying).
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include "bench_common.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 #include "pressel/records.hpp"
-#include "pressel/text.hpp"
-#include "pressel/dump.hpp"
+#include "pressel/text/text.hpp"
+#include "pressel/view/dump.hpp"
+#include "pressel/text/text.hpp"
 #include "pressel/view.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using pressel::bench::quote;
-using pressel::bench::selfDir;
+using namespace pressel::bench;
 
 std::string gFile;
 std::uint64_t gSize = 0;
 
-std::string benchFile() {
-    if (const char* env = std::getenv("PRESSEL_BENCH_FILE"); env && *env) return env;
-    const std::string path = "/tmp/pressel_bench_letter_200M.afp";
-    if (fs::exists(path) && fs::file_size(path) >= (std::uint64_t(200) << 20)) return path;
-    const fs::path letter = fs::path(__FILE__).parent_path().parent_path() / "tests/data/letter.afp";
-    const std::string cmd = quote((selfDir() / "pressel_gen_stream").string()) + " " + quote(path) + " 200 " +
-                            quote(letter.string());
-    if (std::system(cmd.c_str()) != 0) {
-        std::fprintf(stderr, "cannot generate %s\n", path.c_str());
-        std::exit(1);
-    }
-    return path;
-}
-
-void BM_walk(benchmark::State& state) {
-    for (auto _ : state) {
-        std::uint64_t bytes = 0;
-        for (const pressel::AFP_& c : pressel::readAFP(gFile)) bytes += c.payload.size() + 3;
-        benchmark::DoNotOptimize(bytes);
-    }
-    state.SetBytesProcessed(std::int64_t(state.iterations() * gSize));
-}
+void BM_walk(benchmark::State& state) { walkBenchmark(state, gFile, gSize); }
 
 // Views of every field, rendered into a reused buffer as the dump does per line.
 template <bool Json>
@@ -113,47 +89,21 @@ void BM_view_payload(benchmark::State& state) {
     }
 }
 
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds, cpuSeconds;  // of the ms-unit stream benchmarks
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "min" && !r.error_occurred) {
-                seconds[r.run_name.function_name] = r.GetAdjustedRealTime() / 1e3;
-                cpuSeconds[r.run_name.function_name] = r.GetAdjustedCPUTime() / 1e3;
-            }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-double minimum(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    gFile = benchFile();
+    gFile = benchFile("pressel_bench_letter_200M.afp", 200, {"letter.afp"});
     gSize = fs::file_size(gFile);
-    std::system(("/bin/cat " + quote(gFile) + " > /dev/null").c_str());
+    warmCache(gFile);
     std::printf("file: %s (%.1f MiB)\n", gFile.c_str(), double(gSize) / (1 << 20));
 
     for (auto* b : {benchmark::RegisterBenchmark("walk", BM_walk), benchmark::RegisterBenchmark("view", BM_dump<false>),
                     benchmark::RegisterBenchmark("json", BM_dump<true>), benchmark::RegisterBenchmark("text", BM_text)})
-        b->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->Iterations(1)
-            ->Repetitions(3)
-            ->ComputeStatistics("min", minimum)
-            ->ReportAggregatesOnly(true);
-    benchmark::RegisterBenchmark("view_payload", BM_view_payload)
-        ->Arg(100)
-        ->Arg(10 * 1024)
-        ->Arg(32 * 1024)
-        ->Repetitions(3)
-        ->ComputeStatistics("min", minimum)
-        ->ReportAggregatesOnly(true);
+        bestOf(b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1), 3);
+    bestOf(benchmark::RegisterBenchmark("view_payload", BM_view_payload)->Arg(100)->Arg(10 * 1024)->Arg(32 * 1024), 3);
 
-    Recorder rec;
+    BestTimes rec;
     benchmark::RunSpecifiedBenchmarks(&rec);
     benchmark::Shutdown();
 

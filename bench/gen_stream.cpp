@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/ebcdic.hpp"
-#include "pressel/io.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace {
 

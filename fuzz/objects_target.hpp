@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/error.hpp"
-#include "pressel/page.hpp"
+#include "pressel/core/error.hpp"
+#include "pressel/page/page.hpp"
 #include "pressel/render/render.hpp"
 
 namespace pressel::fuzz {

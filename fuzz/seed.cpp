@@ -21,9 +21,9 @@
 #include <set>
 #include <string>
 
-#include "pressel/check.hpp"
-#include "pressel/io.hpp"
-#include "pressel/nested.hpp"
+#include "pressel/view/check.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/stream/nested.hpp"
 
 namespace fs = std::filesystem;
 using namespace pressel;

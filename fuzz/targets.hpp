@@ -26,10 +26,10 @@
 
 #include "pressel/catalogue.hpp"
 #include "pressel/filter.hpp"
-#include "pressel/io.hpp"
-#include "pressel/nested.hpp"
-#include "pressel/page.hpp"
-#include "pressel/page_text.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/stream/nested.hpp"
+#include "pressel/page/page.hpp"
+#include "pressel/page/page_text.hpp"
 #include "pressel/records.hpp"
 
 namespace pressel::fuzz {

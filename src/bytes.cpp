@@ -1,7 +1,7 @@
 // Byte slices, field text forms, byte sources and the output builder.
-#include "pressel/buffer.hpp"
-#include "pressel/bytes.hpp"
-#include "pressel/codec.hpp"
+#include "pressel/core/buffer.hpp"
+#include "pressel/core/bytes.hpp"
+#include "pressel/core/codec.hpp"
 
 namespace pressel {
 

@@ -1,11 +1,11 @@
 // The stream validator.
-#include "pressel/check.hpp"
+#include "pressel/view/check.hpp"
 
 #include <unordered_map>
 
 #include "pressel/catalogue.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/nested.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/nested.hpp"
 #include "pressel/records.hpp"
 
 namespace pressel {
@@ -31,10 +31,6 @@ template <class V>
 struct IsGroupList : std::false_type {};
 template <class G>
 struct IsGroupList<std::vector<Record<G>>> : std::true_type {};
-
-template <class T>
-using LastFieldOf = typename std::tuple_element_t<std::tuple_size_v<decltype(RecordDecl<T>::fields())> - 1,
-                                                  decltype(RecordDecl<T>::fields())>;
 
 template <class T>
 bool listOf(const Bytes& packed, NestedList& out) {

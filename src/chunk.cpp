@@ -1,7 +1,7 @@
 // The code tables and the framing of single chunks.
-#include "pressel/chunk.hpp"
+#include "pressel/stream/chunk.hpp"
 
-#include "pressel/buffer.hpp"
+#include "pressel/core/buffer.hpp"
 
 #include <array>
 #include <string_view>
@@ -155,6 +155,17 @@ Bytes packChunk(const AFP_& c) {
     FieldFraming unused;
     return packChunk(c, unused);
 }
+
+namespace detail {
+void throwInField(const FormatError& e, const FieldFraming& framing, std::uint64_t fieldOffset) {
+    // The record bytes are the payload with the extension left out after its
+    // first 6 bytes (identifier, flags, reserved); the payload follows the
+    // field's 2 length bytes.
+    std::uint64_t at = e.offset();
+    if (at >= 6) at += framing.extension.size();
+    throw FormatError(e.reason(), fieldOffset, 2 + at);
+}
+}  // namespace detail
 
 FieldFraming framingOf(const AFP_& c) {
     if (c.payload.size() < 6 || (c.payload[3] & 0x88) == 0) return {};

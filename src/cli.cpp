@@ -1,6 +1,6 @@
 // Command-line support: program arguments, usage texts, option parsing,
 // name packing and the bitmap width check.
-#include "pressel/cli.hpp"
+#include "pressel/tool/cli.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Code pages to Unicode: the page registry, decoding to UTF-8, the reverse
 // direction for single-byte pages, and the names and identifiers of pages.
-#include "pressel/codepages.hpp"
+#include "pressel/text/codepages.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
 // Code page 835 -> 950 conversion, 950 -> UTF-8, and font-size parsing.
-#include "pressel/cp835.hpp"
+#include "pressel/text/cp835.hpp"
 
 #include <algorithm>
 #include <cwctype>
 #include <limits>
 
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 

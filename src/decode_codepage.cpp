@@ -1,8 +1,8 @@
 // Text in a declared code page, as UTF-8: names and values of triplets whose
 // list declares a code page, read through the code page tables.
-#include "pressel/detail/decode_codepage.hpp"
+#include "pressel/text/detail/decode_codepage.hpp"
 
-#include "pressel/codepages.hpp"
+#include "pressel/text/codepages.hpp"
 
 namespace pressel {
 namespace {

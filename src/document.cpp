@@ -1,5 +1,5 @@
 // Documents, page groups, pages and inline resources: info, split, select, merge.
-#include "pressel/document.hpp"
+#include "pressel/rewrite/document.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,9 +11,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "pressel/check.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/error.hpp"
+#include "pressel/view/check.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 

@@ -1,16 +1,16 @@
 // The dump layer: names of the architecture, the annotated form written
 // straight from decoded records, and the line and JSON renderings of views.
-#include "pressel/dump.hpp"
+#include "pressel/view/dump.hpp"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <span>
 
-#include "pressel/codepages.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/codepages.hpp"
+#include "pressel/text/ebcdic.hpp"
 #include "pressel/records.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel {
 

@@ -1,8 +1,8 @@
 // Code page 500 <-> Latin-1 tables and the string conversions built on them.
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/ebcdic.hpp"
 
-#include "pressel/codepages.hpp"
-#include "pressel/error.hpp"
+#include "pressel/text/codepages.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 

@@ -1,7 +1,7 @@
 // Filtering nested streams: chain framing of changed control-sequence lists,
 // and the structured-field filters that reach every nested level, derived from
 // the record declarations.
-#include "pressel/deep_filters.hpp"
+#include "pressel/rewrite/deep_filters.hpp"
 
 #include <memory>
 #include <tuple>

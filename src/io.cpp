@@ -1,17 +1,18 @@
-// Byte sources (file mappings, blocks from pipes), the structured-field
-// reader and the stream writer.
-#include "pressel/io.hpp"
+// Byte sources (files and pipes read in blocks, bytes in memory), the
+// structured-field reader and the stream writer.
+#include "pressel/stream/io.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 
-#include "pressel/binary.hpp"
+#include "pressel/core/binary.hpp"
 
 namespace pressel {
 
@@ -74,7 +75,13 @@ private:
     // framing, so a field always fits in one.
     std::shared_ptr<byte[]> freeBlock() {
         for (auto& m : pool_)
-            if (m.use_count() == 1) return m;
+            if (m.use_count() == 1) {
+                // The last chunk of the block may have been dropped on another
+                // thread: its reads of the block happen before the block is
+                // filled again.
+                std::atomic_thread_fence(std::memory_order_acquire);
+                return m;
+            }
         auto m = std::shared_ptr<byte[]>(new byte[kBlock]);
         if (pool_.size() < kPool) pool_.push_back(m);
         return m;

@@ -1,5 +1,5 @@
 // Item readers and writers of the nested chunk streams.
-#include "pressel/nested.hpp"
+#include "pressel/stream/nested.hpp"
 
 #include <cstring>
 

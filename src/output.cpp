@@ -1,7 +1,7 @@
 // Output files: temporary files renamed into place, direct writes to devices
 // and pipes, the same-file check against open inputs, and removal of
 // temporary files when a signal ends the process.
-#include "pressel/output.hpp"
+#include "pressel/stream/output.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

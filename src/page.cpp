@@ -6,7 +6,7 @@
 // triplet contents after their identifier, control-sequence parameters after
 // their function type), each read bounds-checked with a default for a short
 // field: a printer ignores a parameter that is not there.
-#include "pressel/page.hpp"
+#include "pressel/page/page.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -17,9 +17,9 @@
 #include <tuple>
 #include <utility>
 
-#include "pressel/io.hpp"
-#include "pressel/nested.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/stream/nested.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel {
 namespace {

@@ -6,8 +6,8 @@
 // (a surrogate pair is one character) and UTF-8 sequence by sequence.
 #include <string_view>
 
-#include "pressel/codepages.hpp"
-#include "pressel/page.hpp"
+#include "pressel/text/codepages.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel {
 namespace {

@@ -1,12 +1,12 @@
 // Reading order of an interpreted page: lines by baseline in each inline
 // direction, characters in inline order, spaces where the gaps are.
-#include "pressel/page_text.hpp"
+#include "pressel/page/page_text.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "pressel/cp835.hpp"
+#include "pressel/text/cp835.hpp"
 
 namespace pressel {
 namespace {

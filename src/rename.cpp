@@ -1,11 +1,11 @@
 // Renaming resources: the filters of rename.hpp.
-#include "pressel/rename.hpp"
+#include "pressel/rewrite/rename.hpp"
 
 #include <map>
 #include <string_view>
 
-#include "pressel/deep_filters.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/rewrite/deep_filters.hpp"
+#include "pressel/text/ebcdic.hpp"
 #include "pressel/records.hpp"
 
 namespace pressel {

@@ -1,7 +1,7 @@
 // String packing over the EBCDIC tables.
-#include "pressel/strings.hpp"
+#include "pressel/core/strings.hpp"
 
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/ebcdic.hpp"
 
 namespace pressel {
 

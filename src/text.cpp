@@ -1,10 +1,10 @@
 // The text of a data stream: presentation text through the active font's
 // code page, lines where the baseline moves, form feeds between pages.
-#include "pressel/text.hpp"
+#include "pressel/text/text.hpp"
 
-#include "pressel/cp835.hpp"
+#include "pressel/text/cp835.hpp"
 #include "pressel/records.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel {
 

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "pressel/detail/decode_codepage.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/text/detail/decode_codepage.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel {
 

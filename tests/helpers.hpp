@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/bytes.hpp"
+#include "pressel/core/bytes.hpp"
 
 namespace pressel::test {
 

@@ -76,6 +76,12 @@ private:
     iconv_t cd_;
 };
 
+// `input` converted by iconv from `from` to `to`; std::nullopt when iconv
+// lacks either encoding or the conversion fails.
+inline std::optional<std::string> iconvConvert(const std::string& from, const std::string& to, std::string_view input) {
+    return IconvConverter(to, from)(input);
+}
+
 // Decodes `encoding` bytes to Unicode scalar values.
 class IconvDecoder {
 public:

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/binary.hpp"
-#include "pressel/codec.hpp"
+#include "pressel/core/binary.hpp"
+#include "pressel/core/codec.hpp"
 
 using namespace pressel;
 

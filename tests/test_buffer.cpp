@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/buffer.hpp"
+#include "pressel/core/buffer.hpp"
 
 using namespace pressel;
 

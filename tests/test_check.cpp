@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "helpers.hpp"
-#include "pressel/check.hpp"
+#include "pressel/view/check.hpp"
 
 namespace pressel {
 namespace {

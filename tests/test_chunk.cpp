@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/buffer.hpp"
-#include "pressel/chunk.hpp"
+#include "pressel/core/buffer.hpp"
+#include "pressel/stream/chunk.hpp"
 
 using namespace pressel;
 

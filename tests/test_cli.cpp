@@ -1,4 +1,4 @@
-#include "pressel/cli.hpp"
+#include "pressel/tool/cli.hpp"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "iconv_reference.hpp"
-#include "pressel/codepages.hpp"
-#include "pressel/cp835.hpp"
+#include "pressel/text/codepages.hpp"
+#include "pressel/text/cp835.hpp"
 
 using namespace pressel;
 using pressel::test::IconvDecoder;

@@ -8,20 +8,14 @@
 #include <unistd.h>
 
 #include "iconv_reference.hpp"
-#include "pressel/cp835.hpp"
-#include "pressel/error.hpp"
+#include "pressel/text/cp835.hpp"
+#include "pressel/core/error.hpp"
 
 using namespace pressel;
 
 namespace {
 
 using PairList = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-
-// `input` converted by glibc iconv from `from` to `to`; nullopt when iconv
-// lacks either encoding or the conversion fails.
-std::optional<std::string> runIconv(const std::string& from, const std::string& to, const std::string& input) {
-    return test::IconvConverter(to, from)(input);
-}
 
 void appendCode(std::string& s, std::uint32_t code) {
     s += static_cast<char>(code >> 8);
@@ -78,8 +72,8 @@ TEST(Cp835Mapping, AgreesWithIconvForEveryPair) {
         appendCode(big5, to);
     }
     host += '\x0F';
-    const auto viaIconv = runIconv("IBM937", "CP950", host);
-    const auto utf8ViaIconv = runIconv("IBM937", "UTF-8", host);
+    const auto viaIconv = test::iconvConvert("IBM937", "CP950", host);
+    const auto utf8ViaIconv = test::iconvConvert("IBM937", "UTF-8", host);
     if (!viaIconv || !utf8ViaIconv) GTEST_SKIP() << "iconv with IBM937/CP950 not available";
     ASSERT_EQ(viaIconv->size(), big5.size());
     for (std::size_t i = 0; i < pairs.size(); ++i)

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "helpers.hpp"
-#include "pressel/check.hpp"
-#include "pressel/document.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/io.hpp"
-#include "pressel/text.hpp"
+#include "pressel/view/check.hpp"
+#include "pressel/rewrite/document.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/text/text.hpp"
 
 using namespace pressel;
 using namespace pressel::test;
@@ -518,4 +518,25 @@ TEST(Document, NamesInFieldsWithExtensionAndPadding) {
     EXPECT_EQ(refs[0].role, NameRole::Object);
     EXPECT_EQ(freshName(e("OV1"), [](const std::string&) { return false; }), e("OV2"));
     EXPECT_EQ(freshName(e("AB9"), [&](const std::string& n) { return n == e("AB1"); }), e("AB2"));
+}
+
+TEST(DocumentCommands, BadOptionValuesAreUsageErrors) {
+    // Each is an error line, then the command's usage text; nothing is read.
+    TempDir dir;
+    const std::string in = dataPath("statements.afp");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"split", in}, "split needs -o PATTERN"},
+        {{"split", in, "-o", dir.file("p.afp"), "--by", "chapter"}, "--by takes document, group or page: 'chapter'"},
+        {{"split", in, "-o", dir.file("p.afp"), "--every", "0"}, "--every needs a number of 1 or more: '0'"},
+        {{"select", in, dir.file("s.afp")}, "select takes --pages or --groups (one of them)"},
+        {{"select", in, dir.file("s.afp"), "--pages", "1", "extra"}, "too many operands: 'extra'"},
+        {{"select", in, dir.file("s.afp"), "--groups", "A", "--level", "x"}, "--level needs a number of 1 or more"},
+    };
+    for (const auto& [args, message] : cases) {
+        const RunResult r = runTool(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(errorLine(r.err).rfind("*** Error: " + message, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("Usage: pressel " + args[0] + " "), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(fs::is_empty(dir.path()));
 }

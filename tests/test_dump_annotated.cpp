@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "helpers.hpp"
-#include "pressel/dump.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/io.hpp"
+#include "pressel/view/dump.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/io.hpp"
 #include "pressel/records.hpp"
 
 using namespace pressel;

@@ -331,7 +331,7 @@ TEST(Text, PagesAreSeparatedAndSelectable) {
 }  // namespace
 }  // namespace pressel::test
 
-#include "pressel/text.hpp"
+#include "pressel/text/text.hpp"
 
 namespace pressel {
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "iconv_reference.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/error.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/core/error.hpp"
 
 using namespace pressel;
 
@@ -21,12 +21,6 @@ std::string allBytes() {
     std::string s(256, '\0');
     for (int i = 0; i < 256; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>(i);
     return s;
-}
-
-// `input` converted by glibc iconv from `from` to `to`; nullopt when iconv
-// lacks either encoding or the conversion fails.
-std::optional<std::string> runIconv(const std::string& from, const std::string& to, const std::string& input) {
-    return test::IconvConverter(to, from)(input);
 }
 
 } // namespace
@@ -103,8 +97,8 @@ TEST(Cp500Tables, KnownCodePoints) {
 }
 
 TEST(Cp500Tables, MatchIconvOnAllBytes) {
-    const auto latin1 = runIconv("CP500", "ISO-8859-1", allBytes());
-    const auto utf8 = runIconv("CP500", "UTF-8", allBytes());
+    const auto latin1 = test::iconvConvert("CP500", "ISO-8859-1", allBytes());
+    const auto utf8 = test::iconvConvert("CP500", "UTF-8", allBytes());
     if (!latin1 || !utf8) GTEST_SKIP() << "iconv with CP500 not available";
     EXPECT_EQ(ebcdicToLatin1(allBytes()), *latin1);
     EXPECT_EQ(ebcdicToUtf8(allBytes()), *utf8);

@@ -10,7 +10,7 @@
 
 #include "helpers.hpp"
 #include "pressel/filter.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 using namespace pressel;
 using namespace pressel::test;

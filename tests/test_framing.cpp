@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace pressel::test {
 namespace {

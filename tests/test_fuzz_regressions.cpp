@@ -7,7 +7,7 @@
 
 #include "../fuzz/targets.hpp"
 #include "helpers.hpp"
-#include "pressel/check.hpp"
+#include "pressel/view/check.hpp"
 
 namespace pressel {
 namespace {

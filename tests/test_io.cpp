@@ -1,7 +1,7 @@
 // Reading and writing whole streams: laziness, framing faults with their
 // offsets, path handling ("-", "", "--", directories, missing files), byte
 // exact round trips of every sample through the library and the tool, and
-// streams longer than one mapping window or pipe block.
+// streams many input blocks long.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "helpers.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 using namespace pressel;
 using namespace pressel::test;
@@ -329,8 +329,8 @@ TEST(ToolStream, ChunksListsOffsetIdTypeAndLength) {
     EXPECT_NE(errorLine(r.err), "") << r.err;
 }
 
-// Streams longer than one mapping window (16 MiB) and one pipe block
-// (4 MiB): fields straddle every window and block edge at some point.
+// Streams many 256 KiB input blocks long, from a file and from a pipe:
+// many fields straddle a block edge.
 TEST(RoundTrip, StreamLargerThanAWindow) {
     TempDir dir;
     const std::string unit = readFileString(dataPath("corpus/C0X00006.afp"));
@@ -350,7 +350,7 @@ TEST(RoundTrip, StreamLargerThanAWindow) {
         }
         EXPECT_EQ(n, perUnit * copies);
         EXPECT_EQ(bytes, big.size());
-        // The first chunk's window stays mapped while the chunk holds it.
+        // The first chunk's block is not reused while the chunk holds it.
         EXPECT_EQ(first.payload.chars(), std::string_view(unit).substr(3, first.payload.size()));
     }
     writeAFP(dir.file("copy.afp"), readAFP(in));

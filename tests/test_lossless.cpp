@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "helpers.hpp"
-#include "pressel/check.hpp"
+#include "pressel/view/check.hpp"
 #include "pressel/filter.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 using namespace pressel;
 using namespace pressel::test;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/nested.hpp"
+#include "pressel/stream/nested.hpp"
 #include "pressel/records.hpp"
 
 using namespace pressel;

@@ -8,10 +8,10 @@
 #include <regex>
 
 #include "helpers.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
-#include "pressel/page_text.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
+#include "pressel/page/page_text.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel::test {
 namespace {

@@ -6,9 +6,9 @@
 #include <map>
 
 #include "helpers.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel::test {
 namespace {

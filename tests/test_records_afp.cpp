@@ -8,7 +8,7 @@
 
 #include "helpers.hpp"
 #include "pressel/catalogue.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 #include "pressel/records.hpp"
 
 using namespace pressel;

@@ -12,23 +12,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "fields.hpp"
 #include "helpers.hpp"
-#include "pressel/ebcdic.hpp"
-#include "pressel/io.hpp"
-#include "pressel/rename.hpp"
+#include "pressel/text/ebcdic.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/rewrite/rename.hpp"
 
 using namespace pressel;
 using namespace pressel::test;
 
 namespace {
 
-std::string e(const std::string& latin1) { return latin1ToEbcdic(latin1); }
-std::string hex(const std::string& h) { return std::string(fromHex(h).chars()); }
-
-AFP_ sf(std::uint32_t code, const std::string& data) {
-    return AFP_{code, Bytes::copy(std::string{char(code >> 16), char(code >> 8), char(code), 0, 0, 0} + data)};
-}
-std::string triplet(char id, const std::string& body) { return std::string(1, char(body.size() + 2)) + id + body; }
 std::string group(const std::string& triplets) {
     const std::size_t n = triplets.size() + 2;
     return std::string{char(n >> 8), char(n)} + triplets;

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "fields.hpp"
 #include "helpers.hpp"
 #include "pressel/catalogue.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/text/ebcdic.hpp"
 #include "pressel/filter.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 using namespace pressel;
 using namespace pressel::test;
@@ -176,11 +177,6 @@ TEST(RenameCommand, EightByteNameFields) {
     EXPECT_NE(r.err.find("OLD=NEW"), std::string::npos);
 }
 
-// A structured field: identifier, flag and reserved bytes, data.
-AFP_ sf(std::uint32_t code, const std::string& data) {
-    return AFP_{code, Bytes::copy(std::string{char(code >> 16), char(code >> 8), char(code), 0, 0, 0} + data)};
-}
-std::string triplet(char id, const std::string& body) { return std::string(1, char(body.size() + 2)) + id + body; }
 AFP_ tle(const std::string& name, const std::string& value) {
     return sf(0xD3A090, triplet(0x02, std::string("\x0B\x00", 2) + latin1ToEbcdic(name)) +
                             triplet(0x36, std::string(2, '\0') + latin1ToEbcdic(value)));

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "helpers.hpp"
-#include "pressel/check.hpp"
-#include "pressel/io.hpp"
+#include "pressel/view/check.hpp"
+#include "pressel/stream/io.hpp"
 
 using namespace pressel;
 using namespace pressel::test;

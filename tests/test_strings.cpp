@@ -1,7 +1,7 @@
 // String packing: EBCDIC names to text and back, numbers to bytes and back.
 #include <gtest/gtest.h>
 
-#include "pressel/strings.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pressel/records.hpp"
-#include "pressel/dump.hpp"
+#include "pressel/view/dump.hpp"
 #include "pressel/view.hpp"
 
 namespace pressel {

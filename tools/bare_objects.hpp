@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "pressel/page.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel::tool {
 

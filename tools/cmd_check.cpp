@@ -3,7 +3,7 @@
 #include <string>
 
 #include "command.hpp"
-#include "pressel/check.hpp"
+#include "pressel/view/check.hpp"
 
 namespace pressel::tool {
 namespace {
@@ -29,7 +29,7 @@ int cmdCheck(const std::vector<std::string>& argv) {
         if (json) {
             line += "{\"offset\":" + std::to_string(f.offset) + ",\"severity\":\"" + severityName(f.severity) +
                     "\",\"message\":";
-            jsonString(line, f.message);
+            writeJsonString(line, f.message);
             line += "}\n";
         } else {
             line += std::to_string(f.offset) + '\t' + severityName(f.severity) + '\t' + f.message + '\n';

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "command.hpp"
-#include "pressel/document.hpp"
-#include "pressel/error.hpp"
+#include "pressel/rewrite/document.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel::tool {
 namespace {
@@ -41,7 +41,7 @@ int cmdInfo(const std::vector<std::string>& argv) {
     gOut = &out;
     if (json) {
         line = "{\"file\":";
-        jsonString(line, path);
+        writeJsonString(line, path);
         put(line + ",\"pageGroupList\":[");
     }
     auto onGroup = [&](const PageGroupInfo& g) {
@@ -49,14 +49,14 @@ int cmdInfo(const std::vector<std::string>& argv) {
         if (json) {
             line += firstGroup ? "" : ",";
             line += "{\"name\":";
-            jsonString(line, g.name);
+            writeJsonString(line, g.name);
             line += ",\"level\":" + std::to_string(g.level) + ",\"offset\":" + std::to_string(g.offset) +
                     ",\"pages\":" + std::to_string(g.pages) + ",\"tles\":{";
             for (std::size_t i = 0; i < g.tles.size(); ++i) {
                 if (i) line += ',';
-                jsonString(line, g.tles[i].first);
+                writeJsonString(line, g.tles[i].first);
                 line += ':';
-                jsonString(line, g.tles[i].second);
+                writeJsonString(line, g.tles[i].second);
             }
             line += "}}";
         } else {
@@ -76,7 +76,7 @@ int cmdInfo(const std::vector<std::string>& argv) {
         line += ",\"documents\":" + std::to_string(info.documents) + ",\"documentNames\":[";
         for (std::size_t i = 0; i < info.documentNames.size(); ++i) {
             if (i) line += ',';
-            jsonString(line, info.documentNames[i]);
+            writeJsonString(line, info.documentNames[i]);
         }
         line += "],\"pageGroups\":" + std::to_string(info.pageGroups) + ",\"pages\":" + std::to_string(info.pages) +
                 ",\"tles\":" + std::to_string(info.tles) + ",\"pageSizes\":{";
@@ -84,27 +84,27 @@ int cmdInfo(const std::vector<std::string>& argv) {
         for (const auto& [s, n] : info.pageSizes) {
             line += first ? "" : ",";
             first = false;
-            jsonString(line, s);
+            writeJsonString(line, s);
             line += ':';
             line += std::to_string(n);
         }
         line += "},\"resources\":[";
         for (std::size_t i = 0; i < info.resources.size(); ++i) {
             line += i ? ",{\"kind\":" : "{\"kind\":";
-            jsonString(line, resourceKindName(info.resources[i].first));
+            writeJsonString(line, resourceKindName(info.resources[i].first));
             line += ",\"name\":";
-            jsonString(line, info.resources[i].second);
+            writeJsonString(line, info.resources[i].second);
             line += "}";
         }
         auto names = [&](const char* key, const std::map<std::string, std::uint64_t>& m) {
             line += ",";
-            jsonString(line, key);
+            writeJsonString(line, key);
             line += ":{";
             bool f = true;
             for (const auto& [n, k] : m) {
                 line += f ? "" : ",";
                 f = false;
-                jsonString(line, n);
+                writeJsonString(line, n);
                 line += ':';
             line += std::to_string(k);
             }
@@ -118,7 +118,7 @@ int cmdInfo(const std::vector<std::string>& argv) {
         for (const auto& [code, n] : info.fieldCounts) {
             line += first ? "" : ",";
             first = false;
-            jsonString(line, typeName(code));
+            writeJsonString(line, typeName(code));
             line += ':';
             line += std::to_string(n);
         }
@@ -126,7 +126,7 @@ int cmdInfo(const std::vector<std::string>& argv) {
                 std::to_string(info.warnings) + ",\"notes\":" + std::to_string(info.notes) + ",\"findings\":[";
         for (std::size_t i = 0; i < info.findings.size(); ++i) {
             if (i) line += ',';
-            jsonString(line, info.findings[i]);
+            writeJsonString(line, info.findings[i]);
         }
         line += "]}}\n";
     } else {
@@ -164,9 +164,11 @@ int cmdInfo(const std::vector<std::string>& argv) {
 }
 
 // ---- split and select ----------------------------------------------------------------
-std::size_t positive(const std::string& what, const std::string& s) {
+// The value of a numeric option of `cmd`; anything but a number of 1 or
+// more is a usage error.
+std::size_t positive(const CommandSpec& cmd, const std::string& what, const std::string& s) {
     if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos || std::stoul(s) == 0)
-        throw Error(what + " needs a number of 1 or more: '" + s + "'");
+        usageError(cmd, what + " needs a number of 1 or more: '" + s + "'");
     return std::stoul(s);
 }
 
@@ -200,15 +202,15 @@ const CommandSpec splitSpec{
 
 int cmdSplit(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(splitSpec, argv);
-    if (!p.has("output")) throw Error("split needs -o PATTERN, for example -o 'piece-%04d.afp'");
+    if (!p.has("output")) usageError(splitSpec, "split needs -o PATTERN, for example -o 'piece-%04d.afp'");
     SplitOptions o;
     const std::string by = p.has("by") ? p.get("by") : "group";
     if (by == "document") o.by = SplitBy::Document;
     else if (by == "group") o.by = SplitBy::Group;
     else if (by == "page") o.by = SplitBy::Page;
-    else throw Error("--by takes document, group or page: '" + by + "'");
-    if (p.has("every")) o.every = positive("--every", p.get("every"));
-    if (p.has("level")) o.level = unsigned(positive("--level", p.get("level")));
+    else usageError(splitSpec, "--by takes document, group or page: '" + by + "'");
+    if (p.has("every")) o.every = positive(splitSpec, "--every", p.get("every"));
+    if (p.has("level")) o.level = unsigned(positive(splitSpec, "--level", p.get("level")));
     o.allResources = p.has("all-resources");
     std::string pattern = p.get("output");
     if (p.has("name-from") && pattern.find("{" + p.get("name-from") + "}") == std::string::npos) {
@@ -250,8 +252,8 @@ const CommandSpec selectSpec{
 
 int cmdSelect(const std::vector<std::string>& argv) {
     ParsedArgs p = parseCommandArgs(selectSpec, argv);
-    if (p.has("pages") == p.has("groups")) throw Error("select takes --pages or --groups (one of them)");
-    if (p.operands.size() > 2 && !p.has("groups")) throw Error("too many operands: '" + p.operands[2] + "'");
+    if (p.has("pages") == p.has("groups")) usageError(selectSpec, "select takes --pages or --groups (one of them)");
+    if (p.operands.size() > 2 && !p.has("groups")) usageError(selectSpec, "too many operands: '" + p.operands[2] + "'");
     SplitOptions o;
     o.every = 0;
     o.allResources = p.has("all-resources");
@@ -270,7 +272,7 @@ int cmdSelect(const std::vector<std::string>& argv) {
         };
     } else {
         o.by = SplitBy::Group;
-        if (p.has("level")) o.level = unsigned(positive("--level", p.get("level")));
+        if (p.has("level")) o.level = unsigned(positive(selectSpec, "--level", p.get("level")));
         // --groups A,B or --groups A --groups B, or --groups A B (names after OUT).
         std::vector<std::string> given = p.opts.at("groups");
         given.insert(given.end(), p.operands.begin() + 2, p.operands.end());

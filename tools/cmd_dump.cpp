@@ -22,9 +22,9 @@
 
 #include "command.hpp"
 #include "pressel/catalogue.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 #include "pressel/records/core.hpp"
-#include "pressel/dump.hpp"
+#include "pressel/view/dump.hpp"
 #include "pressel/view.hpp"
 
 namespace pressel::tool {

@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "command.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace pressel::tool {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "command.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
-#include "pressel/page_text.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
+#include "pressel/page/page_text.hpp"
 
 namespace pressel::tool {
 namespace {
@@ -49,10 +49,10 @@ void jsonWords(std::string& out, const Page& page) {
                       page.number, w.x, w.y, w.width, w.height, w.rotation);
         out += buf;
         out += "\"font\":";
-        jsonString(out, w.font);
+        writeJsonString(out, w.font);
         std::snprintf(buf, sizeof buf, ",\"size\":%g,\"color\":\"#%06X\",\"text\":", w.size, unsigned(w.color));
         out += buf;
-        jsonString(out, w.text);
+        writeJsonString(out, w.text);
         out += "}\n";
     }
 }

@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "pressel/cli.hpp"
-#include "pressel/io.hpp"
+#include "pressel/tool/cli.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/core/json.hpp"
 
 namespace pressel::tool {
 
@@ -44,6 +45,11 @@ struct CommandSpec {
 // unknown option, a missing option argument or a wrong operand count prints
 // "*** Error: " with the usage text on standard error and exits 1.
 ParsedArgs parseCommandArgs(const CommandSpec& cmd, const std::vector<std::string>& args);
+
+// A usage error found after parsing (a bad option value, options that do
+// not go together): "*** Error: " + message and the usage text on standard
+// error, exit status 1.
+[[noreturn]] void usageError(const CommandSpec& cmd, const std::string& message);
 
 // Progress on standard error for long runs: shown only when standard error is
 // a terminal and --quiet was not given; at most a few updates a second.
@@ -106,10 +112,6 @@ private:
 // that the message follows the output it concerns (a failure to write it is
 // not reported over the error itself).
 void flushBeforeError(OutputFile& out) noexcept;
-
-// Appends `s` to `out` as a JSON string: quotes, backslashes and control
-// characters escaped, other bytes as they are.
-void jsonString(std::string& out, std::string_view s);
 
 // Ends the output of a failed rewriting command and tells what it holds, for
 // the end of the error message: how far the input was read, then "nothing

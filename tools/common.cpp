@@ -9,22 +9,37 @@
 
 namespace pressel::tool {
 
-ParsedArgs parseCommandArgs(const CommandSpec& cmd, const std::vector<std::string>& args) {
+namespace {
+
+// The command's options with -h/--help, and its usage line.
+std::vector<OptDescr> optionsWithHelp(const CommandSpec& cmd) {
     std::vector<OptDescr> opts = cmd.options;
     opts.push_back({"h", {"help"}, NoArg{}, "show this help and exit"});
-    std::string head = "pressel " + cmd.name + (cmd.operands.empty() ? "" : " " + cmd.operands);
-    UsageHeader header = [&](const std::string&) { return "Usage: " + head; };
+    return opts;
+}
+
+UsageHeader usageHeader(const CommandSpec& cmd) {
+    std::string head = "Usage: pressel " + cmd.name + (cmd.operands.empty() ? "" : " " + cmd.operands);
+    return [head](const std::string&) { return head; };
+}
+
+}  // namespace
+
+void usageError(const CommandSpec& cmd, const std::string& message) {
+    showUsage(optionsWithHelp(cmd), usageHeader(cmd), message);
+}
+
+ParsedArgs parseCommandArgs(const CommandSpec& cmd, const std::vector<std::string>& args) {
     ParsedArgs p;
     try {
-        p = parseArgs(opts, args);
+        p = parseArgs(optionsWithHelp(cmd), args);
     } catch (const UsageError& e) {
-        showUsage(opts, header, e.what());
+        usageError(cmd, e.what());
     }
-    if (p.has("help")) showUsage(opts, header, "");
+    if (p.has("help")) showUsage(optionsWithHelp(cmd), usageHeader(cmd), "");
     if (p.operands.size() < cmd.minOperands)
-        showUsage(opts, header, cmd.minOperands == 1 ? "missing operand" : "too few operands");
-    if (p.operands.size() > cmd.maxOperands)
-        showUsage(opts, header, "too many operands: '" + p.operands[cmd.maxOperands] + "'");
+        usageError(cmd, cmd.minOperands == 1 ? "missing operand" : "too few operands");
+    if (p.operands.size() > cmd.maxOperands) usageError(cmd, "too many operands: '" + p.operands[cmd.maxOperands] + "'");
     return p;
 }
 
@@ -93,28 +108,6 @@ std::string abandonOutput(AfpWriter& out, std::uint64_t inputRead) {
 
 std::string fieldAt(std::uint32_t code, std::uint64_t offset) {
     return std::string(afpTypeOf(code)->name) + " (X'" + zeropad(3, code) + "') at offset " + std::to_string(offset);
-}
-
-void jsonString(std::string& out, std::string_view s) {
-    out += '"';
-    for (unsigned char ch : s) {
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (ch < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
-                out += buf;
-            } else {
-                out += char(ch);
-            }
-        }
-    }
-    out += '"';
 }
 
 }  // namespace pressel::tool

@@ -7,9 +7,9 @@
 #include <iostream>
 
 #include "command.hpp"
-#include "pressel/cli.hpp"
-#include "pressel/error.hpp"
-#include "pressel/output.hpp"
+#include "pressel/tool/cli.hpp"
+#include "pressel/core/error.hpp"
+#include "pressel/stream/output.hpp"
 
 namespace pressel::tool {
 

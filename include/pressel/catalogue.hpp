@@ -6,7 +6,7 @@
 // and decoding them first. Decoding failures propagate as the reader's errors.
 #pragma once
 
-#include "pressel/chunk.hpp"
+#include "pressel/stream/chunk.hpp"
 
 namespace pressel {
 

@@ -9,9 +9,9 @@
 #pragma once
 
 #include "pressel/catalogue.hpp"
-#include "pressel/chunk_filters.hpp"
-#include "pressel/chunk_queue.hpp"
-#include "pressel/deep_filters.hpp"
-#include "pressel/mapped_chunks.hpp"
-#include "pressel/nested_access.hpp"
+#include "pressel/rewrite/chunk_filters.hpp"
+#include "pressel/rewrite/chunk_queue.hpp"
+#include "pressel/rewrite/deep_filters.hpp"
+#include "pressel/rewrite/mapped_chunks.hpp"
+#include "pressel/rewrite/nested_access.hpp"
 #include "pressel/records.hpp"

@@ -38,10 +38,10 @@
 #include <utility>
 #include <vector>
 
-#include "pressel/buffer.hpp"
-#include "pressel/chunk.hpp"
-#include "pressel/codec.hpp"
-#include "pressel/nested.hpp"
+#include "pressel/core/buffer.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/core/codec.hpp"
+#include "pressel/stream/nested.hpp"
 
 namespace pressel {
 
@@ -80,6 +80,12 @@ struct RecordHooks {};
 
 template <class T>
 concept DeclaredRecord = requires { RecordDecl<T>::name; RecordDecl<T>::fields(); };
+
+// The FieldDesc of a record's last field (where its trailing list or bytes
+// are): LastFieldOf<T>::type is the field's type, ::member the member.
+template <DeclaredRecord T>
+using LastFieldOf = std::tuple_element_t<std::tuple_size_v<decltype(RecordDecl<T>::fields())> - 1,
+                                         decltype(RecordDecl<T>::fields())>;
 
 template <class T>
 struct Record;
@@ -591,11 +597,27 @@ auto encodeChunk(const Record<T>& r) {
 }
 
 // Reads the record T from the chunk's bytes. Bytes left over are ignored; a
-// payload too short fails with EndOfInput naming the record and field.
+// payload too short fails with EndOfInput (a FormatError) naming the record
+// and field, its offset counted within the record's bytes.
 template <class T, ChunkFamily C>
 T decodeChunk(const C& c) {
     ByteReader r(packChunk(c));
     return recGet<T>(r);
+}
+
+// The same for a structured field at stream offset `fieldOffset` (where the
+// reader says it starts): a payload that does not read as T fails with a
+// FormatError whose offset() is `fieldOffset` and whose byteInField() is the
+// byte of the field where reading failed.
+template <class T>
+T decodeChunk(const AFP_& c, std::uint64_t fieldOffset) {
+    FieldFraming framing;
+    ByteReader r(packChunk(c, framing));
+    try {
+        return recGet<T>(r);
+    } catch (const FormatError& e) {
+        detail::throwInField(e, framing, fieldOffset);
+    }
 }
 
 // The record with, for a structured field, its extension and padding kept
@@ -613,10 +635,29 @@ Record<T> decodeRecord(const C& c) {
     }
 }
 
+// The same for a structured field at stream offset `fieldOffset`, failing as
+// decodeChunk(c, fieldOffset) does.
+template <class T>
+Record<T> decodeRecord(const AFP_& c, std::uint64_t fieldOffset) {
+    Record<T> rec;
+    ByteReader r(packChunk(c, rec.recordFraming));
+    try {
+        rec.recordContent = recGet<T>(r);
+    } catch (const FormatError& e) {
+        detail::throwInField(e, rec.recordFraming, fieldOffset);
+    }
+    return rec;
+}
+
 // ---- on-demand records ----------------------------------------------------------
 // A record that is decoded from its chunk when it is first looked at; a
 // handler that never looks causes no decoding, so a malformed payload that
 // nobody examines causes no failure.
+//
+// Not thread-safe: the first get() stores the record in the object, so one
+// Lazy must not be looked at from two threads at once. Decode it first, or
+// give each thread its own copy (a copy made once it is decoded shares the
+// decoded record, which is then only read).
 template <class T>
 class Lazy {
 public:

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "pressel/chunk.hpp"
-#include "pressel/error.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/core/error.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel::render::detail {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/page.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel::render {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "pressel/page.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel::render {
 

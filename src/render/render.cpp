@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "objects.hpp"
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 #include "raster_font.hpp"
 
 namespace pressel::render {

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "../helpers.hpp"
-#include "pressel/page.hpp"
+#include "pressel/page/page.hpp"
 #include "pressel/render/render.hpp"
 
 namespace pressel::test {

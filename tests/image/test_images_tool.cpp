@@ -10,8 +10,8 @@
 
 #include "../helpers.hpp"
 #include "pressel/image/image.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel::test {
 namespace {

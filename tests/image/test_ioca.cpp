@@ -14,7 +14,7 @@
 #include "../../fuzz/image_target.hpp"
 #include "../helpers.hpp"
 #include "pressel/image/image.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace pressel::test {
 namespace {

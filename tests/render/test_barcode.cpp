@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "object_helpers.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/core/strings.hpp"
 
 #ifdef PRESSEL_HAVE_ZINT
 #include <zint.h>

@@ -8,8 +8,8 @@
 #include "../../fuzz/objects_target.hpp"
 #include "../helpers.hpp"
 #include "object_helpers.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel::test {
 namespace {

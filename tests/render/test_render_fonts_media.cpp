@@ -9,10 +9,10 @@
 #include <cstring>
 
 #include "../helpers.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
 #include "pressel/render/render.hpp"
-#include "pressel/strings.hpp"
+#include "pressel/core/strings.hpp"
 
 namespace pressel::test {
 namespace {

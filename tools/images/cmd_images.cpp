@@ -11,9 +11,9 @@
 #include "../bare_objects.hpp"
 #include "../command.hpp"
 #include "pressel/image/image.hpp"
-#include "pressel/io.hpp"
-#include "pressel/output.hpp"
-#include "pressel/page.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/stream/output.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel::tool {
 namespace {

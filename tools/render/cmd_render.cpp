@@ -9,9 +9,9 @@
 
 #include "../bare_objects.hpp"
 #include "../command.hpp"
-#include "pressel/output.hpp"
-#include "pressel/io.hpp"
-#include "pressel/page.hpp"
+#include "pressel/stream/output.hpp"
+#include "pressel/stream/io.hpp"
+#include "pressel/page/page.hpp"
 #include "pressel/render/render.hpp"
 
 namespace pressel::tool {
@@ -35,11 +35,7 @@ const CommandSpec renderSpec{
     2,
 };
 
-[[noreturn]] void renderUsage(const std::string& message) {
-    std::vector<OptDescr> opts = renderSpec.options;
-    opts.push_back({"h", {"help"}, NoArg{}, "show this help and exit"});
-    showUsage(opts, [](const std::string&) { return "Usage: pressel render IN OUT"; }, message);
-}
+[[noreturn]] void renderUsage(const std::string& message) { usageError(renderSpec, message); }
 
 // Page ranges of --pages: "1-3,7,10-".
 struct PageSet {

@@ -37,8 +37,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/chunk.hpp"
-#include "pressel/error.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel::image {
 

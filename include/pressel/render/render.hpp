@@ -41,7 +41,7 @@
 #include <span>
 #include <string>
 
-#include "pressel/page.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel::render {
 

@@ -42,7 +42,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 

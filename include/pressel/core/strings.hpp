@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pressel/binary.hpp"
-#include "pressel/bytes.hpp"
+#include "pressel/core/binary.hpp"
+#include "pressel/core/bytes.hpp"
 
 namespace pressel {
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "pressel/chunk.hpp"
-#include "pressel/error.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/core/error.hpp"
 #include "pressel/record.hpp"
 
 namespace pressel {

@@ -71,7 +71,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pressel/chunk.hpp"
+#include "pressel/stream/chunk.hpp"
 
 namespace pressel {
 

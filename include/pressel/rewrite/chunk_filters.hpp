@@ -39,8 +39,8 @@
 #include <utility>
 #include <vector>
 
-#include "pressel/chunk_queue.hpp"
-#include "pressel/nested_access.hpp"
+#include "pressel/rewrite/chunk_queue.hpp"
+#include "pressel/rewrite/nested_access.hpp"
 
 namespace pressel {
 

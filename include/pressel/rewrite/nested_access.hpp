@@ -18,8 +18,8 @@
 #include <utility>
 
 #include "pressel/catalogue.hpp"
-#include "pressel/error.hpp"
-#include "pressel/nested.hpp"
+#include "pressel/core/error.hpp"
+#include "pressel/stream/nested.hpp"
 #include "pressel/record.hpp"
 #include "pressel/records/core.hpp"
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <vector>
 
-#include "pressel/chunk_filters.hpp"
+#include "pressel/rewrite/chunk_filters.hpp"
 
 namespace pressel {
 

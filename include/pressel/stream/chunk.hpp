@@ -31,10 +31,10 @@
 #include <tuple>
 #include <utility>
 
-#include "pressel/binary.hpp"
-#include "pressel/bytes.hpp"
-#include "pressel/codec.hpp"
-#include "pressel/codes.hpp"
+#include "pressel/core/binary.hpp"
+#include "pressel/core/bytes.hpp"
+#include "pressel/core/codec.hpp"
+#include "pressel/stream/codes.hpp"
 
 namespace pressel {
 
@@ -209,6 +209,12 @@ FieldFraming framingOf(const AFP_& c);
 // byte alone, one byte of padding), so that the field reads back. Throws
 // Error when the framing's own length bytes disagree with its size.
 AFP_ frameChunk(std::uint32_t code, Bytes packed, const FieldFraming& framing);
+namespace detail {
+// Throws the FormatError `e`, raised while reading the record bytes
+// packChunk(c, framing) gave, again as a fault of the structured field c at
+// stream offset `fieldOffset`, at the byte of the field where reading failed.
+[[noreturn]] void throwInField(const FormatError& e, const FieldFraming& framing, std::uint64_t fieldOffset);
+}  // namespace detail
 inline const Bytes& packChunk(const PTX_& c) noexcept { return c.payload; }
 inline const Bytes& packChunk(const T_& c) noexcept { return c.payload; }
 inline const Bytes& packChunk(const MCF_& c) noexcept { return c.payload; }

@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "pressel/chunk.hpp"
+#include "pressel/stream/chunk.hpp"
 #include "pressel/view.hpp"
 
 namespace pressel {

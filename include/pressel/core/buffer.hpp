@@ -12,8 +12,8 @@
 // an empty buffer is "".
 #pragma once
 
-#include "pressel/bytes.hpp"
-#include "pressel/codec.hpp"
+#include "pressel/core/bytes.hpp"
+#include "pressel/core/codec.hpp"
 
 namespace pressel {
 

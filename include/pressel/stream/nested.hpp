@@ -25,8 +25,8 @@
 #include <memory>
 #include <vector>
 
-#include "pressel/buffer.hpp"
-#include "pressel/chunk.hpp"
+#include "pressel/core/buffer.hpp"
+#include "pressel/stream/chunk.hpp"
 
 namespace pressel {
 
@@ -167,14 +167,7 @@ private:
 
 template <ChunkFamily C>
 void showsPrec(std::string& out, int, const Chunks<C>& cs) {
-    out += '[';
-    bool first = true;
-    for (const C& c : cs) {
-        if (!first) out += ',';
-        first = false;
-        showsPrec(out, 0, c);
-    }
-    out += ']';
+    showsList(out, cs);
 }
 
 }  // namespace pressel

@@ -12,10 +12,23 @@
 // whole output is written, and writing over a file being read is refused.
 //
 // The path "-" is standard input (or output); any other path, the empty one
-// included, names a file. A regular file is memory-mapped in windows and its
-// chunks slice the mapping; pipes and standard input are read in large blocks
-// that the chunks inside them share. Memory stays bounded by the largest
-// structured field plus one window or block, however long the stream.
+// included, names a file. Files, pipes and standard input alike are read with
+// read(2) into 256 KiB blocks that the chunks inside them share: a chunk's
+// payload is a slice of its block, nothing is copied. A block is reused once
+// no chunk refers to it any more, so a walk that lets go of its chunks reads
+// any length of stream through a few blocks (about 1 MiB).
+//
+// Lifetime: a chunk kept after the walk has moved on (or a record, Bytes or
+// Chunks<> list taken from it) pins the whole 256 KiB block it was read from,
+// and the stream's memory grows by one block for every block from which
+// something is kept. Keep copies (Bytes::copy) of small pieces of a long
+// stream. A chunk does not refer to its AfpStream or AfpReader: it stays
+// valid after they are gone.
+//
+// Threads: an AfpStream, AfpReader or AfpWriter is used by one thread at a
+// time (it may move between threads). The chunks it delivers are values that
+// may be handed to other threads and read there, several at once, while the
+// walk goes on (the reader reuses a block only once no chunk refers to it).
 //
 // A stream that does not frame where a structured field must start fails when
 // the walk reaches that point, with the offset and what was found; the
@@ -28,8 +41,8 @@
 #include <memory>
 #include <string>
 
-#include "pressel/chunk.hpp"
-#include "pressel/output.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/stream/output.hpp"
 
 namespace pressel {
 

@@ -1,10 +1,21 @@
 // Shared immutable byte slices.
 //
 // A Bytes value is a pointer, a length and a shared owner. Slicing is O(1)
-// and copies nothing: a chunk's payload is a slice of the memory-mapped file
-// or of the input block it was read from, a buffer field of a record is a
-// slice of the chunk's payload, and a view's raw field is a slice of that.
-// Owners are heap blocks, a file mapping, or nothing at all for static data.
+// and copies nothing: a chunk's payload is a slice of the input block it was
+// read from, a buffer field of a record is a slice of the chunk's payload,
+// and a view's raw field is a slice of that. Owners are heap blocks (the
+// reader's input blocks among them) or nothing at all for static data.
+//
+// Lifetime: a slice keeps its whole owner alive. A payload kept from a
+// stream pins the 256 KiB input block it lies in, however small it is; to
+// keep a few small pieces of a long stream without holding its blocks, keep
+// copies (Bytes::copy(b.span())).
+//
+// Threads: the bytes are never written once a Bytes refers to them, and the
+// owner is reference counted atomically, so Bytes values (and the chunks and
+// records built on them) may be handed to other threads and read from
+// several threads at once. Assigning to one Bytes object while another thread
+// reads that same object is a data race, as for any value.
 #pragma once
 
 #include <algorithm>
@@ -18,7 +29,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 

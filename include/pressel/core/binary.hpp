@@ -25,7 +25,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "pressel/error.hpp"
+#include "pressel/core/error.hpp"
 
 namespace pressel {
 
@@ -178,9 +178,10 @@ std::string show(const T& v) {
     return s;
 }
 
-// List form: the elements one after another, separated by commas, in brackets.
-template <class T>
-void showsPrec(std::string& out, int, const std::vector<T>& xs) {
+// List form: the elements one after another, separated by commas, in
+// brackets. The text form of every list (vectors, chunk lists, queues).
+template <class Range>
+void showsList(std::string& out, const Range& xs) {
     out += '[';
     bool first = true;
     for (const auto& x : xs) {
@@ -189,6 +190,10 @@ void showsPrec(std::string& out, int, const std::vector<T>& xs) {
         showsPrec(out, 0, x);
     }
     out += ']';
+}
+template <class T>
+void showsPrec(std::string& out, int, const std::vector<T>& xs) {
+    showsList(out, xs);
 }
 
 } // namespace pressel

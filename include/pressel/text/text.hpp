@@ -30,8 +30,8 @@
 #include <map>
 #include <string>
 
-#include "pressel/chunk.hpp"
-#include "pressel/ebcdic.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/text/ebcdic.hpp"
 
 namespace pressel {
 

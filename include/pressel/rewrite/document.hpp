@@ -34,8 +34,8 @@
 #include <utility>
 #include <vector>
 
-#include "pressel/chunk.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace pressel {
 

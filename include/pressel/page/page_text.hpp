@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/page.hpp"
+#include "pressel/page/page.hpp"
 
 namespace pressel {
 

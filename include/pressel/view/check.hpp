@@ -47,8 +47,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/chunk.hpp"
-#include "pressel/io.hpp"
+#include "pressel/stream/chunk.hpp"
+#include "pressel/stream/io.hpp"
 
 namespace pressel {
 

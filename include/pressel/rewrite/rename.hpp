@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "pressel/chunk_filters.hpp"
+#include "pressel/rewrite/chunk_filters.hpp"
 
 namespace pressel {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "pressel/chunk_filters.hpp"
+#include "pressel/rewrite/chunk_filters.hpp"
 
 namespace pressel {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "pressel/binary.hpp"
-#include "pressel/bytes.hpp"
+#include "pressel/core/binary.hpp"
+#include "pressel/core/bytes.hpp"
 
 namespace pressel {
 
