@@ -21,7 +21,14 @@ command -v clang++ >/dev/null || { echo "fuzz/run.sh: clang++ is not installed" 
 CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRESSEL_BUILD_TESTS=OFF \
   -DPRESSEL_BUILD_BENCH=OFF -DPRESSEL_WERROR=ON -DPRESSEL_BUILD_FUZZ=ON -DPRESSEL_FUZZ_LIBFUZZER=ON >/dev/null || exit 2
 # The image target is there when libtiff, libjpeg, libpng and giflib are.
-cmake --build "$build" --target help | grep -q fuzz_image || unset 'targets[-1]'
+# The image and objects targets exist only when their libraries were found.
+help=$(cmake --build "$build" --target help)
+kept=()
+for t in "${targets[@]}"; do
+  case $t in image|objects) grep -q "fuzz_$t\b" <<<"$help" || continue ;; esac
+  kept+=("$t")
+done
+targets=("${kept[@]}")
 cmake --build "$build" -j"$jobs" --target fuzz_seed $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null || {
   cmake --build "$build" -j1 2>&1 | tail -30; exit 2; }
 
