@@ -10,6 +10,7 @@
 #include "pressel/text/codepages.hpp"
 #include "pressel/text/ebcdic.hpp"
 #include "pressel/records.hpp"
+#include "pressel/core/json.hpp"
 #include "pressel/core/strings.hpp"
 
 namespace pressel {
@@ -1137,7 +1138,6 @@ void appendJsonEscape(std::string& out, byte c) {
         out.append(hexTable.pairs + 2 * c, 2);
     }
 }
-bool needsJsonEscape(byte c) { return c < 0x20 || c == 0x7F || c == '"' || c == '\\'; }
 }  // namespace
 
 // Runs of bytes that need nothing are appended whole.
@@ -1156,19 +1156,7 @@ void appendJsonString(std::string& out, std::string_view latin1) {
     out += '"';
 }
 
-void appendJsonUtf8String(std::string& out, std::string_view utf8) {
-    out += '"';
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const byte c = static_cast<byte>(utf8[i]);
-        if (!needsJsonEscape(c)) continue;
-        out.append(utf8.data() + run, i - run);
-        run = i + 1;
-        appendJsonEscape(out, c);
-    }
-    out.append(utf8.data() + run, utf8.size() - run);
-    out += '"';
-}
+void appendJsonUtf8String(std::string& out, std::string_view utf8) { writeJsonString(out, utf8); }
 
 void renderViewJsonFields(std::string& out, const ViewRecord& r, DumpState* state) {
     out += '{';

@@ -10,6 +10,7 @@
 
 #include "../bare_objects.hpp"
 #include "../command.hpp"
+#include "pressel/core/json.hpp"
 #include "pressel/image/image.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/stream/output.hpp"
@@ -153,15 +154,15 @@ int cmdImages(const std::vector<std::string>& argv) {
             if (json) {
                 list += list.empty() ? "[\n  " : ",\n  ";
                 list += "{\"file\": ";
-                jsonString(list, file);
+                writeJsonString(list, file);
                 list += ", \"page\": " + std::to_string(page.number) + ", \"name\": ";
-                jsonString(list, o.name);
+                writeJsonString(list, o.name);
                 list += ", \"kind\": ";
-                jsonString(list, objectKindName(o.kind));
+                writeJsonString(list, objectKindName(o.kind));
                 list += ", \"width\": " + std::to_string(r.width) + ", \"height\": " + std::to_string(r.height) +
                         ", \"xResolution\": " + number(r.xDpi) + ", \"yResolution\": " + number(r.yDpi) +
                         ", \"bitsPerPixel\": " + std::to_string(r.bitsPerPixel) + ", \"compression\": ";
-                jsonString(list, r.compression);
+                writeJsonString(list, r.compression);
                 list += "}";
             }
         }

@@ -449,6 +449,21 @@ struct T_MF {
 };
 PRESSEL_RECORD(T_, T_MF, t_mf_Type, t_mf_StopOnException, t_mf_Reserved)
 
+// X'8B' data-object font descriptor: how a data-object font (TrueType,
+// OpenType) mapped by MCF or MDR is to be used: its technology, vertical
+// size in twentieths of a point, horizontal scale, character rotation and
+// the encoding (environment and id) of its text; what follows stays in the
+// tail.
+struct T_DOFD {
+    N1 t_dofd_Type; N1 t_dofd_Flags; N1 t_dofd_Technology; N2 t_dofd_VerticalFontSize;
+    N2 t_dofd_HorizontalScale; N2 t_dofd_CharacterRotation; N2 t_dofd_EncodingEnvironment;
+    N2 t_dofd_EncodingId; Buffer0 t_dofd_Data;
+    friend bool operator==(const T_DOFD&, const T_DOFD&) = default;
+};
+PRESSEL_RECORD(T_, T_DOFD, t_dofd_Type, t_dofd_Flags, t_dofd_Technology, t_dofd_VerticalFontSize,
+               t_dofd_HorizontalScale, t_dofd_CharacterRotation, t_dofd_EncodingEnvironment, t_dofd_EncodingId,
+               t_dofd_Data)
+
 // A triplet whose identifier no table lists.
 struct T_Unknown {
     N1 t_unknown_Type;

@@ -201,6 +201,7 @@
     X(0x84, T_FRMT) \
     X(0x85, T_FO) \
     X(0x87, T_MF) \
+    X(0x8B, T_DOFD) \
 
 // Control sequences: the unchained (even) function type; the chained
 // (odd) function type that follows it maps to the same record type. An odd
