@@ -32,7 +32,7 @@ static_assert(std::size(kTypes) == idx_tableTypes);
 
 #define PRESSEL_COUNT(code, name) +1
 static_assert(0 PRESSEL_AFP_CODES(PRESSEL_COUNT) == 136);
-static_assert(0 PRESSEL_T_CODES(PRESSEL_COUNT) == 55);
+static_assert(0 PRESSEL_T_CODES(PRESSEL_COUNT) == 56);
 static_assert(0 PRESSEL_PTX_CODES(PRESSEL_COUNT) == 31);
 #undef PRESSEL_COUNT
 
