@@ -87,7 +87,7 @@ TEST(Chunk, TableSizesAndDistinctTypes) {
         triplets.insert(t);
         EXPECT_EQ(t->family, Family::T);
     }
-    EXPECT_EQ(triplets.size(), 55u);
+    EXPECT_EQ(triplets.size(), 56u);
     EXPECT_EQ(tFallback->family, Family::T);
 
     // Control sequences: 29 pairs, even and odd code of a pair to one type,

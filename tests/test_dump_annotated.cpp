@@ -229,7 +229,8 @@ TEST(DumpRecords, MapDataResourceAndObjectContainerData) {
               std::string::npos)
         << out;
     EXPECT_NE(out.find("      X'10' OC Object Classification: ObjectClass X'41' data-object font"), std::string::npos);
-    EXPECT_NE(out.find("      X'8B' Data-Object Font Descriptor: data X'0020011800000000000300010000'\n"),
+    EXPECT_NE(out.find("      X'8B' DOFD Data-Object Font Descriptor: Technology 32, VerticalFontSize 280, HorizontalScale 0, "
+                       "CharacterRotation 0°, EncodingEnvironment 3, EncodingId X'0001', data X'0000'\n"),
               std::string::npos)
         << out;
 

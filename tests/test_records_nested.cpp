@@ -185,7 +185,7 @@ TEST(RecordsNested, EveryRecordDecodesFromItsFixedPartAndFromAnythingLonger) {
         {"T_CMT", 1},     {"T_MEDO", 2},  {"T_ROI", 16},   {"T_EF", 3},    {"T_PSRM", 2},  {"T_PSMR", 1},
         {"T_UDTS", 12},   {"T_IMMI", 3},  {"T_TS", 5},     {"T_CF", 7},    {"T_FF", 6},    {"T_MA", 14},
         {"T_AQ", 1},      {"T_PPI", 2},   {"T_PV", 3},     {"T_PC", 2},    {"T_FRMT", 5},  {"T_FO", 8},
-        {"T_MF", 6},      {"T_Unknown", 1},
+        {"T_MF", 6},      {"T_DOFD", 13}, {"T_Unknown", 1},
         {"PTX_STC", 3},   {"PTX_SIM", 3}, {"PTX_SIA", 3},  {"PTX_SVI", 3}, {"PTX_AMI", 3}, {"PTX_RMI", 3},
         {"PTX_SBI", 3},   {"PTX_AMB", 3}, {"PTX_RMB", 3},  {"PTX_BLN", 1}, {"PTX_TRN", 1}, {"PTX_DIR", 3},
         {"PTX_DBR", 3},   {"PTX_RPS", 3}, {"PTX_SCFL", 2}, {"PTX_BSU", 2}, {"PTX_ESU", 2}, {"PTX_STO", 5},
