@@ -587,7 +587,7 @@ const char* imageFieldName(unsigned code) {
         {0x8E, "Begin Transparency Mask"}, {0x8F, "End Transparency Mask"}, {0x91, "Begin Image Content"},
         {0x93, "End Image Content"}, {0x94, "Image Size"}, {0x95, "Image Encoding"}, {0x96, "IDE Size"},
         {0x97, "Image LUT-ID"}, {0x98, "Band Image"}, {0x9B, "IDE Structure"},
-        {0x9F, "External Algorithm Specification"}, {0xB5, "Tile Position"}, {0xB6, "Tile Size"},
+        {0x9F, "External Algorithm"}, {0xB5, "Tile Position"}, {0xB6, "Tile Size"},
         {0xB7, "Tile Set Color"}, {0xF4, "Set Extended Bilevel Image Color"}, {0xF6, "Set Bilevel Image Color"},
         {0xF7, "IOCA Function Set Identification"}, {0xFE92, "Image Data"}, {0xFE9C, "Band Image Data"},
         {0xFEB3, "nColor Names"}, {0xFEB8, "Include Tile"}, {0xFEBB, "Tile TOC"}, {0xFECE, "Image Subsampling"},
@@ -711,7 +711,7 @@ void annotateGraphicsDescriptor(Ann& a, std::span<const byte> b) {
                 putCode(out, p[4], 1);
             }
         } else if (code == 0xF6 && p.size() >= 16) {
-            out += " Window Specification: ";
+            out += " Window: ";
             if (p[3] <= 1) out += p[3] == 0 ? "10 inches" : "10 centimetres";
             else putCode(out, p[3], 1);
             out += ", resolution ";

@@ -198,7 +198,7 @@ TEST(DumpRecords, GraphicsDescriptor) {
     const std::string out = annotated({firstOf("graphics.afp", 0xD3A6BB)});
     EXPECT_EQ(out, "0: D3A6BB GDD Graphics Data Descriptor (37 bytes)\n"
                    "  X'F7' Drawing Order Subset: subset X'B0', level X'02', version X'00'\n"
-                   "  X'F6' Window Specification: 10 inches, resolution 2400 x 2400, window x 0 to 378, y 0 to 284\n");
+                   "  X'F6' Window: 10 inches, resolution 2400 x 2400, window x 0 to 378, y 0 to 284\n");
 }
 
 // A data resource map and an object container as a TrueType font in a

@@ -63,7 +63,7 @@ std::string compressionName(unsigned c) {
 }
 
 // A colour from a colour-space byte and component values (the layout of the
-// Colour Specification triplet from its colour space on): RGB, CMYK,
+// colour triplet (X'4E') from its colour space on): RGB, CMYK,
 // CIELAB or a named OCA colour.
 std::optional<std::uint32_t> colourOf(unsigned space, std::span<const byte> sizes, std::span<const byte> v) {
     auto comp = [&](std::size_t i) -> double {

@@ -55,7 +55,7 @@ std::string hex2(unsigned v) {
     return {digits[(v >> 4) & 15], digits[v & 15]};
 }
 
-// The window specification and units of the GDD.
+// The window and units of the GDD.
 struct Descriptor {
     unsigned base = 0;
     double xres = 0, yres = 0;  // units per unit base
