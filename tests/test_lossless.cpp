@@ -1,9 +1,8 @@
 // Nothing lost in a rewrite: structured fields keep their introducer
 // extension and padding through decoding and encoding, nested chunks keep
-// their frame through chunkDecon and chunkCon, presentation text that opens
-// with code points reads and writes as such, every field and nested item of
-// the sample files comes back byte for byte, and every range of the library
-// survives std::views::take and moves of its iterators.
+// their frame through chunkDecon and chunkCon, and presentation text that
+// opens with code points reads and writes as such. (The sample files are
+// walked in test_lossless_samples.cpp, the ranges in test_lossless_ranges.cpp.)
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "helpers.hpp"
+#include "lossless.hpp"
 #include "pressel/view/check.hpp"
 #include "pressel/filter.hpp"
 #include "pressel/stream/io.hpp"
@@ -20,13 +20,7 @@
 using namespace pressel;
 using namespace pressel::test;
 
-namespace {
-
-std::string hexOf(const Bytes& b) { return hexString(b.span()); }
-AFP_ field(std::string_view payloadHex) {
-    Bytes p = fromHex(payloadHex);
-    return AFP_{(std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2], p};
-}
+namespace pressel::test {
 
 // ---- decoding and encoding any structured field by its own type ---------------------
 AFP_ roundTrip(const AFP_& c) {
@@ -39,30 +33,7 @@ AFP_ roundTrip(const AFP_& c) {
     }
 }
 
-// For every record type, a handler that pushes back the record it decoded.
-ChunkFilters<AFP_> pushBackWhatWasDecoded() {
-    ChunkFilters<AFP_> fs;
-#define PRESSEL_X(code, name) \
-    fs.push_back(rewrite<name>([](const name& v, ChunkWriter<AFP_>& w) { w.push(v); }));
-    PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-    fs.push_back(rewrite<Unknown>([](const Unknown& v, ChunkWriter<AFP_>& w) { w.push(v); }));
-    return fs;
-}
-
-// The field with an extension and/or padding inserted and their flags set.
-AFP_ withFraming(const AFP_& c, std::string_view extHex, std::string_view padHex) {
-    const Bytes ext = fromHex(extHex), pad = fromHex(padHex);
-    std::vector<byte> v(c.payload.begin(), c.payload.begin() + 6);
-    if (!ext.empty()) v[3] |= 0x80;
-    if (!pad.empty()) v[3] |= 0x08;
-    v.insert(v.end(), ext.begin(), ext.end());
-    v.insert(v.end(), c.payload.begin() + 6, c.payload.end());
-    v.insert(v.end(), pad.begin(), pad.end());
-    return AFP_{c.code, Bytes::adopt(std::move(v))};
-}
-
-}  // namespace
+}  // namespace pressel::test
 
 // ---- extension and padding ----------------------------------------------------------------
 
@@ -263,286 +234,4 @@ TEST(Lossless, DeletingTheFirstControlSequenceBeforeOneCodePoint) {
     items.insert(items.begin(), PTX_{0xC8, fromHex("C8E511"), Frame::Item});
     setControlSequences(p, Chunks<PTX_>(items));
     EXPECT_EQ(encodeChunk(Record<PTX>{p}), c);
-}
-
-namespace {
-
-// A control-sequence list in a form that ignores chain framing: the function
-// type without its chaining bit, the parameters, and the code points between
-// them run together.
-std::vector<std::string> canonical(const std::vector<PTX_>& items) {
-    std::vector<std::string> out;
-    bool lastText = false;
-    for (const PTX_& c : items) {
-        if (c.frame == Frame::Item) {
-            out.push_back(zeropad(1, c.code & 0xFE) + hexOf(c.payload.dropFront(1)));
-            lastText = false;
-        } else if (lastText) {
-            out.back() += hexOf(c.payload);
-        } else {
-            out.push_back("text " + hexOf(c.payload));
-            lastText = true;
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
-TEST(Lossless, DeletingAnyControlSequenceOfTheSamplesWritesTextThatReadsBack) {
-    std::size_t deletions = 0, openingWithOneCodePoint = 0;
-    for (const std::string& path : allSampleFiles()) {
-        for (const AFP_& c : readAFP(path)) {
-            if (!isA<PTX>(c)) continue;
-            const std::vector<PTX_> items = decodeChunk<PTX>(c).ptx_Chunks.toVector();
-            for (std::size_t k = 0; k < items.size() && k < 40; ++k) {
-                if (items[k].frame != Frame::Item) continue;
-                // One filter per record type of the list, so that every item
-                // passes one handler: the k-th one is deleted.
-                std::size_t at = 0;
-                NestedFilters nf;
-                std::vector<TypeId> types;
-                for (const PTX_& x : items) {
-                    const ChunkType t = chunkType(x);
-                    if (std::find(types.begin(), types.end(), t.id) != types.end()) continue;
-                    types.push_back(t.id);
-                    nf.controls.push_back({t, [&at, k](const PTX_& y) {
-                                               return at++ == k ? std::vector<PTX_>{} : std::vector<PTX_>{y};
-                                           }});
-                }
-                std::vector<PTX_> expected = items;
-                expected.erase(expected.begin() + std::ptrdiff_t(k));
-                if (!expected.empty() && expected[0].frame == Frame::Text && expected[0].payload.size() == 1)
-                    ++openingWithOneCodePoint;
-                std::vector<AFP_> out;
-                ASSERT_NO_THROW(out = chunkMapFiltersM(c, deepFilters(nf))) << path << " item " << k;
-                ASSERT_EQ(out.size(), 1u);
-                const PTX back = decodeChunk<PTX>(out[0]);
-                EXPECT_EQ(canonical(back.ptx_Chunks.toVector()), canonical(expected)) << path << " item " << k;
-                ++deletions;
-            }
-        }
-    }
-    EXPECT_GT(deletions, 100u);
-    RecordProperty("deletionsOpeningWithOneCodePoint", int(openingWithOneCodePoint));
-}
-
-// ---- every field and nested item of the sample files ------------------------------------
-
-namespace {
-
-struct RoundTrips {
-    std::size_t fields = 0, items = 0, notDecoded = 0;
-    std::map<std::string, std::size_t> partial;  // records whose fields leave a tail unread
-
-    // The items of a nested list come apart and together again (chunkDecon,
-    // chunkCon), each decodes and encodes to its own payload, and the list
-    // rebuilt from them writes the bytes it was read from.
-    template <ChunkFamily C>
-    void list(const Bytes& src, bool leadChained, bool groupsHoldTriplets, const std::string& where) {
-        std::vector<C> rebuilt;
-        for (const C& c : Chunks<C>::fromPayload(src, leadChained)) {
-            ++items;
-            const C again = chunkCon<C>(chunkDecon(c));
-            EXPECT_EQ(again, c) << where;
-            const RecordOps& ops = recordOps(chunkType(c).id);
-            const Bytes& b = packChunk(c);
-            try {
-                if (ops.covered(b) == b.size()) EXPECT_EQ(ops.reencode(b), b) << where << " " << ops.type->name;
-                else ++partial[ops.type->name];
-            } catch (const Error&) {
-                ++notDecoded;
-            }
-            if constexpr (std::same_as<C, MCF_>)
-                if (groupsHoldTriplets && c.frame == Frame::Item) list<T_>(c.payload, false, false, where);
-            rebuilt.push_back(again);
-        }
-        Builder out;
-        Chunks<C>(std::move(rebuilt), leadChained).write(out);
-        EXPECT_EQ(hexOf(std::move(out).toBytes()), hexOf(src)) << where;
-    }
-
-    // The field decodes by its own type and encodes to the same bytes, both
-    // through decodeRecord/encodeChunk and through a handler that pushes back
-    // what it decoded; so does each of its nested items.
-    void field(const AFP_& c, const AFP_& plain, const ChunkFilters<AFP_>& pushBack, const std::string& where) {
-        ++fields;
-        const RecordOps& ops = recordOps(chunkType(c).id);
-        const Bytes packed = packChunk(c);
-        std::size_t covered = 0;
-        try {
-            covered = ops.covered(packed);
-        } catch (const Error&) {
-            ++notDecoded;
-            return;
-        }
-        if (covered == packed.size()) {
-            EXPECT_EQ(roundTrip(c), c) << where << " " << ops.type->name;
-            const std::vector<AFP_> out = chunkMapFiltersM(c, pushBack);
-            EXPECT_EQ(out, std::vector<AFP_>{c}) << where << " " << ops.type->name;
-        } else {
-            ++partial[ops.type->name];
-        }
-        // The fields lie where they lie without extension and padding.
-        EXPECT_EQ(packed, packChunk(plain)) << where;
-        NestedList nested;
-        if (!nestedListOf(c, nested)) return;
-        switch (nested.family) {
-        case Family::T: list<T_>(nested.bytes, false, false, where); break;
-        case Family::PTX: list<PTX_>(nested.bytes, nested.leadChained, false, where); break;
-        case Family::MCF: list<MCF_>(nested.bytes, false, nested.groupsHoldTriplets, where); break;
-        default: break;
-        }
-    }
-};
-
-}  // namespace
-
-TEST(Lossless, EveryFieldAndNestedItemOfTheSamplesRoundTripsWithAndWithoutExtensionAndPadding) {
-    const ChunkFilters<AFP_> pushBack = pushBackWhatWasDecoded();
-    // Extension and padding inserted into every field: an extension of
-    // three bytes, padding in the one-byte form, both with padding in the
-    // three-byte form, an extension of its length byte alone.
-    const std::pair<const char*, const char*> variants[] = {
-        {"", ""}, {"03AABB", ""}, {"", "EEEE03"}, {"02FF", "0000000500"}, {"01", "01"}};
-    RoundTrips rt;
-    std::size_t files = 0;
-    for (const std::string& path : allSampleFiles()) {
-        ++files;
-        AfpStream s = readAFP(path);
-        for (auto it = s.begin(); it != s.end(); ++it) {
-            for (const auto& [ext, pad] : variants) {
-                const AFP_ c = withFraming(*it, ext, pad);
-                rt.field(c, *it, pushBack, path + " @" + std::to_string(it.offset()) + " +" + ext + "/" + pad);
-            }
-        }
-    }
-    EXPECT_GT(files, 10u);
-    EXPECT_GT(rt.fields, 5 * 150u);
-    EXPECT_GT(rt.items, 1000u);
-    EXPECT_EQ(rt.notDecoded, 0u);
-    // Only the font index leaves bytes over in the samples: one of them is not
-    // a whole number of 28-byte entries (its group length comes from FNC).
-    for (const auto& [name, n] : rt.partial) EXPECT_EQ(name, "FNI") << n << " records";
-}
-
-// ---- ranges through std::views::take and moved iterators -------------------------------
-
-// Clang 14 cannot compile the range adaptors of libstdc++ 12 (not even over a
-// std::vector); there the walks through std::views::take are left out.
-#if !defined(__clang__) || __clang_major__ >= 15
-#define PRESSEL_TEST_VIEWS 1
-#endif
-
-namespace {
-
-// A range over a list that hands out each chunk by value, as an input
-// iterator that makes its chunks on the fly would.
-struct ByValue {
-    const std::vector<AFP_>* list;
-    struct iterator {
-        using iterator_category = std::input_iterator_tag;
-        using value_type = AFP_;
-        using difference_type = std::ptrdiff_t;
-        const std::vector<AFP_>* list = nullptr;
-        std::size_t at = 0;
-        AFP_ operator*() const { return (*list)[at]; }
-        iterator& operator++() {
-            ++at;
-            return *this;
-        }
-        void operator++(int) { ++at; }
-        friend bool operator==(const iterator& a, std::default_sentinel_t) { return a.at >= a.list->size(); }
-    };
-    iterator begin() const { return {list, 0}; }
-    std::default_sentinel_t end() const { return {}; }
-};
-
-template <class C>
-std::string payloads(const std::vector<C>& v) {
-    std::string s;
-    for (const C& c : v) s += hexOf(c.payload) + ";";
-    return s;
-}
-
-// Walks the range whole, then its first `n` chunks through std::views::take,
-// then again by an iterator that is moved (and its source destroyed) after
-// each step; all three give the same chunks. `make` builds a fresh range for
-// each walk (a stream can be walked once).
-template <class Make>
-void walksAlike(Make make, std::size_t n, const std::string& what) {
-    using C = std::remove_cvref_t<decltype(*make().begin())>;
-    std::vector<C> whole;
-    {
-        auto r = make();
-        for (const C& c : r) whole.push_back(c);
-    }
-    ASSERT_GT(whole.size(), n) << what;
-#ifdef PRESSEL_TEST_VIEWS
-    std::vector<C> taken;
-    {
-        auto r = make();
-        for (const C& c : r | std::views::take(n)) taken.push_back(c);
-    }
-    EXPECT_EQ(payloads(taken), payloads(std::vector<C>(whole.begin(), whole.begin() + std::ptrdiff_t(n)))) << what;
-#endif
-    std::vector<C> moved;
-    {
-        auto r = make();
-        using It = decltype(r.begin());
-        std::optional<It> held;
-        {
-            It first = r.begin();
-            held.emplace(std::move(first));
-        }
-        while (!(*held == r.end())) {
-            moved.push_back(**held);
-            It next = std::move(*held);
-            held.reset();
-            ++next;
-            It copy = next;
-            held.emplace(std::move(copy));
-        }
-    }
-    EXPECT_EQ(payloads(moved), payloads(whole)) << what;
-}
-
-}  // namespace
-
-TEST(Lossless, EveryRangeSurvivesTakeAndMovedIterators) {
-    const std::string path = dataPath("corpus/cs.afp");
-    const Bytes file = readFileBytes(path);
-    walksAlike([&] { return AfpStream(memorySource(file)); }, 3, "AfpStream");
-    walksAlike([&] { return readAFP(path); }, 3, "readAFP");
-
-    const Bytes triplets = fromHex("0402C1C2 046540C1 0421C3C4 04240105 092501");
-    walksAlike([&] { return Chunks<T_>::fromPayload(triplets); }, 2, "Chunks read from a payload");
-    const std::vector<T_> list = Chunks<T_>::fromPayload(triplets).toVector();
-    walksAlike([&] { return Chunks<T_>(list); }, 2, "Chunks built from a list");
-    walksAlike([&] { return strictItems(Chunks<T_>::fromPayload(triplets.prefix(12))); }, 2, "strictItems");
-    walksAlike([&] { return Chunks<PTX_>::fromPayload(fromHex("2BD302F8C1C22BD303F005"), false); }, 2,
-               "control sequences");
-
-    // Filtered streams: chunks passed on from the input, and replacements
-    // (a PTX split in two, a NOP deleted).
-    const ChunkFilters<AFP_> fs{
-        rewrite<PTX>([](const Lazy<PTX>&, ChunkWriter<AFP_>& w) {
-            w.keep();
-            w.keep();
-        }),
-        rewrite<NOP>([](const Lazy<NOP>&, ChunkWriter<AFP_>&) {}),
-    };
-    walksAlike([&] { return chunksMapFiltersM(AfpStream(memorySource(file)), fs); }, 4, "filtered stream");
-    walksAlike([&] { return chunksMapFiltersM(readAFP(path), ChunkFilters<AFP_>{}); }, 4, "unfiltered stream");
-    const ChunkFilters<T_> tf{rewrite<T_CMT>([](const Lazy<T_CMT>&, ChunkWriter<T_>& w) {
-        w.keep();
-        w.keep();
-    })};
-    walksAlike([&] { return chunksMapFiltersM(Chunks<T_>::fromPayload(triplets), tf); }, 3, "filtered triplets");
-    // Over chunks in memory, and over chunks an input makes on the fly (held
-    // by the filtered range, not by the input).
-    std::vector<AFP_> fields;
-    for (const AFP_& c : readAFP(path)) fields.push_back(c);
-    walksAlike([&] { return chunksMapFiltersM(fields, fs); }, 4, "filtered list");
-    walksAlike([&] { return chunksMapFiltersM(ByValue{&fields}, fs); }, 4, "filtered chunks made on the fly");
 }

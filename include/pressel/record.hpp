@@ -68,6 +68,20 @@ struct FieldDesc {
     const char* name;
 };
 
+// A record's field list: the descriptor types D... in format order and their
+// names. It is a tuple-like type (std::tuple_size, std::tuple_element give the
+// descriptors) but, unlike std::tuple, costs the compiler next to nothing per
+// record: every header that includes the records instantiates one per record.
+template <class... D>
+struct FieldList {
+    static constexpr std::size_t size = sizeof...(D);
+    const char* names[sizeof...(D)];
+};
+template <class... D>
+constexpr FieldList<D...> makeFieldList(D... d) {
+    return FieldList<D...>{{d.name...}};
+}
+
 // Primary template: a type without a declaration is not a record.
 template <class T>
 struct RecordDecl;
@@ -86,6 +100,15 @@ concept DeclaredRecord = requires { RecordDecl<T>::name; RecordDecl<T>::fields()
 template <DeclaredRecord T>
 using LastFieldOf = std::tuple_element_t<std::tuple_size_v<decltype(RecordDecl<T>::fields())> - 1,
                                          decltype(RecordDecl<T>::fields())>;
+}  // namespace pressel
+
+template <class... D>
+struct std::tuple_size<pressel::FieldList<D...>> : std::integral_constant<std::size_t, sizeof...(D)> {};
+// (std::tuple<D...> is only named here, never instantiated.)
+template <std::size_t I, class... D>
+struct std::tuple_element<I, pressel::FieldList<D...>> : std::tuple_element<I, std::tuple<D...>> {};
+
+namespace pressel {
 
 template <class T>
 struct Record;
@@ -304,7 +327,8 @@ concept HasNameAt = requires { RecordFacts<T>::nameAt; };
         static constexpr std::size_t nameAt = offset;          \
     };
 
-// Number of members of an aggregate (the largest count of initialisers it accepts).
+// Whether the aggregate T has exactly N members: it takes N initialisers and
+// not N + 1 (two tries, where counting up from none would take N + 2).
 namespace detail {
 struct AnyInit {
     template <class U>
@@ -314,11 +338,10 @@ template <class T, std::size_t... I>
 constexpr bool initialisableWith(std::index_sequence<I...>) {
     return requires { T{(void(I), AnyInit{})...}; };
 }
-template <class T, std::size_t N = 0>
-constexpr std::size_t memberCount() {
-    if constexpr (N > 48) return N;
-    else if constexpr (initialisableWith<T>(std::make_index_sequence<N + 1>{})) return memberCount<T, N + 1>();
-    else return N;
+template <class T, std::size_t N>
+constexpr bool hasMembers() {
+    return initialisableWith<T>(std::make_index_sequence<N>{}) &&
+           !initialisableWith<T>(std::make_index_sequence<N + 1>{});
 }
 
 template <std::size_t N>
@@ -348,13 +371,21 @@ constexpr bool fieldsWellFormed(std::index_sequence<I...>) {
 }  // namespace detail
 
 // Calls f(descriptor, member value) for each field in order.
+namespace detail {
+template <class R, class F, class... D, std::size_t... I>
+constexpr void forEachFieldOf(R& v, F& f, const FieldList<D...>& list, std::index_sequence<I...>) {
+    (f(D{list.names[I]}, v.*(D::member)), ...);
+}
+}  // namespace detail
 template <DeclaredRecord T, class F>
 constexpr void forEachField(const T& v, F&& f) {
-    std::apply([&](auto... fd) { (f(fd, v.*(decltype(fd)::member)), ...); }, RecordDecl<T>::fields());
+    constexpr auto list = RecordDecl<T>::fields();
+    detail::forEachFieldOf(v, f, list, std::make_index_sequence<list.size>{});
 }
 template <DeclaredRecord T, class F>
 constexpr void forEachField(T& v, F&& f) {
-    std::apply([&](auto... fd) { (f(fd, v.*(decltype(fd)::member)), ...); }, RecordDecl<T>::fields());
+    constexpr auto list = RecordDecl<T>::fields();
+    detail::forEachFieldOf(v, f, list, std::make_index_sequence<list.size>{});
 }
 
 // ---- runtime type identity --------------------------------------------------
@@ -739,7 +770,7 @@ private:
 // with the struct's own layout.
 #define PRESSEL_RECORD_FIELDS(T, ...)                                                                   \
     static constexpr const char* name = #T;                                                             \
-    static constexpr auto fields() { return std::make_tuple(PRESSEL_FOR_EACH(PRESSEL_FIELD_DESC, T, __VA_ARGS__)); } \
+    static constexpr auto fields() { return ::pressel::makeFieldList(PRESSEL_FOR_EACH(PRESSEL_FIELD_DESC, T, __VA_ARGS__)); } \
     static constexpr std::size_t fieldOffsets[] = {PRESSEL_FOR_EACH(PRESSEL_FIELD_OFFSET, T, __VA_ARGS__)};
 
 // The field list names every member of the struct once and in declaration
@@ -747,8 +778,7 @@ private:
 // listed twice repeats an offset, two swapped ones go back, and a dropped one
 // leaves the list a field short).
 #define PRESSEL_RECORD_CHECKS(T)                                                                                \
-    static_assert(::pressel::detail::memberCount<T>() ==                                                        \
-                          std::tuple_size_v<decltype(::pressel::RecordDecl<T>::fields())> &&                    \
+    static_assert(::pressel::detail::hasMembers<T, std::tuple_size_v<decltype(::pressel::RecordDecl<T>::fields())>>() && \
                       ::pressel::detail::strictlyIncreasing(::pressel::RecordDecl<T>::fieldOffsets),            \
                   #T ": the field list must name every member of the record, once, in order");                 \
     static_assert(::pressel::detail::fieldsWellFormed<decltype(::pressel::RecordDecl<T>::fields())>(            \

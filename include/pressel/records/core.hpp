@@ -427,7 +427,7 @@ struct RecordDecl<Unknown> {
     static constexpr const char* name = "Unknown";
     static constexpr RecordIndex tableIndex = idx_Unknown;
     static constexpr bool noTypeCode = true;
-    static constexpr auto fields() { return std::make_tuple(FieldDesc<&Unknown::unknown>{"unknown"}); }
+    static constexpr auto fields() { return makeFieldList(FieldDesc<&Unknown::unknown>{"unknown"}); }
 };
 template <>
 struct FamilyOf<Unknown> {
