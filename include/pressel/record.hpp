@@ -71,7 +71,7 @@ struct FieldDesc {
 // A record's field list: the descriptor types D... in format order and their
 // names. It is a tuple-like type (std::tuple_size, std::tuple_element give the
 // descriptors) but, unlike std::tuple, costs the compiler next to nothing per
-// record: every header that includes the records instantiates one per record.
+// record, and every file that includes the records makes one per record.
 template <class... D>
 struct FieldList {
     static constexpr std::size_t size = sizeof...(D);
@@ -370,13 +370,13 @@ constexpr bool fieldsWellFormed(std::index_sequence<I...>) {
 }
 }  // namespace detail
 
-// Calls f(descriptor, member value) for each field in order.
 namespace detail {
 template <class R, class F, class... D, std::size_t... I>
 constexpr void forEachFieldOf(R& v, F& f, const FieldList<D...>& list, std::index_sequence<I...>) {
     (f(D{list.names[I]}, v.*(D::member)), ...);
 }
 }  // namespace detail
+// Calls f(descriptor, member value) for each field in order.
 template <DeclaredRecord T, class F>
 constexpr void forEachField(const T& v, F&& f) {
     constexpr auto list = RecordDecl<T>::fields();
