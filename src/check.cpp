@@ -1,6 +1,7 @@
 // The stream validator.
 #include "pressel/view/check.hpp"
 
+#include <cstring>
 #include <unordered_map>
 
 #include "pressel/catalogue.hpp"
@@ -104,7 +105,9 @@ std::string withoutOffset(const std::string& msg, std::uint64_t offset) {
 struct Open {
     std::uint32_t code;
     std::uint64_t offset;
-    Bytes name;  // empty when the Begin carries none
+    bool named;  // the Begin carries a name
+    byte name[8];
+    Bytes nameBytes() const noexcept { return Bytes::fromStatic(name, named ? 8 : 0); }
 };
 
 class Checker {
@@ -116,7 +119,12 @@ public:
         report_(Finding{offset, s, std::move(msg)});
     }
 
-    void field(const AFP_& c, std::uint64_t offset, std::uint64_t payloadAt) {
+    // The field is looked at through slices that own nothing: every slice,
+    // record and nested item cut from it below lives only during this call,
+    // so no reference count is taken per slice (which, on small fields, cost
+    // more than the checks themselves).
+    void field(const AFP_& owned, std::uint64_t offset, std::uint64_t payloadAt) {
+        const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
         const TypeId t = chunkType(c).id;
         const std::string name = t->name;
         if (t->index == idx_Unknown) {
@@ -260,7 +268,10 @@ public:
     }
 
     void begin(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
-        open_.push_back(Open{c.code, offset, packed.size() >= 14 ? packed.slice(6, 8) : Bytes{}});
+        // The name is copied: the field's bytes are gone by the time its End comes.
+        Open o{c.code, offset, packed.size() >= 14, {}};
+        if (o.named) std::memcpy(o.name, packed.data() + 6, 8);
+        open_.push_back(o);
         ++openOf_[c.code];
     }
 
@@ -297,12 +308,12 @@ public:
                     " closes the Begin " + std::string(afpTypeOf(want)->name) + at(open_[k - 1].offset));
         }
         const Open& b = open_[k - 1];
-        if (packed.size() >= 14 && !b.name.empty()) {
+        if (packed.size() >= 14 && b.named) {
             Bytes en = packed.slice(6, 8);
-            if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.name))
+            if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.nameBytes()))
                 add(offset, Severity::Error,
                     "End " + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
-                        at(b.offset) + " names " + showName(b.name));
+                        at(b.offset) + " names " + showName(b.nameBytes()));
         }
         closeFrom(k - 1);
     }
