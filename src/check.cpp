@@ -2,6 +2,8 @@
 #include "pressel/view/check.hpp"
 
 #include <cstring>
+#include <memory>
+#include <tuple>
 #include <unordered_map>
 
 #include "pressel/catalogue.hpp"
@@ -74,6 +76,35 @@ bool recordEndsInGroups(TypeId t) {
 #define PRESSEL_X(code, name) \
     case idx_##name: return endsInGroups<name>();
         PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return false;
+    }
+}
+
+// A field whose reading can fail only by running out of bytes, whatever
+// the bytes say: a fixed-width number or string, or the rest of the record.
+template <class V>
+constexpr bool readsBySize() {
+    return FixedWidthFieldType<V> || std::same_as<V, Buffer0> || IsChunks<V>::value;
+}
+// A record whose decoding succeeds or fails by its length alone: read field
+// by field (no hook of its own), every field of the kind above.
+template <class T>
+constexpr bool decodesBySize() {
+    if constexpr (requires(ByteReader& r) { RecordHooks<T>::get(r); }) {
+        return false;
+    } else {
+        return []<class... D>(std::tuple<D...>*) {
+            return (readsBySize<typename D::type>() && ...);
+        }(static_cast<decltype(RecordDecl<T>::fields())*>(nullptr));
+    }
+}
+bool nestedDecodesBySize(TypeId t) {
+    switch (t->index) {
+#define PRESSEL_X(code, name) \
+    case idx_##name: return decodesBySize<name>();
+        PRESSEL_T_CODES(PRESSEL_X)
+        PRESSEL_PTX_CODES(PRESSEL_X)
 #undef PRESSEL_X
     default: return false;
     }
@@ -220,12 +251,35 @@ public:
 
     // A nested item that frames but is too short for its record's fixed
     // parameters: every command keeps it as it is (and passes over it).
+    //
+    // For a type that decodes by its length alone, the outcome is kept per
+    // length (an item's payload is under 255 bytes), so each length of each
+    // such type is decoded once per stream.
     template <ChunkFamily C, class Where>
     void shortItem(const Where& where, const char* kind, const C& x, std::uint64_t at) {
         const TypeId t = chunkType(x).id;
-        try {
-            (void)recordOps(t).covered(packChunk(x));
-        } catch (const Error&) {
+        const std::size_t n = x.payload.size();
+        std::uint8_t* known = nullptr;
+        if (n < 255 && t->index < idx_tableTypes) {
+            std::int8_t& by = bySize_[t->index];
+            if (by == 0) by = nestedDecodesBySize(t) ? 1 : -1;
+            if (by > 0) {
+                auto& row = outcomes_[t->index];
+                if (!row) row = std::make_unique<std::uint8_t[]>(255);
+                known = &row[n];
+            }
+        }
+        if (known && *known == kFits) return;
+        bool fits = known && *known == kShort ? false : true;
+        if (!known || *known == kUnknown) {
+            try {
+                (void)recordOps(t).covered(packChunk(x));
+            } catch (const Error&) {
+                fits = false;
+            }
+            if (known) *known = fits ? kFits : kShort;
+        }
+        if (!fits) {
             add(at, Severity::Warning,
                 where() + ": " + kind + " " + t->name + " (" + hex(x.code, 1) + ") of " + std::to_string(x.payload.size() + 1) +
                     " bytes is too short for its record; it is kept as it is");
@@ -330,6 +384,12 @@ private:
     const std::function<void(const Finding&)>& report_;
     std::vector<Open> open_;
     std::unordered_map<std::uint32_t, std::size_t> openOf_;  // open Begins per identifier
+    // Per nested record type: whether it decodes by its length alone (1),
+    // not (-1) or not yet known (0); and for those that do, the outcome per
+    // payload length.
+    static constexpr std::uint8_t kUnknown = 0, kFits = 1, kShort = 2;
+    std::int8_t bySize_[idx_tableTypes] = {};
+    std::unique_ptr<std::uint8_t[]> outcomes_[idx_tableTypes];
     std::size_t errors_ = 0;
 };
 

@@ -50,6 +50,31 @@ TEST(CheckNames, BeginNameOutlivesItsInputBlock) {
         << fs[0].message;
 }
 
+// A control sequence too short for its record is reported every time it
+// occurs, whatever the outcome for other lengths of the same type: the
+// validator remembers outcomes per type and length.
+TEST(CheckNames, ShortControlSequencesAreReportedEachTime) {
+    // Absolute Move Inline (X'C6'): a 2-byte displacement after the function type.
+    // The first X'2BD3' is the field's escape sequence: its finding is at
+    // the length byte after it (offset 11), the others at their X'2BD3'.
+    const std::string shortOne("\x2B\xD3\x02\xC6", 4), whole("\x2B\xD3\x04\xC6\x00\x10", 6),
+        shortTwo("\x2B\xD3\x03\xC6\x00", 5);
+    const std::string s = field(0xD3EE9B, shortOne + whole + shortOne + shortTwo + whole + shortOne);
+    auto fs = checkStream(memorySource(Bytes::copy(s)));
+    std::vector<Finding> shorts;
+    for (const Finding& f : fs)
+        if (f.message.find("too short for its record") != std::string::npos) shorts.push_back(f);
+    ASSERT_EQ(shorts.size(), 4u);
+    EXPECT_NE(shorts[0].message.find("of 2 bytes"), std::string::npos) << shorts[0].message;
+    EXPECT_NE(shorts[1].message.find("of 2 bytes"), std::string::npos) << shorts[1].message;
+    EXPECT_NE(shorts[2].message.find("of 3 bytes"), std::string::npos) << shorts[2].message;
+    EXPECT_NE(shorts[3].message.find("of 2 bytes"), std::string::npos) << shorts[3].message;
+    EXPECT_EQ(shorts[0].offset, 11u);
+    EXPECT_EQ(shorts[1].offset, 19u);
+    EXPECT_EQ(shorts[2].offset, 23u);
+    EXPECT_EQ(shorts[3].offset, 34u);
+}
+
 // Slices of one block, written between whole fields, come out in order
 // whether they join the buffer (short runs) or are written directly (long ones).
 TEST(WriterRuns, ShortAndLongRunsKeepTheirOrder) {
