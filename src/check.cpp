@@ -35,13 +35,16 @@ struct IsGroupList : std::false_type {};
 template <class G>
 struct IsGroupList<std::vector<Record<G>>> : std::true_type {};
 
+// The nested list of a record of type T, when T has one; `covered`, when
+// given, gets the bytes the decoded record's fields cover.
 template <class T>
-bool listOf(const Bytes& packed, NestedList& out) {
+bool listOf(const Bytes& packed, NestedList& out, std::size_t* covered = nullptr) {
     using Last = LastFieldOf<T>;
     using V = typename Last::type;
     if constexpr (IsChunks<V>::value) {
         ByteReader r(packed);
         T v = recGet<T>(r);
+        if (covered) *covered = r.position();
         const V& cs = v.*(Last::member);
         out.family = familyOf<typename V::value_type>();
         out.bytes = cs.source();
@@ -52,6 +55,7 @@ bool listOf(const Bytes& packed, NestedList& out) {
     } else if constexpr (HasHiddenGroups<T>) {
         ByteReader r(packed);
         T v = recGet<T>(r);
+        if (covered) *covered = r.position();
         const Bytes& groups = (v.*RecordFacts<T>::hiddenGroups).bytes;
         out.family = Family::MCF;
         out.bytes = groups;
@@ -62,7 +66,18 @@ bool listOf(const Bytes& packed, NestedList& out) {
     } else {
         (void)packed;
         (void)out;
+        (void)covered;
         return false;
+    }
+}
+
+bool listOfType(TypeId t, const Bytes& packed, NestedList& out, std::size_t* covered) {
+    switch (t->index) {
+#define PRESSEL_X(code, name) \
+    case idx_##name: return listOf<name>(packed, out, covered);
+        PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return false;
     }
 }
 
@@ -170,10 +185,14 @@ public:
         else if ((c.code >> 8) == 0xD3A9) end(c, packed, offset);
 
         if (t->index == idx_Unknown) return;
-        const RecordOps& ops = recordOps(t);
-        std::size_t covered;
+        // One decode gives both the bytes the record covers and, for a
+        // record that has one, its nested list.
+        std::size_t covered = 0;
+        NestedList list;
+        bool hasList = false;
         try {
-            covered = ops.covered(packed);
+            hasList = listOfType(t, packed, list, &covered);
+            if (!hasList) covered = recordOps(t).covered(packed);
         } catch (const Error&) {
             add(offset, Severity::Warning, name + " of " + std::to_string(packed.size()) +
                                                " bytes is too short for its record's fixed parameters");
@@ -190,10 +209,7 @@ public:
                     name + ": " + std::to_string(packed.size() - covered) + " bytes at the end are not read");
         }
 
-        NestedList list;
-        if (!nestedListOf(c, list)) {
-            return;
-        }
+        if (!hasList) return;
         const std::uint64_t base = streamOffset(list.offset);
         switch (list.family) {
         case Family::T: triplets(name, 0, list.bytes, base); break;
@@ -395,16 +411,7 @@ private:
 
 }  // namespace
 
-bool nestedListOf(const AFP_& c, NestedList& out) {
-    Bytes packed = packChunk(c);
-    switch (chunkType(c).id->index) {
-#define PRESSEL_X(code, name) \
-    case idx_##name: return listOf<name>(packed, out);
-        PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-    default: return false;
-    }
-}
+bool nestedListOf(const AFP_& c, NestedList& out) { return listOfType(chunkType(c).id, packChunk(c), out, nullptr); }
 
 struct StreamChecker::Impl {
     explicit Impl(std::function<void(const Finding&)> r) : report(std::move(r)), ck(report) {}
