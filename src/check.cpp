@@ -1,6 +1,9 @@
 // The stream validator.
 #include "pressel/view/check.hpp"
 
+#include <cstring>
+#include <memory>
+#include <tuple>
 #include <unordered_map>
 
 #include "pressel/catalogue.hpp"
@@ -32,13 +35,16 @@ struct IsGroupList : std::false_type {};
 template <class G>
 struct IsGroupList<std::vector<Record<G>>> : std::true_type {};
 
+// The nested list of a record of type T, when T has one; `covered`, when
+// given, gets the bytes the decoded record's fields cover.
 template <class T>
-bool listOf(const Bytes& packed, NestedList& out) {
+bool listOf(const Bytes& packed, NestedList& out, std::size_t* covered = nullptr) {
     using Last = LastFieldOf<T>;
     using V = typename Last::type;
     if constexpr (IsChunks<V>::value) {
         ByteReader r(packed);
         T v = recGet<T>(r);
+        if (covered) *covered = r.position();
         const V& cs = v.*(Last::member);
         out.family = familyOf<typename V::value_type>();
         out.bytes = cs.source();
@@ -49,6 +55,7 @@ bool listOf(const Bytes& packed, NestedList& out) {
     } else if constexpr (HasHiddenGroups<T>) {
         ByteReader r(packed);
         T v = recGet<T>(r);
+        if (covered) *covered = r.position();
         const Bytes& groups = (v.*RecordFacts<T>::hiddenGroups).bytes;
         out.family = Family::MCF;
         out.bytes = groups;
@@ -59,7 +66,18 @@ bool listOf(const Bytes& packed, NestedList& out) {
     } else {
         (void)packed;
         (void)out;
+        (void)covered;
         return false;
+    }
+}
+
+bool listOfType(TypeId t, const Bytes& packed, NestedList& out, std::size_t* covered) {
+    switch (t->index) {
+#define PRESSEL_X(code, name) \
+    case idx_##name: return listOf<name>(packed, out, covered);
+        PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return false;
     }
 }
 
@@ -73,6 +91,35 @@ bool recordEndsInGroups(TypeId t) {
 #define PRESSEL_X(code, name) \
     case idx_##name: return endsInGroups<name>();
         PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    default: return false;
+    }
+}
+
+// A field whose reading can fail only by running out of bytes, whatever
+// the bytes say: a fixed-width number or string, or the rest of the record.
+template <class V>
+constexpr bool readsBySize() {
+    return FixedWidthFieldType<V> || std::same_as<V, Buffer0> || IsChunks<V>::value;
+}
+// A record whose decoding succeeds or fails by its length alone: read field
+// by field (no hook of its own), every field of the kind above.
+template <class T>
+constexpr bool decodesBySize() {
+    if constexpr (requires(ByteReader& r) { RecordHooks<T>::get(r); }) {
+        return false;
+    } else {
+        return []<class... D>(std::tuple<D...>*) {
+            return (readsBySize<typename D::type>() && ...);
+        }(static_cast<decltype(RecordDecl<T>::fields())*>(nullptr));
+    }
+}
+bool nestedDecodesBySize(TypeId t) {
+    switch (t->index) {
+#define PRESSEL_X(code, name) \
+    case idx_##name: return decodesBySize<name>();
+        PRESSEL_T_CODES(PRESSEL_X)
+        PRESSEL_PTX_CODES(PRESSEL_X)
 #undef PRESSEL_X
     default: return false;
     }
@@ -104,7 +151,9 @@ std::string withoutOffset(const std::string& msg, std::uint64_t offset) {
 struct Open {
     std::uint32_t code;
     std::uint64_t offset;
-    Bytes name;  // empty when the Begin carries none
+    bool named;  // the Begin carries a name
+    byte name[8];
+    Bytes nameBytes() const noexcept { return Bytes::fromStatic(name, named ? 8 : 0); }
 };
 
 class Checker {
@@ -116,7 +165,12 @@ public:
         report_(Finding{offset, s, std::move(msg)});
     }
 
-    void field(const AFP_& c, std::uint64_t offset, std::uint64_t payloadAt) {
+    // The field is looked at through slices that own nothing: every slice,
+    // record and nested item cut from it below lives only during this call,
+    // so no reference count is taken per slice (which, on small fields, cost
+    // more than the checks themselves).
+    void field(const AFP_& owned, std::uint64_t offset, std::uint64_t payloadAt) {
+        const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
         const TypeId t = chunkType(c).id;
         const std::string name = t->name;
         if (t->index == idx_Unknown) {
@@ -131,10 +185,14 @@ public:
         else if ((c.code >> 8) == 0xD3A9) end(c, packed, offset);
 
         if (t->index == idx_Unknown) return;
-        const RecordOps& ops = recordOps(t);
-        std::size_t covered;
+        // One decode gives both the bytes the record covers and, for a
+        // record that has one, its nested list.
+        std::size_t covered = 0;
+        NestedList list;
+        bool hasList = false;
         try {
-            covered = ops.covered(packed);
+            hasList = listOfType(t, packed, list, &covered);
+            if (!hasList) covered = recordOps(t).covered(packed);
         } catch (const Error&) {
             add(offset, Severity::Warning, name + " of " + std::to_string(packed.size()) +
                                                " bytes is too short for its record's fixed parameters");
@@ -151,10 +209,7 @@ public:
                     name + ": " + std::to_string(packed.size() - covered) + " bytes at the end are not read");
         }
 
-        NestedList list;
-        if (!nestedListOf(c, list)) {
-            return;
-        }
+        if (!hasList) return;
         const std::uint64_t base = streamOffset(list.offset);
         switch (list.family) {
         case Family::T: triplets(name, 0, list.bytes, base); break;
@@ -212,12 +267,35 @@ public:
 
     // A nested item that frames but is too short for its record's fixed
     // parameters: every command keeps it as it is (and passes over it).
+    //
+    // For a type that decodes by its length alone, the outcome is kept per
+    // length (an item's payload is under 255 bytes), so each length of each
+    // such type is decoded once per stream.
     template <ChunkFamily C, class Where>
     void shortItem(const Where& where, const char* kind, const C& x, std::uint64_t at) {
         const TypeId t = chunkType(x).id;
-        try {
-            (void)recordOps(t).covered(packChunk(x));
-        } catch (const Error&) {
+        const std::size_t n = x.payload.size();
+        std::uint8_t* known = nullptr;
+        if (n < 255 && t->index < idx_tableTypes) {
+            std::int8_t& by = bySize_[t->index];
+            if (by == 0) by = nestedDecodesBySize(t) ? 1 : -1;
+            if (by > 0) {
+                auto& row = outcomes_[t->index];
+                if (!row) row = std::make_unique<std::uint8_t[]>(255);
+                known = &row[n];
+            }
+        }
+        if (known && *known == kFits) return;
+        bool fits = known && *known == kShort ? false : true;
+        if (!known || *known == kUnknown) {
+            try {
+                (void)recordOps(t).covered(packChunk(x));
+            } catch (const Error&) {
+                fits = false;
+            }
+            if (known) *known = fits ? kFits : kShort;
+        }
+        if (!fits) {
             add(at, Severity::Warning,
                 where() + ": " + kind + " " + t->name + " (" + hex(x.code, 1) + ") of " + std::to_string(x.payload.size() + 1) +
                     " bytes is too short for its record; it is kept as it is");
@@ -260,7 +338,10 @@ public:
     }
 
     void begin(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
-        open_.push_back(Open{c.code, offset, packed.size() >= 14 ? packed.slice(6, 8) : Bytes{}});
+        // The name is copied: the field's bytes are gone by the time its End comes.
+        Open o{c.code, offset, packed.size() >= 14, {}};
+        if (o.named) std::memcpy(o.name, packed.data() + 6, 8);
+        open_.push_back(o);
         ++openOf_[c.code];
     }
 
@@ -297,12 +378,12 @@ public:
                     " closes the Begin " + std::string(afpTypeOf(want)->name) + at(open_[k - 1].offset));
         }
         const Open& b = open_[k - 1];
-        if (packed.size() >= 14 && !b.name.empty()) {
+        if (packed.size() >= 14 && b.named) {
             Bytes en = packed.slice(6, 8);
-            if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.name))
+            if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.nameBytes()))
                 add(offset, Severity::Error,
                     "End " + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
-                        at(b.offset) + " names " + showName(b.name));
+                        at(b.offset) + " names " + showName(b.nameBytes()));
         }
         closeFrom(k - 1);
     }
@@ -319,21 +400,18 @@ private:
     const std::function<void(const Finding&)>& report_;
     std::vector<Open> open_;
     std::unordered_map<std::uint32_t, std::size_t> openOf_;  // open Begins per identifier
+    // Per nested record type: whether it decodes by its length alone (1),
+    // not (-1) or not yet known (0); and for those that do, the outcome per
+    // payload length.
+    static constexpr std::uint8_t kUnknown = 0, kFits = 1, kShort = 2;
+    std::int8_t bySize_[idx_tableTypes] = {};
+    std::unique_ptr<std::uint8_t[]> outcomes_[idx_tableTypes];
     std::size_t errors_ = 0;
 };
 
 }  // namespace
 
-bool nestedListOf(const AFP_& c, NestedList& out) {
-    Bytes packed = packChunk(c);
-    switch (chunkType(c).id->index) {
-#define PRESSEL_X(code, name) \
-    case idx_##name: return listOf<name>(packed, out);
-        PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-    default: return false;
-    }
-}
+bool nestedListOf(const AFP_& c, NestedList& out) { return listOfType(chunkType(c).id, packChunk(c), out, nullptr); }
 
 struct StreamChecker::Impl {
     explicit Impl(std::function<void(const Finding&)> r) : report(std::move(r)), ck(report) {}

@@ -1,7 +1,9 @@
 // Filtering nested streams: chain framing of changed control-sequence lists,
-// and the structured-field filters that reach every nested level, derived from
-// the record declarations.
+// and the structured-field filters that reach every nested level (built per
+// record type in the shards of filter_deep.hpp).
 #include "pressel/rewrite/deep_filters.hpp"
+
+#include "filter_deep.hpp"
 
 #include <memory>
 #include <tuple>
@@ -50,15 +52,6 @@ struct LastField {
     using type = typename Desc::type;
 };
 
-template <class T>
-constexpr bool endsIn(auto tag) {
-    return std::is_same_v<typename LastField<T>::type, typename decltype(tag)::type>;
-}
-template <class V>
-struct Tag {
-    using type = V;
-};
-
 // The group filters with, after them, one that filters the triplets of every
 // group.
 ChunkFilters<MCF_> groupFiltersOf(const std::shared_ptr<const NestedFilters>& nf) {
@@ -72,78 +65,6 @@ ChunkFilters<MCF_> groupFiltersOf(const std::shared_ptr<const NestedFilters>& nf
             else w.keep();
         }));
     return fs;
-}
-
-// Decodes the record for a handler that filters its nested stream. A payload
-// too short for the record's fixed fields has no room for a nested stream
-// (it comes after them), so such a record has nothing to filter and is
-// passed on unchanged.
-template <class T>
-bool decodeOrKeep(const Lazy<T>& rec, ChunkWriter<AFP_>& w, T& v) {
-    try {
-        v = *rec;
-        return true;
-    } catch (const EndOfInput&) {
-        w.keep();
-        return false;
-    }
-}
-
-template <class T>
-void addDeep(ChunkFilters<AFP_>& out, const std::shared_ptr<const NestedFilters>& nf,
-             const std::shared_ptr<const ChunkFilters<MCF_>>& groups) {
-    using V = typename LastField<T>::type;
-    constexpr auto member = LastField<T>::Desc::member;
-    if constexpr (std::is_same_v<V, Chunks<T_>>) {
-        if (nf->triplets.empty()) return;
-        out.push_back(rewrite<T>([nf](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
-            bool changed = false;
-            T v;
-            if (!decodeOrKeep(rec, w, v)) return;
-            v.*member = mapNested(v.*member, nf->triplets, &changed);
-            if (changed) w.push(v);
-            else w.keep();
-        }));
-    } else if constexpr (std::is_same_v<V, Chunks<MCF_>>) {
-        // Groups that hold parameters before their triplets get the group filters alone.
-        auto gs = groupsHoldTriplets<T>() ? groups : std::make_shared<const ChunkFilters<MCF_>>(nf->groups);
-        if (gs->empty()) return;
-        out.push_back(rewrite<T>([gs](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
-            bool changed = false;
-            T v;
-            if (!decodeOrKeep(rec, w, v)) return;
-            v.*member = mapNested(v.*member, *gs, &changed);
-            if (changed) w.push(v);
-            else w.keep();
-        }));
-    } else if constexpr (std::is_same_v<V, Chunks<PTX_>>) {
-        if (nf->controls.empty()) return;
-        out.push_back(rewrite<T>([nf](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
-            bool changed = false;
-            T v;
-            if (!decodeOrKeep(rec, w, v)) return;
-            Chunks<PTX_> cs = mapNested(v.*member, nf->controls, &changed);
-            if (!changed) return w.keep();
-            if constexpr (std::is_same_v<T, PTX>) setControlSequences(v, cs);
-            else v.*member = cs;
-            w.push(v);
-        }));
-    } else if constexpr (HasHiddenGroups<T>) {
-        // Repeating groups of triplets kept in a data field (MDR).
-        constexpr auto hidden = RecordFacts<T>::hiddenGroups;
-        if (groups->empty()) return;
-        out.push_back(rewrite<T>([groups](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
-            bool changed = false;
-            T v;
-            if (!decodeOrKeep(rec, w, v)) return;
-            Chunks<MCF_> cs = mapNested(Chunks<MCF_>::fromPayload((v.*hidden).bytes), *groups, &changed);
-            if (!changed) return w.keep();
-            Builder b;
-            cs.write(b);
-            (v.*hidden).bytes = std::move(b).toBytes();
-            w.push(v);
-        }));
-    }
 }
 
 template <class T>
@@ -170,10 +91,17 @@ std::vector<TypeId> recordsEndingInGroups() { return recordsEnding(Family::MCF);
 ChunkFilters<AFP_> deepFilters(const NestedFilters& filters) {
     auto nf = std::make_shared<const NestedFilters>(filters);
     auto groups = std::make_shared<const ChunkFilters<MCF_>>(groupFiltersOf(nf));
+    // Each shard puts its types' filters at their table index; the list
+    // takes them in table order.
+    std::vector<ChunkFilter<AFP_>> slots(idx_tableTypes);
+    deep::fillShard<0>(slots, nf, groups);
+    deep::fillShard<1>(slots, nf, groups);
+    deep::fillShard<2>(slots, nf, groups);
+    deep::fillShard<3>(slots, nf, groups);
+    static_assert(deep::shards == 4, "every shard is filled above");
     ChunkFilters<AFP_> out;
-#define PRESSEL_X(code, name) addDeep<name>(out, nf, groups);
-    PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
+    for (ChunkFilter<AFP_>& f : slots)
+        if (f.handler) out.push_back(std::move(f));
     return out;
 }
 

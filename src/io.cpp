@@ -469,7 +469,10 @@ void AfpWriter::writeSlice(const Bytes& base, std::size_t offset, std::size_t le
 void AfpWriter::flushRun() {
     const std::size_t n = runLen_;
     runLen_ = 0;
-    file_.writeDirect(run_.data(), n);
+    // A short run (fields passed on between changed ones) joins the buffer:
+    // a write of its own per run would cost a system call every few fields.
+    if (n < kShortRun) file_.append(run_.data(), n);
+    else file_.writeDirect(run_.data(), n);
     run_ = Bytes();
 }
 

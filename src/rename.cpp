@@ -195,6 +195,7 @@ RenameFilters renameFilters(const std::vector<Rename>& renames) {
 
     RenameFilters out;
     out.counts = table->counts;
+    out.mentioned = [t](const Bytes& b) { return t->mentioned(b); };
 #define PRESSEL_X(code, name) addNameFilter<name>(out.filters, t);
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,19 +40,53 @@ struct Failure {
 // closed on success (unless the caller closes it after checks of its own). On a failure the walk stops and `out` is left open for
 // the caller to abandon. A reader error names the field and offset itself; a
 // filter's error is given the structured field it was run on.
+//
+// `untouched`, when given, says of a field that the filters would pass it on
+// as it came (rename: it holds none of the old names), so they are not run.
 std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const ChunkFilters<AFP_>& filters,
-                                    bool closeOnSuccess = true) {
+                                    bool closeOnSuccess = true,
+                                    const std::function<bool(const Bytes&)>& untouched = {}) {
     AfpReader& reader = stream.reader();
     StreamWalk walk(reader, gQuiet);
     const FilterIndex index(filters);
+    // A field written as it came: in clean framing its bytes in the input
+    // block are the bytes write() would produce, and are handed on without
+    // copying (consecutive ones in one write).
+    auto asItCame = [&](const AFP_& c) {
+        if (reader.framing() == Framing::Clean) {
+            AfpReader::RawRef r{};
+            try {
+                r = reader.rawRef();
+            } catch (const FormatError&) {
+                // Line ends after the field ran past a block: not one piece.
+                r.length = 0;
+            }
+            if (r.length == c.payload.size() + 3) return out.writeSlice(r);
+        }
+        out.write(c);
+    };
     try {
         AFP_ c;
         while (reader.next(c)) {
             try {
                 // A field that no filter selects is written as it came.
-                if (!index.selects(c)) out.write(c);
-                else
-                    for (const AFP_& o : chunkMapFiltersM(c, filters, index)) out.write(o);
+                if (!index.selects(c) || (untouched && untouched(c.payload))) {
+                    asItCame(c);
+                } else {
+                    // The filters see the field through a slice that owns
+                    // nothing: what they cut from it and the chunks they
+                    // return live only until they are written here, while
+                    // `c` keeps the input block, so no reference count is
+                    // taken per slice.
+                    const AFP_ u{c.code, Bytes::fromStatic(c.payload.data(), c.payload.size())};
+                    for (const AFP_& o : chunkMapFiltersM(u, filters, index)) {
+                        if (o.code == c.code && o.payload.data() == c.payload.data() &&
+                            o.payload.size() == c.payload.size())
+                            asItCame(c);
+                        else
+                            out.write(o);
+                    }
+                }
             } catch (const IoError&) {
                 throw;
             } catch (const std::exception& e) {
@@ -157,6 +192,7 @@ int cmdRename(const std::vector<std::string>& argv) {
         usageError(renameSpec, e.what());
     }
     const ChunkFilters<AFP_>& filters = rn.filters;
+    const auto untouched = [&rn](const Bytes& payload) { return !rn.mentioned(payload); };
     const bool allowMissing = parsed.has("allow-missing");
     // The names that do not occur: an error unless --allow-missing.
     auto missing = [&]() {
@@ -188,7 +224,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     if (out.output().replaces()) {
         // A file: replaced only when the whole stream is renamed and every
         // name was found.
-        if (auto f = filterStream(stream, out, filters, false)) {
+        if (auto f = filterStream(stream, out, filters, false, untouched)) {
             out.discard();
             return nothingWritten(*f);
         }
@@ -208,7 +244,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     const int spoolFd = ::fileno(spool.get());
     {
         AfpWriter tmp("/dev/fd/" + std::to_string(spoolFd));
-        if (auto f = filterStream(stream, tmp, filters)) {
+        if (auto f = filterStream(stream, tmp, filters, true, untouched)) {
             tmp.discard();
             out.discard();
             return nothingWritten(*f);

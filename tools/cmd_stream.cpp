@@ -1,7 +1,10 @@
 // Commands over the chunk layer: copying a stream and listing its fields.
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <string_view>
+#include <vector>
 
 #include "command.hpp"
 #include "pressel/stream/io.hpp"
@@ -59,36 +62,60 @@ int cmdChunks(const std::vector<std::string>& argv) {
     bool quiet = p.has("quiet");
     AfpStream in = readAFP(p.operands[0]);
     OutputFile out("-");
-    // Lines are gathered in a block and handed to the output 64 KiB at a time;
-    // the numbers are written in place (no string per number).
-    std::string block;
+    // Lines are written in place into a block (numbers with to_chars, the
+    // identifier through a digit table, the type name as a fixed-size copy)
+    // and handed to the output 64 KiB at a time.
+    constexpr std::size_t kHandOn = std::size_t(1) << 16, kLine = 128;
+    std::vector<char> block(kHandOn + kLine);
+    std::size_t used = 0;
     auto handOn = [&] {
-        std::string full;
-        full.swap(block);  // handed on once, even when the output fails
-        block.reserve(std::size_t(1) << 17);
-        out.append(full);
+        const std::size_t n = used;
+        used = 0;  // handed on once, even when the output fails
+        out.append(block.data(), n);
     };
-    block.reserve(std::size_t(1) << 17);
     static const char hexDigits[] = "0123456789ABCDEF";
+    // Record type names padded to a fixed size, filled the first time a
+    // type is met; a name too long for the pad is appended as it is.
+    struct Name {
+        char text[24];
+        std::uint8_t len = 0;
+    };
+    std::vector<Name> names(idx_tableTypes);
     bool first = true;
     try {
         for (auto it = in.begin(); it != in.end(); ++it) {
             if (first && !quiet) std::fprintf(stderr, "framing: %s\n", framingName(in.reader().framing()));
             first = false;
             const AFP_& c = *it;
-            char buf[48];
-            char* q = std::to_chars(buf, buf + 24, it.offset()).ptr;
+            char* const line = block.data() + used;
+            char* q = std::to_chars(line, line + 24, it.offset()).ptr;
             *q++ = '\t';
             for (int shift = 20; shift >= 0; shift -= 4) *q++ = hexDigits[(c.code >> shift) & 15];
             *q++ = '\t';
-            block.append(buf, q);
-            block += chunkType(c).name();
-            q = buf;
+            const TypeId t = chunkType(c).id;
+            Name* nm = t->index < names.size() ? &names[t->index] : nullptr;
+            if (nm && nm->len == 0) {
+                const std::size_t n = std::strlen(t->name);
+                if (n > 0 && n <= sizeof nm->text) {
+                    std::memcpy(nm->text, t->name, n);
+                    nm->len = std::uint8_t(n);
+                }
+            }
+            if (nm && nm->len) {
+                std::memcpy(q, nm->text, sizeof nm->text);
+                q += nm->len;
+            } else {
+                // Not padded: the line so far goes out first, the name after it.
+                used = std::size_t(q - block.data());
+                handOn();
+                out.append(t->name, std::strlen(t->name));
+                q = block.data();
+            }
             *q++ = '\t';
-            q = std::to_chars(q, buf + sizeof buf - 1, c.payload.size() + 2).ptr;
+            q = std::to_chars(q, q + 8, c.payload.size() + 2).ptr;
             *q++ = '\n';
-            block.append(buf, q);
-            if (block.size() >= (std::size_t(1) << 16)) handOn();
+            used = std::size_t(q - block.data());
+            if (used >= kHandOn) handOn();
         }
         handOn();
     } catch (const Error&) {

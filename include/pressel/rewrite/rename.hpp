@@ -33,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,10 @@ struct RenameFilters {
     ChunkFilters<AFP_> filters;
     // Fields renamed per rename, in the order the renames were given.
     std::shared_ptr<std::vector<std::uint64_t>> counts;
+    // True when some old name occurs in the bytes (a structured field's
+    // payload). The filters pass a field whose payload holds none on as it
+    // came, so a caller may write such a field without running them.
+    std::function<bool(const Bytes&)> mentioned;
 };
 
 // The longest name a fully qualified name triplet holds.

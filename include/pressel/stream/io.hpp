@@ -243,6 +243,7 @@ public:
 
 private:
     void flushRun();
+    static constexpr std::size_t kShortRun = std::size_t(64) << 10;
     OutputFile file_;
     Bytes run_;  // a pending run of verbatim bytes, not yet written
     std::size_t runLen_ = 0;
