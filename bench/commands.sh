@@ -5,7 +5,7 @@
 #
 #   bench/commands.sh                    both streams, 256 MiB each
 #   SIZE_MB=1024 bench/commands.sh       1 GiB streams (peak memory figures)
-#   STREAMS=letters bench/commands.sh    one stream only (fop or letters)
+#   STREAMS=letters bench/commands.sh    one stream only (fop, foptext or letters)
 #   COMMANDS="cat text" bench/commands.sh   only these benchmarks (and the baselines)
 #   REPS=5 bench/commands.sh             repetitions (the best one is printed)
 #   BENCH_DIR=/data bench/commands.sh    where the generated streams go
@@ -18,6 +18,8 @@
 #   fop      the pages of the FOP-made samples of tests/data, each with the
 #            image object of the corpus file bim.afp (thirteen image data
 #            fields of up to 32 KiB): large fields, about 20 KiB on average
+#   foptext  the pages of the FOP-made samples of tests/data as they are (text,
+#            font maps, small graphics): small fields, about 67 bytes on average
 #   letters  the pages of tests/data/letter.afp only: small fields (about 60
 #            bytes on average), most of them presentation text
 # Both are put in named page groups of 50 pages with an index tag, so that
@@ -34,7 +36,7 @@ BENCH_DIR=${BENCH_DIR:-/tmp}
 OUT_DIR=${OUT_DIR:-/dev/shm}
 BUILD_DIR=${BUILD_DIR:-build/release}
 REPS=${REPS:-3}
-STREAMS=${STREAMS:-"fop letters"}
+STREAMS=${STREAMS:-"fop foptext letters"}
 COMMANDS=${COMMANDS:-"cat chunks dump dump_json dump_view text rename strip check info split"}
 KEEP=${KEEP:-}
 
@@ -48,7 +50,7 @@ RUN=$BUILD_DIR/pressel_bench_run
 WORK=$(mktemp -d "$OUT_DIR/pressel_bench.XXXXXX")
 cleanup() {
   rm -rf "$WORK"
-  if [[ -z $KEEP ]]; then rm -f "$BENCH_DIR"/pressel_bench_{fop,letters}_"${SIZE_MB}"M.afp; fi
+  if [[ -z $KEEP ]]; then rm -f "$BENCH_DIR"/pressel_bench_{fop,foptext,letters}_"${SIZE_MB}"M.afp; fi
 }
 trap cleanup EXIT
 
@@ -62,8 +64,9 @@ stream() {
     case $kind in
       fop) "$GEN" --groups 50 --object /work/shared/corpus/afplib/bim.afp "$file" "$SIZE_MB" >&2 ||
              "$GEN" --groups 50 --object tests/data/corpus/bim.afp "$file" "$SIZE_MB" >&2 ;;
+      foptext) "$GEN" --groups 50 "$file" "$SIZE_MB" >&2 ;;
       letters) "$GEN" --groups 50 "$file" "$SIZE_MB" tests/data/letter.afp >&2 ;;
-      *) echo "unknown stream '$kind' (fop or letters)" >&2; exit 1 ;;
+      *) echo "unknown stream '$kind' (fop, foptext or letters)" >&2; exit 1 ;;
     esac
   fi
   echo "$file"
