@@ -25,6 +25,11 @@
 # Both are put in named page groups of 50 pages with an index tag, so that
 # `split` has groups to cut at.
 #
+# The floor_* rows are the bare work with nothing decoded (pressel_bench_floor):
+# hopping from field to field by their lengths, hex-encoding every byte,
+# mapping every byte through a table; a command cannot beat the floor of
+# the work it must do.
+#
 # Throughput is input bytes over CPU time (user + system) of the best
 # repetition, so the figures mean something on a machine shared with other
 # work; the wall time is printed too.
@@ -37,16 +42,17 @@ OUT_DIR=${OUT_DIR:-/dev/shm}
 BUILD_DIR=${BUILD_DIR:-build/release}
 REPS=${REPS:-3}
 STREAMS=${STREAMS:-"fop foptext letters"}
-COMMANDS=${COMMANDS:-"cat chunks dump dump_json dump_view text rename strip check info split"}
+COMMANDS=${COMMANDS:-"floor_hop floor_hex floor_map cat chunks dump dump_json dump_view text rename strip check info split"}
 KEEP=${KEEP:-}
 
 if [[ $BUILD_DIR == build/release && ! -x $BUILD_DIR/pressel ]]; then
   cmake --preset release >/dev/null
 fi
-cmake --build "$BUILD_DIR" -j2 --target pressel_tool pressel_gen_stream pressel_bench_run >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target pressel_tool pressel_gen_stream pressel_bench_run pressel_bench_floor >/dev/null
 P=${PRESSEL:-$BUILD_DIR/pressel}
 GEN=$BUILD_DIR/pressel_gen_stream
 RUN=$BUILD_DIR/pressel_bench_run
+FLOOR=$BUILD_DIR/pressel_bench_floor
 WORK=$(mktemp -d "$OUT_DIR/pressel_bench.XXXXXX")
 cleanup() {
   rm -rf "$WORK"
@@ -120,6 +126,9 @@ for kind in $STREAMS; do
   for cmd in $COMMANDS; do
     case $cmd in
       cat) continue ;;  # measured above, as the second baseline
+      floor_hop) measure "$FLOOR" hop "$IN" ;;
+      floor_hex) measure "$FLOOR" hex "$IN" ;;
+      floor_map) measure "$FLOOR" map "$IN" ;;
       chunks) measure "$P" chunks -q "$IN" ;;
       dump) measure "$P" dump "$IN" ;;
       dump_json) measure "$P" dump --json "$IN" ;;
