@@ -5,7 +5,7 @@
 #
 #   bench/commands.sh                    both streams, 256 MiB each
 #   SIZE_MB=1024 bench/commands.sh       1 GiB streams (peak memory figures)
-#   STREAMS=letters bench/commands.sh    one stream only (fop or letters)
+#   STREAMS=letters bench/commands.sh    one stream only (fop, foptext or letters)
 #   COMMANDS="cat text" bench/commands.sh   only these benchmarks (and the baselines)
 #   REPS=5 bench/commands.sh             repetitions (the best one is printed)
 #   BENCH_DIR=/data bench/commands.sh    where the generated streams go
@@ -18,10 +18,17 @@
 #   fop      the pages of the FOP-made samples of tests/data, each with the
 #            image object of the corpus file bim.afp (thirteen image data
 #            fields of up to 32 KiB): large fields, about 20 KiB on average
+#   foptext  the pages of the FOP-made samples of tests/data as they are (text,
+#            font maps, small graphics): small fields, about 67 bytes on average
 #   letters  the pages of tests/data/letter.afp only: small fields (about 60
 #            bytes on average), most of them presentation text
 # Both are put in named page groups of 50 pages with an index tag, so that
 # `split` has groups to cut at.
+#
+# The floor_* rows are the bare work with nothing decoded (pressel_bench_floor):
+# hopping from field to field by their lengths, hex-encoding every byte,
+# mapping every byte through a table; a command cannot beat the floor of
+# the work it must do.
 #
 # Throughput is input bytes over CPU time (user + system) of the best
 # repetition, so the figures mean something on a machine shared with other
@@ -34,21 +41,22 @@ BENCH_DIR=${BENCH_DIR:-/tmp}
 OUT_DIR=${OUT_DIR:-/dev/shm}
 BUILD_DIR=${BUILD_DIR:-build/release}
 REPS=${REPS:-3}
-STREAMS=${STREAMS:-"fop letters"}
-COMMANDS=${COMMANDS:-"cat chunks dump dump_json dump_view text rename strip check info split"}
+STREAMS=${STREAMS:-"fop foptext letters"}
+COMMANDS=${COMMANDS:-"floor_hop floor_hex floor_map cat chunks dump dump_json dump_view text rename strip check info split"}
 KEEP=${KEEP:-}
 
 if [[ $BUILD_DIR == build/release && ! -x $BUILD_DIR/pressel ]]; then
   cmake --preset release >/dev/null
 fi
-cmake --build "$BUILD_DIR" -j2 --target pressel_tool pressel_gen_stream pressel_bench_run >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target pressel_tool pressel_gen_stream pressel_bench_run pressel_bench_floor >/dev/null
 P=${PRESSEL:-$BUILD_DIR/pressel}
 GEN=$BUILD_DIR/pressel_gen_stream
 RUN=$BUILD_DIR/pressel_bench_run
+FLOOR=$BUILD_DIR/pressel_bench_floor
 WORK=$(mktemp -d "$OUT_DIR/pressel_bench.XXXXXX")
 cleanup() {
   rm -rf "$WORK"
-  if [[ -z $KEEP ]]; then rm -f "$BENCH_DIR"/pressel_bench_{fop,letters}_"${SIZE_MB}"M.afp; fi
+  if [[ -z $KEEP ]]; then rm -f "$BENCH_DIR"/pressel_bench_{fop,foptext,letters}_"${SIZE_MB}"M.afp; fi
 }
 trap cleanup EXIT
 
@@ -62,8 +70,9 @@ stream() {
     case $kind in
       fop) "$GEN" --groups 50 --object /work/shared/corpus/afplib/bim.afp "$file" "$SIZE_MB" >&2 ||
              "$GEN" --groups 50 --object tests/data/corpus/bim.afp "$file" "$SIZE_MB" >&2 ;;
+      foptext) "$GEN" --groups 50 "$file" "$SIZE_MB" >&2 ;;
       letters) "$GEN" --groups 50 "$file" "$SIZE_MB" tests/data/letter.afp >&2 ;;
-      *) echo "unknown stream '$kind' (fop or letters)" >&2; exit 1 ;;
+      *) echo "unknown stream '$kind' (fop, foptext or letters)" >&2; exit 1 ;;
     esac
   fi
   echo "$file"
@@ -117,6 +126,9 @@ for kind in $STREAMS; do
   for cmd in $COMMANDS; do
     case $cmd in
       cat) continue ;;  # measured above, as the second baseline
+      floor_hop) measure "$FLOOR" hop "$IN" ;;
+      floor_hex) measure "$FLOOR" hex "$IN" ;;
+      floor_map) measure "$FLOOR" map "$IN" ;;
       chunks) measure "$P" chunks -q "$IN" ;;
       dump) measure "$P" dump "$IN" ;;
       dump_json) measure "$P" dump --json "$IN" ;;

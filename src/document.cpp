@@ -14,6 +14,7 @@
 #include "pressel/view/check.hpp"
 #include "pressel/text/ebcdic.hpp"
 #include "pressel/core/error.hpp"
+#include "pressel/records/triplets.hpp"
 
 namespace pressel {
 
@@ -99,16 +100,25 @@ std::vector<byte> endField(std::uint32_t code, const std::string& name8) {
     return out;
 }
 
-// A Tag Logical Element's attribute name and value (UTF-8).
+// A Tag Logical Element's attribute name and value (UTF-8). The triplets are
+// read in place: after a triplet's length byte come its fields as its record
+// declares them (identifier first), so the attribute name of a Fully
+// Qualified Name of type X'0B' and the value of an Attribute Value stand
+// where those declarations put their last field.
 std::pair<std::string, std::string> tleOf(const AFP_& c) {
+    constexpr std::size_t fqnTypeAt = 1 + fieldByteOffset<T_FQN, 1>();
+    constexpr std::size_t fqnNameAt = 1 + fieldByteOffset<T_FQN, 3>();
+    constexpr std::size_t avValueAt = 1 + fieldByteOffset<T_AV, 2>();
     FieldData d = fieldData(c);
     const Bytes& p = c.payload;
     std::string attr, value;
     for (std::size_t t = d.begin; t + 2 <= d.end;) {
         std::size_t len = p[t];
         if (len < 2 || t + len > d.end) break;
-        if (p[t + 1] == 0x02 && len >= 4 && p[t + 2] == 0x0B) attr = displayName(chars(p, t + 4, len - 4));
-        else if (p[t + 1] == 0x36 && len >= 4) value = displayName(chars(p, t + 4, len - 4));
+        if (p[t + 1] == 0x02 && len >= fqnNameAt && p[t + fqnTypeAt] == 0x0B)
+            attr = displayName(chars(p, t + fqnNameAt, len - fqnNameAt));
+        else if (p[t + 1] == 0x36 && len >= avValueAt)
+            value = displayName(chars(p, t + avValueAt, len - avValueAt));
         t += len;
     }
     return {attr, value};

@@ -2,20 +2,23 @@
 // code page, lines where the baseline moves, form feeds between pages.
 #include "pressel/text/text.hpp"
 
+#include "pressel/text/codepages.hpp"
 #include "pressel/text/cp835.hpp"
 #include "pressel/records.hpp"
 #include "pressel/core/strings.hpp"
 
 namespace pressel {
 
+// Built from the library's table of code page 037 (every byte of that page is
+// a Latin-1 character), so the page's mapping lives in one place.
 const ByteTable& ebc037ToLatin1() {
     static const ByteTable table = [] {
         ByteTable t = ebc2ascW8();
-        // The bytes where code page 037 differs from code page 500.
-        static const std::pair<std::uint8_t, std::uint8_t> diff[] = {
-            {0x4A, 0xA2}, {0x4F, 0x7C}, {0x5A, 0x21}, {0x5F, 0xAC}, {0xB0, 0x5E}, {0xBA, 0x5B}, {0xBB, 0x5D},
-        };
-        for (auto [i, v] : diff) t.bytes[i] = v;
+        const CodePage* cp037 = findCodePage(37);
+        for (unsigned b = 0; b < 256; ++b) {
+            const char32_t u = cp037->toUnicode(b);
+            if (u < 0x100) t.bytes[b] = std::uint8_t(u);
+        }
         return t;
     }();
     return table;

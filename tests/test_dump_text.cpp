@@ -367,6 +367,24 @@ TEST(TextExtractor, TheActiveFontChoosesTheCodePage) {
     EXPECT_EQ(textOf(s, {0, false, true}).size(), 2u + 2u + 1u) << "--dbcs reads every font in pairs";
 }
 
+TEST(TextExtractor, CodePage037TableDiffersFromCodePage500AtItsSevenBytes) {
+    // The 037 table comes from the library's code page tables; the two pages
+    // are known to differ at exactly these bytes.
+    const std::pair<int, int> diff[] = {{0x4A, 0xA2}, {0x4F, 0x7C}, {0x5A, 0x21}, {0x5F, 0xAC},
+                                        {0xB0, 0x5E}, {0xBA, 0x5B}, {0xBB, 0x5D}};
+    const ByteTable& t037 = ebc037ToLatin1();
+    const ByteTable& t500 = ebc2ascW8();
+    int differing = 0;
+    for (int b = 0; b < 256; ++b) {
+        if (t037.bytes[b] == t500.bytes[b]) continue;
+        ++differing;
+        auto it = std::find_if(std::begin(diff), std::end(diff), [&](auto d) { return d.first == b; });
+        ASSERT_NE(it, std::end(diff)) << "byte " << b;
+        EXPECT_EQ(t037.bytes[b], it->second) << "byte " << b;
+    }
+    EXPECT_EQ(differing, 7);
+}
+
 TEST(TextExtractor, CodePointsOutsideControlSequencesAndBaselineMoves) {
     // Data that does not open with X'2BD3': its first two bytes are text too.
     std::vector<AFP_> s{sf(0xD3EE9B, "C8C9C1 2BD304D20010 C2"),

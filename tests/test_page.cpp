@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "helpers.hpp"
+#include "byte_builders.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/page/page.hpp"
 #include "pressel/page/page_text.hpp"
@@ -15,34 +16,6 @@
 
 namespace pressel::test {
 namespace {
-
-using B = std::vector<byte>;
-
-B operator+(B a, const B& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-B be(unsigned v, int n) {
-    B b;
-    for (int k = n - 1; k >= 0; --k) b.push_back(byte(v >> (8 * k)));
-    return b;
-}
-B ebc(std::string_view s) {
-    Bytes e = toAStr(s);
-    return B(e.begin(), e.end());
-}
-B name8(std::string_view s) { return ebc(std::string(s) + std::string(8 - std::min<std::size_t>(8, s.size()), ' ')); }
-
-AFP_ sf(std::uint32_t id, const B& data = {}) {
-    B p = be(id, 3) + B{0, 0, 0} + data;
-    return AFP_{id, Bytes::copy(std::span<const byte>(p))};
-}
-B triplet(byte id, const B& content) { return B{byte(2 + content.size()), id} + content; }
-B fqn(byte type, std::string_view name) { return triplet(0x02, B{type, 0x00} + ebc(name)); }
-B lid(byte id) { return triplet(0x24, {0x05, id}); }
-B group(const B& triplets) { return be(unsigned(2 + triplets.size()), 2) + triplets; }
-// One unchained control sequence with its prefix.
-B cs(byte type, const B& params = {}) { return B{0x2B, 0xD3, byte(2 + params.size()), type} + params; }
 
 // A page at 1440 units per inch, US Letter, with a font map and one text object.
 std::vector<AFP_> page(const B& mcfGroups, const B& text, const std::vector<AFP_>& extra = {}) {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "helpers.hpp"
+#include "byte_builders.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/page/page.hpp"
 #include "pressel/core/strings.hpp"
@@ -13,25 +14,6 @@
 namespace pressel::test {
 namespace {
 
-using B = std::vector<byte>;
-
-B operator+(B a, const B& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-B be(unsigned v, int n) {
-    B b;
-    for (int k = n - 1; k >= 0; --k) b.push_back(byte(v >> (8 * k)));
-    return b;
-}
-B name8(std::string_view s) {
-    Bytes e = toAStr(std::string(s) + std::string(8 - std::min<std::size_t>(8, s.size()), ' '));
-    return B(e.begin(), e.end());
-}
-AFP_ sf(std::uint32_t id, const B& data = {}) {
-    B p = be(id, 3) + B{0, 0, 0} + data;
-    return AFP_{id, Bytes::copy(std::span<const byte>(p))};
-}
 // X'4B' measurement units at `perTenInches` and X'4C' object area size.
 B units(unsigned perTenInches) { return B{8, 0x4B, 0, 0} + be(perTenInches, 2) + be(perTenInches, 2); }
 B areaSize(unsigned w, unsigned h) { return B{9, 0x4C, 2} + be(w, 3) + be(h, 3); }

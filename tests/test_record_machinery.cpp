@@ -179,6 +179,13 @@ TEST(RecordWriters, FixedLayoutsWriteTheirFieldsBackToBack) {
     EXPECT_EQ(written(sampleICP(0x0102)), "D3AC7B000000" "000000000102000000000000");
 }
 
+// Offsets of fields taken from the declarations: what code reading one field
+// in place relies on (the value of an attribute after its two reserved bytes,
+// the name of a Begin Page after its identifier and flag and reserved bytes).
+static_assert(fieldByteOffset<T_AV, 2>() == 3);
+static_assert(fieldByteOffset<T_FQN, 3>() == 3);
+static_assert(fieldByteOffset<BPG, 2>() == 6);
+
 TEST(RecordWriters, EmptyTailsWriteOnlyTheFixedPart) {
     EXPECT_EQ(recSizeOf(PGD{}), 18u);
     EXPECT_EQ(recSizeOf(CPC{}), 18u);

@@ -29,9 +29,7 @@ bool decodes(const Lazy<T>& item) {
 // reserved bytes (the two leading N3 fields), at the offset its facts give.
 template <HasNameAt T>
 constexpr std::size_t nameOffset() {
-    using Tup = decltype(RecordDecl<T>::fields());
-    return std::size_t(std::tuple_element_t<0, Tup>::type::width + std::tuple_element_t<1, Tup>::type::width) +
-           RecordFacts<T>::nameAt;
+    return fieldByteOffset<T, 2>() + RecordFacts<T>::nameAt;
 }
 
 // The EBCDIC name of a record of type T, if its bytes hold one.

@@ -110,6 +110,19 @@ struct std::tuple_element<I, pressel::FieldList<D...>> : std::tuple_element<I, s
 
 namespace pressel {
 
+// Where field I of record T starts in the record's bytes (after the chunk's
+// framing), when every field before it has a fixed width: the sum of their
+// widths as the declaration lays them out. Code that reads one field of a
+// record without decoding it takes the offset from here, never a literal.
+template <DeclaredRecord T, std::size_t I>
+constexpr std::size_t fieldByteOffset() {
+    using Tup = decltype(RecordDecl<T>::fields());
+    static_assert(I < std::tuple_size_v<Tup>, "the record has no such field");
+    return []<std::size_t... J>(std::index_sequence<J...>) {
+        return (std::size_t(0) + ... + std::size_t(std::tuple_element_t<J, Tup>::type::width));
+    }(std::make_index_sequence<I>{});
+}
+
 template <class T>
 struct Record;
 

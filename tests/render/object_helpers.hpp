@@ -59,6 +59,7 @@ struct Pixels {
         return ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF) < 3 * 100;
     }
     bool white(int x, int y) const { return at(x, y) == 0xFFFFFF; }
+    bool ink(int x, int y) const { return (at(x, y) & 0xFF) < 0x80; }  // dark in blue: black or red ink
 };
 
 inline Pixels pixelsOfSurface(cairo_surface_t* s) {

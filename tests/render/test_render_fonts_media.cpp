@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "../helpers.hpp"
+#include "../byte_builders.hpp"
+#include "object_helpers.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/page/page.hpp"
 #include "pressel/render/render.hpp"
@@ -16,37 +18,6 @@
 
 namespace pressel::test {
 namespace {
-
-using B = std::vector<byte>;
-
-B operator+(B a, const B& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-B be(unsigned v, int n) {
-    B b;
-    for (int k = n - 1; k >= 0; --k) b.push_back(byte(v >> (8 * k)));
-    return b;
-}
-B ebc(std::string_view s) {
-    Bytes e = toAStr(s);
-    return B(e.begin(), e.end());
-}
-B name8(std::string_view s) { return ebc(std::string(s) + std::string(8 - std::min<std::size_t>(8, s.size()), ' ')); }
-AFP_ sf(std::uint32_t id, const B& data = {}) {
-    B p = be(id, 3) + B{0, 0, 0} + data;
-    return AFP_{id, Bytes::copy(std::span<const byte>(p))};
-}
-B triplet(byte id, const B& content) { return B{byte(2 + content.size()), id} + content; }
-B fqn(byte type, std::string_view name) { return triplet(0x02, B{type, 0x00} + ebc(name)); }
-B lid(byte id) { return triplet(0x24, {0x05, id}); }
-B group(const B& triplets) { return be(unsigned(2 + triplets.size()), 2) + triplets; }
-B cs(byte type, const B& params = {}) { return B{0x2B, 0xD3, byte(2 + params.size()), type} + params; }
-
-std::vector<AFP_> operator+(std::vector<AFP_> a, const std::vector<AFP_>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // The bytes of a stream: X'5A', length, then each field.
 std::string streamBytes(const std::vector<AFP_>& fields) {
@@ -137,40 +108,6 @@ Result interpret(const std::vector<AFP_>& fields, PageOptions o = {}) {
     return r;
 }
 
-struct Raster {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> px;
-    std::uint32_t at(int x, int y) const { return px[std::size_t(y) * std::size_t(width) + std::size_t(x)] & 0xFFFFFF; }
-    bool ink(int x, int y) const { return (at(x, y) & 0xFF) < 0x80; }  // dark in blue: black or red ink
-};
-struct PngReader {
-    const std::string* data;
-    std::size_t pos = 0;
-    static cairo_status_t read(void* closure, unsigned char* out, unsigned int n) {
-        auto* self = static_cast<PngReader*>(closure);
-        if (self->pos + n > self->data->size()) return CAIRO_STATUS_READ_ERROR;
-        std::memcpy(out, self->data->data() + self->pos, n);
-        self->pos += n;
-        return CAIRO_STATUS_SUCCESS;
-    }
-};
-Raster decodePng(const std::string& png) {
-    PngReader reader{&png};
-    cairo_surface_t* s = cairo_image_surface_create_from_png_stream(&PngReader::read, &reader);
-    Raster r;
-    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
-        cairo_surface_flush(s);
-        r.width = cairo_image_surface_get_width(s);
-        r.height = cairo_image_surface_get_height(s);
-        int stride = cairo_image_surface_get_stride(s);
-        const unsigned char* d = cairo_image_surface_get_data(s);
-        r.px.resize(std::size_t(r.width) * std::size_t(r.height));
-        for (int y = 0; y < r.height; ++y)
-            std::memcpy(&r.px[std::size_t(y) * std::size_t(r.width)], d + y * stride, std::size_t(r.width) * 4);
-    }
-    cairo_surface_destroy(s);
-    return r;
-}
 std::string renderPng(const Page& p, double dpi) {
     render::RenderOptions o;
     o.dpi = dpi;
@@ -188,7 +125,7 @@ std::string renderPdf(const std::vector<Page>& pages) {
 }
 
 // Count of inked pixels in a box (x0..x1, y0..y1 inclusive).
-int inked(const Raster& r, int x0, int y0, int x1, int y1) {
+int inked(const Pixels& r, int x0, int y0, int x1, int y1) {
     int n = 0;
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) n += r.ink(x, y);
@@ -254,7 +191,7 @@ TEST(RasterFont, PngInkIsThePatternAtItsPlaceAndColour) {
     Result r = interpret(rasterCharSet() + codePage() + page(rasterMap(), red + textABC));
     ASSERT_EQ(r.pages.size(), 1u);
     // At 240 dpi a pel is a pixel: "A" starts at 240 + 2, its top row 10 above the baseline at 240.
-    Raster png = decodePng(renderPng(r.pages[0], 240));
+    Pixels png = decodePngBytes(renderPng(r.pages[0], 240));
     ASSERT_EQ(png.width, 2040);
     EXPECT_EQ(png.at(242, 230), 0xFF0000u);
     EXPECT_EQ(inked(png, 242, 230, 243, 239), 20);  // the L's stem
@@ -274,13 +211,13 @@ TEST(RasterFont, PngInkIsThePatternAtItsPlaceAndColour) {
     B turned = cs(0xF6, be(0x2D00, 2) + be(0x5A00, 2)) + textABC;
     Result rr = interpret(rasterCharSet() + codePage() + page(rasterMap(), turned));
     ASSERT_EQ(rr.pages.at(0).text.at(0).rotation, 90);
-    Raster rot = decodePng(renderPng(rr.pages[0], 240));
+    Pixels rot = decodePngBytes(renderPng(rr.pages[0], 240));
     EXPECT_EQ(inked(rot, 1800, 242, 1809, 243), 20);  // the stem, lying across the baseline's direction
     EXPECT_EQ(inked(rot, 1800, 244, 1801, 249), 12);  // the foot, along it
     EXPECT_EQ(inked(rot, 1802, 244, 1809, 249), 0);
 
     // At 72 dpi the patterns are scaled down: ink stays in the glyph boxes.
-    Raster small = decodePng(renderPng(r.pages[0], 72));
+    Pixels small = decodePngBytes(renderPng(r.pages[0], 72));
     EXPECT_GT(inked(small, 72, 68, 74, 72), 0);
     EXPECT_EQ(inked(small, 60, 50, 71, 80), 0);
 }
@@ -298,7 +235,7 @@ TEST(RasterFont, PdfKeepsTheTextSearchable) {
         RunResult ppm = runShell("pdftoppm -r 240 -png -singlefile " + shellQuote(dir.file("a.pdf")) + " " +
                                  shellQuote(dir.file("a")));
         ASSERT_EQ(ppm.status, 0);
-        Raster png = decodePng(readFileString(dir.file("a.png")));
+        Pixels png = decodePngBytes(readFileString(dir.file("a.png")));
         ASSERT_GT(png.width, 300);
         EXPECT_EQ(inked(png, 242, 230, 243, 239), 20);
         EXPECT_EQ(inked(png, 245, 231, 248, 236), 0);
@@ -314,7 +251,7 @@ TEST(RasterFont, CommandFindsFontsAndCodePagesInResourceDirectories) {
     writeFileString(dir.file("in.afp"), streamBytes(page(rasterMap(), textABC)));
     RunResult r = runTool({"render", "-q", "--dpi", "240", "--resource-dir", fonts, dir.file("in.afp"), dir.file("out.png")});
     ASSERT_EQ(r.status, 0) << r.err;
-    Raster png = decodePng(readFileString(dir.file("out.png")));
+    Pixels png = decodePngBytes(readFileString(dir.file("out.png")));
     ASSERT_EQ(png.width, 2040);
     EXPECT_EQ(inked(png, 242, 230, 243, 239), 20);
     EXPECT_EQ(inked(png, 244, 230, 249, 237), 0);
@@ -395,13 +332,13 @@ TEST(Medium, FormDefinitionPlacesAndTurnsThePageAndDrawsMediumOverlays) {
 
     // The PNG is the medium: landscape, the page's rule turned down the right
     // edge, the overlay's blue rule at (72, 72).
-    Raster png = decodePng(renderPng(r.pages[0], 72));
+    Pixels png = decodePngBytes(renderPng(r.pages[0], 72));
     ASSERT_EQ(png.width, 792);
     ASSERT_EQ(png.height, 612);
     EXPECT_EQ(png.at(787, 18), 0xFF0000u);
     EXPECT_EQ(png.at(18, 5), 0xFFFFFFu);
     EXPECT_EQ(png.at(100, 76), 0x0000FFu);
-    Raster second = decodePng(renderPng(r.pages[1], 72));
+    Pixels second = decodePngBytes(renderPng(r.pages[1], 72));
     EXPECT_EQ(second.width, 612);
     EXPECT_EQ(second.at(18, 5), 0xFF0000u);
 

@@ -9,44 +9,11 @@
 #include <stdexcept>
 
 #include "pressel/render/render.hpp"
+#include "object_helpers.hpp"
 
 namespace pressel::test {
 namespace {
 
-struct Raster {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> px;  // 0xRRGGBB
-    std::uint32_t at(int x, int y) const { return px[std::size_t(y) * std::size_t(width) + std::size_t(x)] & 0xFFFFFF; }
-};
-
-struct PngReader {
-    const std::string* data;
-    std::size_t pos = 0;
-    static cairo_status_t read(void* closure, unsigned char* out, unsigned int n) {
-        auto* self = static_cast<PngReader*>(closure);
-        if (self->pos + n > self->data->size()) return CAIRO_STATUS_READ_ERROR;
-        std::memcpy(out, self->data->data() + self->pos, n);
-        self->pos += n;
-        return CAIRO_STATUS_SUCCESS;
-    }
-};
-
-Raster decodePng(const std::string& png) {
-    PngReader reader{&png};
-    cairo_surface_t* s = cairo_image_surface_create_from_png_stream(&PngReader::read, &reader);
-    Raster r;
-    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS && cairo_image_surface_get_format(s) == CAIRO_FORMAT_RGB24) {
-        r.width = cairo_image_surface_get_width(s);
-        r.height = cairo_image_surface_get_height(s);
-        int stride = cairo_image_surface_get_stride(s);
-        const unsigned char* d = cairo_image_surface_get_data(s);
-        r.px.resize(std::size_t(r.width) * std::size_t(r.height));
-        for (int y = 0; y < r.height; ++y)
-            std::memcpy(&r.px[std::size_t(y) * std::size_t(r.width)], d + y * stride, std::size_t(r.width) * 4);
-    }
-    cairo_surface_destroy(s);
-    return r;
-}
 
 std::string renderPng(const Page& page, double dpi, std::vector<std::string>* warnings = nullptr) {
     render::RenderOptions o;
@@ -80,7 +47,7 @@ TextRun run(double x, double y, int rotation, std::string text, Rgb color) {
 struct Box {
     int x0 = INT_MAX, y0 = INT_MAX, x1 = -1, y1 = -1;
 };
-Box inkOf(const Raster& r, std::uint32_t color, int tolerance = 60) {
+Box inkOf(const Pixels& r, std::uint32_t color, int tolerance = 60) {
     Box b;
     auto near = [&](std::uint32_t p) {
         for (int s : {16, 8, 0})
@@ -108,7 +75,7 @@ TEST(RenderLibrary, RulesTextAndOutlinesLandWhereThePageSays) {
     image.x = 60, image.y = 40, image.width = 30, image.height = 30;
     page.objects.push_back(image);
     std::vector<std::string> warnings;
-    Raster r = decodePng(renderPng(page, 144, &warnings));  // 2 pixels a point
+    Pixels r = decodePngBytes(renderPng(page, 144, &warnings));  // 2 pixels a point
     ASSERT_EQ(r.width, 400);
     ASSERT_EQ(r.height, 200);
     EXPECT_EQ(r.at(0, 0), 0xFFFFFFu);
@@ -144,7 +111,7 @@ TEST(RenderLibrary, PageSizesWithoutAPgdAndTooLargeForTheResolution) {
     Page none;
     none.number = 4;
     std::vector<std::string> warnings;
-    Raster r = decodePng(renderPng(none, 72, &warnings));
+    Pixels r = decodePngBytes(renderPng(none, 72, &warnings));
     EXPECT_EQ(r.width, 612);
     EXPECT_EQ(r.height, 792);
     ASSERT_EQ(warnings.size(), 1u);
@@ -155,7 +122,7 @@ TEST(RenderLibrary, PageSizesWithoutAPgdAndTooLargeForTheResolution) {
     huge.width = 14400;
     huge.height = 72;
     warnings.clear();
-    r = decodePng(renderPng(huge, 600, &warnings));
+    r = decodePngBytes(renderPng(huge, 600, &warnings));
     EXPECT_EQ(r.width, render::maxPixels);
     EXPECT_EQ(r.height, render::maxPixels / 200);
     ASSERT_EQ(warnings.size(), 1u);

@@ -1,0 +1,154 @@
+// pressel_bench_floor MODE FILE [OUT_BYTES_PER_INPUT_BYTE]
+//
+// The cheapest way to do the bare work a command of the tool must do on a
+// stream, so that the commands can be measured against what the machine
+// gives on the same file in the same run. Reads FILE with read(2) in 1 MiB
+// blocks (as the tool's reader does) and writes to standard output in 1 MiB
+// blocks:
+//
+//   hop     hops from structured field to structured field by the length
+//           after each X'5A' (what every command must at least do); writes
+//           nothing and prints the field count to standard error
+//   hex     writes every input byte as two hexadecimal digits (2-character
+//           table): the floor of a dump that shows the bytes
+//   map     maps every input byte through a 256-byte table (as EBCDIC text
+//           is converted): the floor of text conversion
+//   write N writes N output bytes for every input byte (copies of the input
+//           block, N may be fractional): the floor of a command that formats
+//           that much output, by memory copies alone
+//
+// Each mode touches every byte it must and no more; none decodes a record.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kBlock = std::size_t(1) << 20;
+
+void writeAll(const char* p, std::size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(1, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            std::perror("write");
+            std::exit(2);
+        }
+        p += w;
+        n -= std::size_t(w);
+    }
+}
+
+// Calls f(block, size) for each block of the file.
+template <class F>
+void eachBlock(int fd, F&& f) {
+    std::vector<unsigned char> block(kBlock);
+    for (;;) {
+        ssize_t n = ::read(fd, block.data(), block.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            std::perror("read");
+            std::exit(2);
+        }
+        if (n == 0) return;
+        f(block.data(), std::size_t(n));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "Usage: pressel_bench_floor hop|hex|map|write FILE [N]\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    const int fd = ::open(argv[2], O_RDONLY);
+    if (fd < 0) {
+        std::perror(argv[2]);
+        return 2;
+    }
+    std::vector<char> out(4 * kBlock);
+    if (mode == "hop") {
+        // `skip` bytes of the current field remain to be passed over; a field
+        // header cut by a block boundary is completed from the next block.
+        std::uint64_t fields = 0, skip = 0;
+        unsigned char head[3];
+        unsigned have = 0;
+        eachBlock(fd, [&](const unsigned char* p, std::size_t n) {
+            std::size_t i = 0;
+            for (;;) {
+                if (skip >= n - i) {
+                    skip -= n - i;
+                    return;
+                }
+                i += skip;
+                skip = 0;
+                while (have < 3 && i < n) head[have++] = p[i++];
+                if (have < 3) return;
+                if (head[0] != 0x5A) {
+                    std::fprintf(stderr, "no X'5A' at a field start\n");
+                    std::exit(1);
+                }
+                const std::uint64_t length = (std::uint64_t(head[1]) << 8) | head[2];
+                if (length < 8) {
+                    std::fprintf(stderr, "a field shorter than its header\n");
+                    std::exit(1);
+                }
+                ++fields;
+                skip = length - 2;
+                have = 0;
+            }
+        });
+        std::fprintf(stderr, "%llu fields\n", static_cast<unsigned long long>(fields));
+    } else if (mode == "hex") {
+        static const char digits[] = "0123456789ABCDEF";
+        char pairs[512];
+        for (int b = 0; b < 256; ++b) {
+            pairs[2 * b] = digits[b >> 4];
+            pairs[2 * b + 1] = digits[b & 15];
+        }
+        eachBlock(fd, [&](const unsigned char* p, std::size_t n) {
+            char* o = out.data();
+            for (std::size_t i = 0; i < n; ++i, o += 2) std::memcpy(o, pairs + 2 * p[i], 2);
+            writeAll(out.data(), 2 * n);
+        });
+    } else if (mode == "map") {
+        unsigned char table[256];
+        for (int b = 0; b < 256; ++b) table[b] = static_cast<unsigned char>((b * 167 + 13) & 0xFF);
+        eachBlock(fd, [&](const unsigned char* p, std::size_t n) {
+            char* o = out.data();
+            for (std::size_t i = 0; i < n; ++i) o[i] = static_cast<char>(table[p[i]]);
+            writeAll(out.data(), n);
+        });
+    } else if (mode == "write") {
+        const double per = argc > 3 ? std::strtod(argv[3], nullptr) : 1.0;
+        if (!(per > 0 && per <= 64)) {
+            std::fprintf(stderr, "N must be above 0 and at most 64\n");
+            return 2;
+        }
+        double owed = 0;
+        eachBlock(fd, [&](const unsigned char* p, std::size_t n) {
+            owed += per * double(n);
+            while (owed >= 1) {
+                const std::size_t k = std::min<std::size_t>(std::size_t(owed), out.size());
+                // Copies of the input block, so that every output byte is written to memory.
+                for (std::size_t at = 0; at < k; at += n) std::memcpy(out.data() + at, p, std::min(n, k - at));
+                writeAll(out.data(), k);
+                owed -= double(k);
+            }
+        });
+    } else {
+        std::fprintf(stderr, "unknown mode '%s' (hop, hex, map or write)\n", mode.c_str());
+        return 2;
+    }
+    ::close(fd);
+    return 0;
+}
