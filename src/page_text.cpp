@@ -14,11 +14,11 @@ namespace {
 // One character in the reading frame of its inline direction: u along the
 // baseline, v along the baseline progression (both in points).
 struct Glyph {
-    double u, v, advance, size;
+    double u, v, size;
     const TextRun* run;
-    std::size_t index;           // character index in the run
-    std::size_t from, to;        // its UTF-8 bytes in run->text
-    std::size_t order;           // presentation order on the page
+    float advance;
+    std::uint32_t index;     // character index in the run
+    std::uint32_t from, to;  // its UTF-8 bytes in run->text
     bool space;
 };
 
@@ -37,47 +37,76 @@ Axes frameOf(int rotation) {
 
 std::size_t utf8Length(unsigned char c) { return c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1; }
 
+// The glyphs of one inline direction in reading order, and where each line
+// starts. The buffers live as long as the thread and keep their capacity
+// from page to page, so a page costs no allocation once the first large
+// page has been read.
+struct Lines {
+    std::vector<Glyph> glyphs;
+    std::vector<std::uint32_t> starts;  // index of every line's first glyph, then glyphs.size()
+    std::size_t count() const noexcept { return starts.empty() ? 0 : starts.size() - 1; }
+    const Glyph* begin(std::size_t l) const noexcept { return glyphs.data() + starts[l]; }
+    const Glyph* end(std::size_t l) const noexcept { return glyphs.data() + starts[l + 1]; }
+};
+
 // The glyphs of one inline direction, in presentation order.
-std::vector<Glyph> glyphsOf(const Page& page, int rotation) {
-    std::vector<Glyph> out;
+void glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
+    out.clear();
     Axes f = frameOf(rotation);
-    std::size_t order = 0;
     for (const TextRun& r : page.text) {
-        if (r.rotation != rotation) {
-            order += r.offsets.size();
-            continue;
-        }
+        if (r.rotation != rotation) continue;
         double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
+        const std::size_t n = r.offsets.size(), bytes = r.text.size();
+        const char* text = r.text.data();
         std::size_t at = 0;
-        for (std::size_t k = 0; k < r.offsets.size() && at < r.text.size(); ++k) {
-            std::size_t n = std::min(utf8Length(static_cast<unsigned char>(r.text[at])), r.text.size() - at);
-            bool space = n == 1 && r.text[at] == ' ';
-            out.push_back({u0 + r.offsets[k], v0, r.advances[k], r.size, &r, k, at, at + n, order++, space});
-            at += n;
+        for (std::size_t k = 0; k < n && at < bytes; ++k) {
+            auto c = static_cast<unsigned char>(text[at]);
+            std::size_t len = c < 0x80 ? 1 : std::min(utf8Length(c), bytes - at);
+            bool space = c == ' ';
+            out.push_back({u0 + r.offsets[k], v0, r.size, &r, r.advances[k], std::uint32_t(k), std::uint32_t(at),
+                           std::uint32_t(at + len), space});
+            at += len;
         }
     }
-    return out;
 }
 
-using Line = std::vector<Glyph>;
+// Stable-sorts [first, last) by `key`, leaving a range that is already in
+// order (every neighbour no larger than the next: most text is presented
+// in reading order) as it is, which is what the sort would do with it.
+template <class Key>
+void sortBy(Glyph* first, Glyph* last, Key key) {
+    for (Glyph* g = first; g + 1 < last; ++g)
+        if (!(key(g[0]) <= key(g[1]))) {
+            std::stable_sort(first, last, [&](const Glyph& a, const Glyph& b) { return key(a) < key(b); });
+            return;
+        }
+}
 
 // Lines of glyphs: baselines within 0.55 of the larger font size of the
 // line's first glyph and the next (so a superscript stays on its line),
 // top to bottom; each line in inline order.
-std::vector<Line> linesOf(std::vector<Glyph> g) {
-    std::stable_sort(g.begin(), g.end(), [](const Glyph& a, const Glyph& b) { return a.v < b.v; });
-    std::vector<Line> lines;
+void linesOf(Lines& lines, const Page& page, int rotation) {
+    glyphsOf(lines.glyphs, page, rotation);
+    std::vector<Glyph>& g = lines.glyphs;
+    Glyph* data = g.data();
+    sortBy(data, data + g.size(), [](const Glyph& a) { return a.v; });
+    lines.starts.clear();
     double base = 0, baseSize = 0;
-    for (const Glyph& x : g) {
-        if (lines.empty() || x.v - base > 0.55 * std::max(x.size, baseSize)) {
-            lines.emplace_back();
+    for (std::size_t k = 0; k < g.size(); ++k) {
+        const Glyph& x = g[k];
+        if (lines.starts.empty() || x.v - base > 0.55 * std::max(x.size, baseSize)) {
+            lines.starts.push_back(std::uint32_t(k));
             base = x.v;
             baseSize = x.size;
         }
-        lines.back().push_back(x);
     }
-    for (Line& l : lines)
-        std::stable_sort(l.begin(), l.end(), [](const Glyph& a, const Glyph& b) { return a.u < b.u; });
+    lines.starts.push_back(std::uint32_t(g.size()));
+    for (std::size_t l = 0; l + 1 < lines.starts.size(); ++l)
+        sortBy(data + lines.starts[l], data + lines.starts[l + 1], [](const Glyph& a) { return a.u; });
+}
+
+Lines& scratchLines() {
+    thread_local Lines lines;
     return lines;
 }
 
@@ -131,11 +160,13 @@ bool duplicate(const Glyph& a, const Glyph& b) {
            a.run->text.compare(a.from, a.to - a.from, b.run->text, b.from, b.to - b.from) == 0;
 }
 
-double typicalWidth(const std::vector<Line>& lines) {
-    std::vector<double> w;
-    for (const Line& l : lines)
-        for (const Glyph& g : l)
-            if (!g.space && g.advance > 0) w.push_back(g.advance);
+// The median advance of the glyphs that are not spaces (at least 1 point),
+// 6 points when there is none.
+double typicalWidth(const std::vector<Glyph>& glyphs) {
+    thread_local std::vector<double> w;
+    w.clear();
+    for (const Glyph& g : glyphs)
+        if (!g.space && g.advance > 0) w.push_back(g.advance);
     if (w.empty()) return 6;
     std::nth_element(w.begin(), w.begin() + std::ptrdiff_t(w.size() / 2), w.end());
     return std::max(w[w.size() / 2], 1.0);
@@ -144,26 +175,29 @@ double typicalWidth(const std::vector<Line>& lines) {
 }  // namespace
 
 void appendPageText(std::string& out, const Page& page, const PageTextOptions& o) {
+    Lines& lines = scratchLines();
     for (int rotation : rotationsOf(page)) {
-        std::vector<Line> lines = linesOf(glyphsOf(page, rotation));
-        double cw = typicalWidth(lines);
-        double minU = 0;
+        linesOf(lines, page, rotation);
+        double cw = 0, minU = 0;
         if (o.layout) {
+            cw = typicalWidth(lines.glyphs);
             minU = INFINITY;
-            for (const Line& l : lines) minU = std::min(minU, l.front().u);
+            for (std::size_t l = 0; l < lines.count(); ++l) minU = std::min(minU, lines.begin(l)->u);
         }
         double lastV = NAN, lastSize = 0;
-        for (const Line& l : lines) {
+        for (std::size_t l = 0; l < lines.count(); ++l) {
+            const Glyph& first = *lines.begin(l);
             if (o.layout && !std::isnan(lastV)) {
-                double gap = l.front().v - lastV, pitch = 1.2 * std::max(lastSize, l.front().size);
+                double gap = first.v - lastV, pitch = 1.2 * std::max(lastSize, first.size);
                 for (long n = std::lround(gap / pitch) - 1; n > 0; --n) out += '\n';
             }
-            lastV = l.front().v;
-            lastSize = l.front().size;
+            lastV = first.v;
+            lastSize = first.size;
             std::size_t start = out.size();
             std::size_t column = 0;
             const Glyph* prev = nullptr;
-            for (const Glyph& g : l) {
+            for (const Glyph* gp = lines.begin(l); gp != lines.end(l); ++gp) {
+                const Glyph& g = *gp;
                 if (prev && duplicate(*prev, g)) continue;
                 bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
                 if (o.layout && (!prev || gap)) {
@@ -193,7 +227,9 @@ std::vector<PageWord> pageWords(const Page& page) {
     std::vector<PageWord> words;
     for (int rotation : rotationsOf(page)) {
         Axes f = frameOf(rotation);
-        for (const Line& l : linesOf(glyphsOf(page, rotation))) {
+        Lines& lines = scratchLines();
+        linesOf(lines, page, rotation);
+        for (std::size_t li = 0; li < lines.count(); ++li) {
             PageWord w;
             double u0 = 0, u1 = 0, top = 0, bottom = 0, v = 0;
             bool open = false;
@@ -218,7 +254,8 @@ std::vector<PageWord> pageWords(const Page& page) {
                 w = PageWord{};
                 open = false;
             };
-            for (const Glyph& g : l) {
+            for (const Glyph* gp = lines.begin(li); gp != lines.end(li); ++gp) {
+                const Glyph& g = *gp;
                 if (prev && duplicate(*prev, g)) continue;
                 bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
                 // A superscript or subscript is a word of its own, as are text
