@@ -109,7 +109,7 @@ constexpr bool decodesBySize() {
     if constexpr (requires(ByteReader& r) { RecordHooks<T>::get(r); }) {
         return false;
     } else {
-        return []<class... D>(std::tuple<D...>*) {
+        return []<class... D>(FieldList<D...>*) {
             return (readsBySize<typename D::type>() && ...);
         }(static_cast<decltype(RecordDecl<T>::fields())*>(nullptr));
     }
