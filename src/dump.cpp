@@ -995,6 +995,12 @@ void annotateField(std::string& out, DumpState& state, std::uint64_t offset, con
 }
 
 // ---- renderings of views ----------------------------------------------------------------
+bool isCodeLabel(std::string_view label) noexcept {
+    auto has = [&](std::string_view w) { return label.find(w) != std::string_view::npos; };
+    return has("Type") || has("Flag") || has("Code") || has("Format") || has("Escape") || endsWith(label, "_") ||
+           endsWith(label, "Id") || endsWith(label, "ID");
+}
+
 namespace {
 const char* typeName(TypeId t) { return t ? t->name : "?"; }
 

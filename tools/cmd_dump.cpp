@@ -66,55 +66,27 @@ std::set<TypeId> typeFilter(const ParsedArgs& p) {
     return types;
 }
 
-// Renders into one buffer that is written out in large pieces: the
-// annotated and text forms through a string, the view forms straight from
-// the decoded records through a DumpOut.
 class Dumper {
 public:
-    Dumper(Form form, OutputFile& out) : form_(form), out_(out), direct_(directBuf_) {}
+    Dumper(Form form, OutputFile& out) : form_(form), out_(out) {}
 
     void dump(std::uint64_t offset, const AFP_& c) {
+        line_.clear();
         TypeId type = chunkType(c).id;
         const Bytes& bytes = packChunk(c);
-        if (form_ == Form::View || form_ == Form::Json) {
-            const std::size_t mark = direct_.size();
-            try {
-                if (form_ == Form::View) view(offset, c, type, bytes);
-                else json(offset, c, type, bytes);
-            } catch (const Error& e) {
-                ++failed_;
-                direct_.truncate(mark);
-                line_.clear();
-                failure(offset, c, type, e.what());
-                direct_.put(line_);
-            }
-            if (direct_.size() >= flushAt) {
-                out_.append(direct_.data(), direct_.size());
-                direct_.truncate(0);
-            }
-            return;
-        }
-        const std::size_t mark = line_.size();
         try {
-            if (form_ == Form::Annotated) annotateField(line_, state_, offset, c);
-            else plain(offset, type, bytes);
+            switch (form_) {
+            case Form::Annotated: annotateField(line_, state_, offset, c); break;
+            case Form::Plain: plain(offset, type, bytes); break;
+            case Form::View: view(offset, c, type, bytes); break;
+            case Form::Json: json(offset, c, type, bytes); break;
+            }
         } catch (const Error& e) {
             ++failed_;
-            line_.resize(mark);
+            line_.clear();
             failure(offset, c, type, e.what());
         }
-        if (line_.size() >= flushAt) {
-            out_.append(line_);
-            line_.clear();
-        }
-    }
-
-    // Writes what is buffered.
-    void flush() {
         out_.append(line_);
-        line_.clear();
-        out_.append(direct_.data(), direct_.size());
-        direct_.truncate(0);
     }
 
     // Every structured field of the stream, dumped or not: the fonts the
@@ -124,8 +96,6 @@ public:
     std::uint64_t failed() const noexcept { return failed_; }
 
 private:
-    static constexpr std::size_t flushAt = std::size_t(1) << 20;
-
     void plain(std::uint64_t offset, TypeId type, const Bytes& bytes) {
         line_ += std::to_string(offset);
         line_ += ": ";
@@ -145,35 +115,9 @@ private:
     }
 
     void view(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
-        DumpOut& o = direct_;
-        o.number(offset);
-        o.lit(": ");
-        o.hexValue(c.code, 3);
-        o.put(' ');
-        o.put(std::string_view(type->name));
-        o.lit(" length ");
-        o.number(c.payload.size() + 2);
-        o.put('\n');
-        dumpViewLines(o, type, bytes, 2);
-    }
-
-    void json(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
-        DumpOut& o = direct_;
-        o.lit("{\"offset\":");
-        o.number(offset);
-        o.lit(",\"id\":\"");
-        o.hexValue(c.code, 3);
-        o.lit("\",\"type\":");
-        appendJsonString(o, type->name);
-        if (const char* name = structuredFieldName(c.code)) {
-            o.lit(",\"name\":");
-            appendJsonString(o, name);
-        }
-        o.lit(",\"length\":");
-        o.number(c.payload.size() + 2);
-        o.lit(",\"fields\":");
-        dumpViewJsonFields(o, type, bytes, &state_);
-        o.lit("}\n");
+        ViewRecord v = recordOps(type).view(bytes);
+        header(offset, c, type);
+        renderViewLines(line_, v, 2);
     }
 
     void jsonHead(std::uint64_t offset, const AFP_& c, TypeId type) {
@@ -189,6 +133,14 @@ private:
         }
         line_ += ",\"length\":";
         line_ += std::to_string(c.payload.size() + 2);
+    }
+
+    void json(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
+        ViewRecord v = recordOps(type).view(bytes);
+        jsonHead(offset, c, type);
+        line_ += ",\"fields\":";
+        renderViewJsonFields(line_, v, &state_);
+        line_ += "}\n";
     }
 
     // The raw bytes of a structured field that does not decode, and why.
@@ -232,8 +184,6 @@ private:
     Form form_;
     OutputFile& out_;
     std::string line_;
-    std::string directBuf_;
-    DumpOut direct_;
     DumpState state_;
     std::uint64_t failed_ = 0;
 };
@@ -269,12 +219,10 @@ int cmdDump(const std::vector<std::string>& argv) {
         throw;
     } catch (const Error& e) {
         walk.abort();
-        dumper.flush();
         flushBeforeError(out);
         printError(e.what());
         return 1;
     }
-    dumper.flush();
     out.commit();
     walk.done();
     if (dumper.failed() > 0) {

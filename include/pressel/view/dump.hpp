@@ -19,9 +19,7 @@
 #pragma once
 
 #include <array>
-#include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -31,62 +29,6 @@
 namespace pressel {
 
 class CodePage;
-
-// ---- output written without a capacity check per piece ----------------------------------
-// Appends to a string kept longer than its content: a writer reserves room
-// for a piece and then stores into it. The string's own size is the content's
-// again after finish().
-class DumpOut {
-public:
-    explicit DumpOut(std::string& s) noexcept : s_(s), n_(s.size()) {}
-    DumpOut(const DumpOut&) = delete;
-    DumpOut& operator=(const DumpOut&) = delete;
-
-    // Room for k more bytes, at the end of the content.
-    char* reserve(std::size_t k) {
-        if (n_ + k > s_.size()) grow(k);
-        return s_.data() + n_;
-    }
-    // The content ends at p (within the room reserve gave).
-    void commit(char* p) noexcept { n_ = std::size_t(p - s_.data()); }
-    void put(char c) { *reserve(1) = c; ++n_; }
-    void put(const char* p, std::size_t k) {
-        std::memcpy(reserve(k), p, k);
-        n_ += k;
-    }
-    void put(std::string_view s) { put(s.data(), s.size()); }
-    template <std::size_t N>
-    void lit(const char (&s)[N]) { put(s, N - 1); }
-    void spaces(std::size_t k) {
-        std::memset(reserve(k), ' ', k);
-        n_ += k;
-    }
-    // An integer in decimal.
-    template <class I>
-    void number(I v) {
-        char* p = reserve(24);
-        commit(std::to_chars(p, p + 24, v).ptr);
-    }
-    // The low `width` bytes of v in hex, two digits a byte (upper case).
-    void hexValue(std::uint64_t v, int width) {
-        static constexpr char digits[] = "0123456789ABCDEF";
-        char* p = reserve(16);
-        for (int i = 2 * width - 1; i >= 0; --i) *p++ = digits[(v >> (4 * i)) & 15];
-        commit(p);
-    }
-
-    const char* data() const noexcept { return s_.data(); }
-    std::size_t size() const noexcept { return n_; }
-    // Drops the content after its first n bytes.
-    void truncate(std::size_t n) noexcept { n_ = n; }
-    // The string holds exactly the content.
-    void finish() { s_.resize(n_); }
-
-private:
-    void grow(std::size_t k);
-    std::string& s_;
-    std::size_t n_;
-};
 
 // ---- names ----------------------------------------------------------------------
 // The architecture's name of a structured field ("Begin Page"), a triplet
@@ -151,29 +93,12 @@ void renderViewLines(std::string& out, const ViewRecord& r, int indent);
 void renderViewJsonFields(std::string& out, const ViewRecord& r, DumpState* state = nullptr);
 // {"type": NAME, "name": LONG NAME, "fields": {...}}
 void renderViewJson(std::string& out, const ViewRecord& r, DumpState* state = nullptr);
-// The same renderings written straight from a record: `bytes` decoded as a
-// record of type `type` (a type of the code tables) and rendered as
-// renderViewLines and renderViewJsonFields render recordOps(type).view(bytes),
-// without building the view. Throws Error, before writing anything, when the
-// record does not decode.
-void dumpViewLines(std::string& out, TypeId type, const Bytes& bytes, int indent);
-void dumpViewLines(DumpOut& out, TypeId type, const Bytes& bytes, int indent);
-void dumpViewJsonFields(std::string& out, TypeId type, const Bytes& bytes, DumpState* state = nullptr);
-void dumpViewJsonFields(DumpOut& out, TypeId type, const Bytes& bytes, DumpState* state = nullptr);
-
 // Appends s (Latin-1) as a JSON string literal in UTF-8, quotes included.
 void appendJsonString(std::string& out, std::string_view latin1);
-void appendJsonString(DumpOut& out, std::string_view latin1);
 // Appends s (UTF-8) as a JSON string literal, quotes included.
 void appendJsonUtf8String(std::string& out, std::string_view utf8);
 // True when the label names a code, type, flags or an identifier, whose
-// numbers a dump shows in hex too. Known when a record type is compiled for
-// the labels of its declared fields.
-constexpr bool isCodeLabel(std::string_view label) noexcept {
-    auto has = [&](std::string_view w) { return label.find(w) != std::string_view::npos; };
-    auto ends = [&](std::string_view w) { return label.size() >= w.size() && label.substr(label.size() - w.size()) == w; };
-    return has("Type") || has("Flag") || has("Code") || has("Format") || has("Escape") || ends("_") || ends("Id") ||
-           ends("ID");
-}
+// numbers a dump shows in hex too.
+bool isCodeLabel(std::string_view label) noexcept;
 
 }  // namespace pressel
