@@ -45,13 +45,6 @@ void setControlSequences(PTX& v, const Chunks<PTX_>& cs) {
 
 namespace {
 
-template <class T>
-struct LastField {
-    using Tup = decltype(RecordDecl<T>::fields());
-    using Desc = std::tuple_element_t<std::tuple_size_v<Tup> - 1, Tup>;
-    using type = typename Desc::type;
-};
-
 // The group filters with, after them, one that filters the triplets of every
 // group.
 ChunkFilters<MCF_> groupFiltersOf(const std::shared_ptr<const NestedFilters>& nf) {
@@ -69,7 +62,7 @@ ChunkFilters<MCF_> groupFiltersOf(const std::shared_ptr<const NestedFilters>& nf
 
 template <class T>
 bool lastFieldIs(Family f) {
-    using V = typename LastField<T>::type;
+    using V = typename LastFieldOf<T>::type;
     if (f == Family::T) return std::is_same_v<V, Chunks<T_>>;
     return std::is_same_v<V, Chunks<MCF_>>;
 }

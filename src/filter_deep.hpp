@@ -45,13 +45,6 @@ void fillShard<3>(std::vector<ChunkFilter<AFP_>>&, const std::shared_ptr<const N
 namespace pressel::deep {
 namespace {
 
-template <class T>
-struct LastField {
-    using Tup = decltype(RecordDecl<T>::fields());
-    using Desc = std::tuple_element_t<std::tuple_size_v<Tup> - 1, Tup>;
-    using type = typename Desc::type;
-};
-
 // Decodes the record for a handler that filters its nested stream. A payload
 // too short for the record's fixed fields has no room for a nested stream
 // (it comes after them), so such a record has nothing to filter and is
@@ -72,8 +65,8 @@ bool decodeOrKeep(const Lazy<T>& rec, ChunkWriter<AFP_>& w, T& v) {
 template <class T>
 ChunkFilter<AFP_> deepFilter(const std::shared_ptr<const NestedFilters>& nf,
                              const std::shared_ptr<const ChunkFilters<MCF_>>& groups) {
-    using V = typename LastField<T>::type;
-    constexpr auto member = LastField<T>::Desc::member;
+    using V = typename LastFieldOf<T>::type;
+    constexpr auto member = LastFieldOf<T>::member;
     if constexpr (std::is_same_v<V, Chunks<T_>>) {
         if (nf->triplets.empty()) return {};
         return rewrite<T>([nf](const Lazy<T>& rec, ChunkWriter<AFP_>& w) {
