@@ -285,6 +285,7 @@ void OutputFile::writeAll(const void* data, std::size_t n) {
         if (r == 0) throw IoError("cannot write '" + name_ + "': no bytes were written");
         p += r;
         n -= std::size_t(r);
+        delivered_ += std::uint64_t(r);
     }
 }
 

@@ -93,8 +93,9 @@ std::string abandonOutput(AfpWriter& out, std::uint64_t inputRead) {
         out.discard();
         return s + "nothing written, '" + out.output().name() + "' is left as it was";
     }
-    // A device, pipe or standard output keeps what was written: every whole
-    // structured field before the failure.
+    // A device, pipe or standard output keeps what was written: the whole
+    // structured fields before the failure, as far as the output took them
+    // (none for a full device).
     try {
         out.close();
     } catch (const OutputClosed&) {
@@ -102,7 +103,7 @@ std::string abandonOutput(AfpWriter& out, std::uint64_t inputRead) {
     } catch (const Error& e) {
         printError(e.what());
     }
-    return s + std::to_string(out.bytesWritten()) + " bytes written to '" + out.output().name() +
+    return s + std::to_string(out.output().bytesDelivered()) + " bytes written to '" + out.output().name() +
            "' before the failure";
 }
 

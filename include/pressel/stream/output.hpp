@@ -83,6 +83,9 @@ public:
     bool isOpen() const noexcept { return fd_ >= 0; }
     // Bytes handed to append() and writeDirect().
     std::uint64_t bytesWritten() const noexcept { return total_; }
+    // Bytes the system has taken (a pipe, device or file); after a failed
+    // write, what really reached the output.
+    std::uint64_t bytesDelivered() const noexcept { return delivered_; }
 
 private:
     void writeAll(const void* p, std::size_t n);
@@ -100,6 +103,7 @@ private:
     std::vector<char> buf_;
     std::size_t used_ = 0;
     std::uint64_t total_ = 0;
+    std::uint64_t delivered_ = 0;
 };
 
 namespace detail {
