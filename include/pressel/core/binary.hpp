@@ -171,7 +171,11 @@ void showsPrec(std::string& out, int prec, T v) {
     if (prec >= 11) out += ')';
 }
 
+// A type with a text form: showsPrec(out, prec, v) names an overload for it.
 template <class T>
+concept HasTextForm = requires(std::string& out, const T& v) { showsPrec(out, 0, v); };
+
+template <HasTextForm T>
 std::string show(const T& v) {
     std::string s;
     showsPrec(s, 0, v);
@@ -191,7 +195,7 @@ void showsList(std::string& out, const Range& xs) {
     }
     out += ']';
 }
-template <class T>
+template <HasTextForm T>
 void showsPrec(std::string& out, int, const std::vector<T>& xs) {
     showsList(out, xs);
 }
