@@ -285,9 +285,10 @@ public:
                 known = &row[n];
             }
         }
-        if (known && *known == kFits) return;
-        bool fits = known && *known == kShort ? false : true;
-        if (!known || *known == kUnknown) {
+        bool fits = true;
+        if (known && *known != kUnknown) {
+            fits = *known == kFits;
+        } else {
             try {
                 (void)recordOps(t).covered(packChunk(x));
             } catch (const Error&) {

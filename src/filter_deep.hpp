@@ -16,23 +16,22 @@ namespace pressel::deep {
 inline constexpr unsigned shards = 4;
 constexpr unsigned shardOf(unsigned tableIndex) noexcept { return tableIndex % shards; }
 
+using Slots = std::vector<ChunkFilter<AFP_>>;
+using NestedPtr = std::shared_ptr<const NestedFilters>;
+using GroupsPtr = std::shared_ptr<const ChunkFilters<MCF_>>;
+
 // Puts the filter of each record type of shard P that has one at its table
 // index in `slots` (sized to every table type); other slots are left alone.
 template <unsigned P>
-void fillShard(std::vector<ChunkFilter<AFP_>>& slots, const std::shared_ptr<const NestedFilters>& nf,
-               const std::shared_ptr<const ChunkFilters<MCF_>>& groups);
+void fillShard(Slots& slots, const NestedPtr& nf, const GroupsPtr& groups);
 template <>
-void fillShard<0>(std::vector<ChunkFilter<AFP_>>&, const std::shared_ptr<const NestedFilters>&,
-                  const std::shared_ptr<const ChunkFilters<MCF_>>&);
+void fillShard<0>(Slots&, const NestedPtr&, const GroupsPtr&);
 template <>
-void fillShard<1>(std::vector<ChunkFilter<AFP_>>&, const std::shared_ptr<const NestedFilters>&,
-                  const std::shared_ptr<const ChunkFilters<MCF_>>&);
+void fillShard<1>(Slots&, const NestedPtr&, const GroupsPtr&);
 template <>
-void fillShard<2>(std::vector<ChunkFilter<AFP_>>&, const std::shared_ptr<const NestedFilters>&,
-                  const std::shared_ptr<const ChunkFilters<MCF_>>&);
+void fillShard<2>(Slots&, const NestedPtr&, const GroupsPtr&);
 template <>
-void fillShard<3>(std::vector<ChunkFilter<AFP_>>&, const std::shared_ptr<const NestedFilters>&,
-                  const std::shared_ptr<const ChunkFilters<MCF_>>&);
+void fillShard<3>(Slots&, const NestedPtr&, const GroupsPtr&);
 
 }  // namespace pressel::deep
 
@@ -63,8 +62,7 @@ bool decodeOrKeep(const Lazy<T>& rec, ChunkWriter<AFP_>& w, T& v) {
 // The filter of record type T, or one without a handler when T's nested
 // stream has no filters to run.
 template <class T>
-ChunkFilter<AFP_> deepFilter(const std::shared_ptr<const NestedFilters>& nf,
-                             const std::shared_ptr<const ChunkFilters<MCF_>>& groups) {
+ChunkFilter<AFP_> deepFilter(const NestedPtr& nf, const GroupsPtr& groups) {
     using V = typename LastFieldOf<T>::type;
     constexpr auto member = LastFieldOf<T>::member;
     if constexpr (std::is_same_v<V, Chunks<T_>>) {
@@ -126,17 +124,14 @@ ChunkFilter<AFP_> deepFilter(const std::shared_ptr<const NestedFilters>& nf,
 // T's filter when T belongs to this shard (T is a template parameter, so the
 // types of other shards are not instantiated here).
 template <class T, bool here>
-void add(std::vector<ChunkFilter<AFP_>>& slots, const std::shared_ptr<const NestedFilters>& nf,
-         const std::shared_ptr<const ChunkFilters<MCF_>>& groups) {
+void add(Slots& slots, const NestedPtr& nf, const GroupsPtr& groups) {
     if constexpr (here) slots[RecordDecl<T>::tableIndex] = deepFilter<T>(nf, groups);
 }
 
 }  // namespace
 
 template <>
-void fillShard<PRESSEL_FILTER_SHARD>(std::vector<ChunkFilter<AFP_>>& slots,
-                                     const std::shared_ptr<const NestedFilters>& nf,
-                                     const std::shared_ptr<const ChunkFilters<MCF_>>& groups) {
+void fillShard<PRESSEL_FILTER_SHARD>(Slots& slots, const NestedPtr& nf, const GroupsPtr& groups) {
 #define PRESSEL_X(code, name) add<name, shardOf(idx_##name) == PRESSEL_FILTER_SHARD>(slots, nf, groups);
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X

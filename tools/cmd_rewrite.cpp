@@ -41,11 +41,12 @@ struct Failure {
 // the caller to abandon. A reader error names the field and offset itself; a
 // filter's error is given the structured field it was run on.
 //
-// `untouched`, when given, says of a field that the filters would pass it on
-// as it came (rename: it holds none of the old names), so they are not run.
+// `mayChange`, when given, says of a field whether the filters could change
+// it (rename: it holds one of the old names); one they could not is passed on
+// as it came without running them.
 std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const ChunkFilters<AFP_>& filters,
                                     bool closeOnSuccess = true,
-                                    const std::function<bool(const Bytes&)>& untouched = {}) {
+                                    const std::function<bool(const Bytes&)>& mayChange = {}) {
     AfpReader& reader = stream.reader();
     StreamWalk walk(reader, gQuiet);
     const FilterIndex index(filters);
@@ -70,7 +71,7 @@ std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const Chu
         while (reader.next(c)) {
             try {
                 // A field that no filter selects is written as it came.
-                if (!index.selects(c) || (untouched && untouched(c.payload))) {
+                if (!index.selects(c) || (mayChange && !mayChange(c.payload))) {
                     asItCame(c);
                 } else {
                     // The filters see the field through a slice that owns
@@ -192,7 +193,6 @@ int cmdRename(const std::vector<std::string>& argv) {
         usageError(renameSpec, e.what());
     }
     const ChunkFilters<AFP_>& filters = rn.filters;
-    const auto untouched = [&rn](const Bytes& payload) { return !rn.mentioned(payload); };
     const bool allowMissing = parsed.has("allow-missing");
     // The names that do not occur: an error unless --allow-missing.
     auto missing = [&]() {
@@ -224,7 +224,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     if (out.output().replaces()) {
         // A file: replaced only when the whole stream is renamed and every
         // name was found.
-        if (auto f = filterStream(stream, out, filters, false, untouched)) {
+        if (auto f = filterStream(stream, out, filters, false, rn.mentioned)) {
             out.discard();
             return nothingWritten(*f);
         }
@@ -244,7 +244,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     const int spoolFd = ::fileno(spool.get());
     {
         AfpWriter tmp("/dev/fd/" + std::to_string(spoolFd));
-        if (auto f = filterStream(stream, tmp, filters, true, untouched)) {
+        if (auto f = filterStream(stream, tmp, filters, true, rn.mentioned)) {
             tmp.discard();
             out.discard();
             return nothingWritten(*f);
