@@ -233,8 +233,9 @@ TEST(SafeOutput, StandardOutputErrorsAreReported) {
         EXPECT_NE(errorLine(r.err).find("cannot write '<stdout>': No space left on device"), std::string::npos)
             << r.err;
         // A full device took nothing: the report says so, not what was handed to it.
-        if (r.err.find("before the failure") != std::string::npos)
+        if (r.err.find("before the failure") != std::string::npos) {
             EXPECT_NE(r.err.find("; 0 bytes written to '<stdout>' before the failure"), std::string::npos) << r.err;
+        }
     }
     if (::access("/dev/full", W_OK) != 0) return;
     // Commands whose output is short: the failure comes when it is flushed.
