@@ -1,10 +1,10 @@
 // The stream validator.
 #include "pressel/view/check.hpp"
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <tuple>
-#include <unordered_map>
 
 #include "pressel/catalogue.hpp"
 #include "pressel/text/ebcdic.hpp"
@@ -172,7 +172,8 @@ public:
     void field(const AFP_& owned, std::uint64_t offset, std::uint64_t payloadAt) {
         const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
         const TypeId t = chunkType(c).id;
-        const std::string name = t->name;
+        // The type name goes into a message only when there is a finding.
+        const char* const name = t->name;
         if (t->index == idx_Unknown) {
             add(offset, Severity::Warning, "structured field identifier " + hex(c.code, 3) + " is not in the tables");
         }
@@ -194,7 +195,7 @@ public:
             hasList = listOfType(t, packed, list, &covered);
             if (!hasList) covered = recordOps(t).covered(packed);
         } catch (const Error&) {
-            add(offset, Severity::Warning, name + " of " + std::to_string(packed.size()) +
+            add(offset, Severity::Warning, std::string(name) + " of " + std::to_string(packed.size()) +
                                                " bytes is too short for its record's fixed parameters");
             return;
         }
@@ -202,11 +203,11 @@ public:
         if (covered < packed.size()) {
             if (recordEndsInGroups(t))
                 add(streamOffset(covered), Severity::Warning,
-                    name + ": " + std::to_string(packed.size() - covered) +
+                    std::string(name) + ": " + std::to_string(packed.size() - covered) +
                         " bytes at the end do not make a whole repeating group");
             else
                 add(streamOffset(covered), Severity::Info,
-                    name + ": " + std::to_string(packed.size() - covered) + " bytes at the end are not read");
+                    std::string(name) + ": " + std::to_string(packed.size() - covered) + " bytes at the end are not read");
         }
 
         if (!hasList) return;
@@ -220,7 +221,7 @@ public:
             for (std::size_t pos = 0; nextNested(list.bytes, cur, g); pos = cur.pos, ++k) {
                 if (g.frame == Frame::Raw) {
                     add(base + pos, Severity::Error,
-                        name + ": repeating-group length does not add up (" + std::to_string(g.payload.size()) +
+                        std::string(name) + ": repeating-group length does not add up (" + std::to_string(g.payload.size()) +
                             " bytes left do not frame as a group)");
                     break;
                 }
@@ -247,8 +248,8 @@ public:
     // The triplets of a record (group 0) or of its repeating group `group`
     // (the first is 1); the place a finding names is put together only when
     // there is a finding.
-    void triplets(const std::string& name, std::size_t group, const Bytes& bytes, std::uint64_t base) {
-        auto where = [&] { return group ? name + " group " + std::to_string(group) : name; };
+    void triplets(const char* name, std::size_t group, const Bytes& bytes, std::uint64_t base) {
+        auto where = [&] { return group ? std::string(name) + " group " + std::to_string(group) : std::string(name); };
         NestedCursor cur;
         T_ x;
         for (std::size_t pos = 0; nextNested(bytes, cur, x); pos = cur.pos) {
@@ -303,7 +304,7 @@ public:
         }
     }
 
-    void controls(const std::string& where, const NestedList& list, std::uint64_t base) {
+    void controls(const char* where, const NestedList& list, std::uint64_t base) {
         NestedCursor cur;
         cur.inChain = list.leadChained;
         PTX_ x;
@@ -313,7 +314,7 @@ public:
         for (std::size_t pos = 0; nextNested(list.bytes, cur, x); pos = cur.pos) {
             if (x.frame == Frame::Raw) {
                 add(base + pos, Severity::Error,
-                    where + ": control-sequence length does not add up (" + std::to_string(x.payload.size()) +
+                    std::string(where) + ": control-sequence length does not add up (" + std::to_string(x.payload.size()) +
                         " bytes left do not frame as a control sequence)");
                 lastOdd = false;
                 break;
@@ -323,8 +324,8 @@ public:
                 continue;
             }
             if (chunkType(x).id->index == idx_PTX_Unknown)
-                add(base + pos, Severity::Warning, where + ": control-sequence function type " + hex(x.code, 1) + " is not in the tables");
-            else shortItem([&] { return where; }, "control sequence", x, base + pos);
+                add(base + pos, Severity::Warning, std::string(where) + ": control-sequence function type " + hex(x.code, 1) + " is not in the tables");
+            else shortItem([&] { return std::string(where); }, "control sequence", x, base + pos);
             lastOdd = (x.code & 1) != 0;
             lastAt = base + pos;
             lastCode = x.code;
@@ -333,7 +334,7 @@ public:
         // continue into the next one.
         if (lastOdd)
             add(lastAt, Severity::Warning,
-                where + ": control-sequence chain does not end: the last control sequence of the presentation text "
+                std::string(where) + ": control-sequence chain does not end: the last control sequence of the presentation text "
                         "(function type " + hex(lastCode, 1) + ") announces another, and a chain does not continue "
                         "into the next structured field");
     }
@@ -343,29 +344,28 @@ public:
         Open o{c.code, offset, packed.size() >= 14, {}};
         if (o.named) std::memcpy(o.name, packed.data() + 6, 8);
         open_.push_back(o);
-        ++openOf_[c.code];
+        ++openOf_[c.code & 0xFF];
     }
 
     // Drops the open Begins from index k on.
     void closeFrom(std::size_t k) {
-        for (std::size_t i = k; i < open_.size(); ++i) --openOf_[open_[i].code];
+        for (std::size_t i = k; i < open_.size(); ++i) --openOf_[open_[i].code & 0xFF];
         open_.resize(k);
     }
 
     void end(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
-        const std::string name = chunkType(c).name();
+        const char* const name = chunkType(c).name();
         const std::uint32_t want = (c.code & 0xFF) | 0xD3A800;
         // Counted per identifier, so that an End without a Begin costs no
         // walk over the open Begins (the walk below passes only Begins that
         // this End then closes).
-        auto count = openOf_.find(want);
         std::size_t k = 0;
-        if (count != openOf_.end() && count->second > 0) {
+        if (openOf_[want & 0xFF] > 0) {
             k = open_.size();
             while (k > 0 && open_[k - 1].code != want) --k;
         }
         if (k == 0) {
-            std::string msg = "End " + name + " without a matching Begin";
+            std::string msg = std::string("End ") + name + " without a matching Begin";
             if (!open_.empty())
                 msg += " (the innermost open Begin is " + std::string(afpTypeOf(open_.back().code)->name) + at(open_.back().offset) + ")";
             add(offset, Severity::Error, msg);
@@ -383,7 +383,7 @@ public:
             Bytes en = packed.slice(6, 8);
             if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.nameBytes()))
                 add(offset, Severity::Error,
-                    "End " + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
+                    std::string("End ") + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
                         at(b.offset) + " names " + showName(b.nameBytes()));
         }
         closeFrom(k - 1);
@@ -400,7 +400,8 @@ public:
 private:
     const std::function<void(const Finding&)>& report_;
     std::vector<Open> open_;
-    std::unordered_map<std::uint32_t, std::size_t> openOf_;  // open Begins per identifier
+    // Open Begins per identifier: every Begin is X'D3A8xx', so its last byte tells them apart.
+    std::array<std::size_t, 256> openOf_{};
     // Per nested record type: whether it decodes by its length alone (1),
     // not (-1) or not yet known (0); and for those that do, the outcome per
     // payload length.
