@@ -26,7 +26,8 @@
 # `split` has groups to cut at.
 #
 # The floor_* rows are the bare work with nothing decoded (pressel_bench_floor):
-# hopping from field to field by their lengths, hex-encoding every byte,
+# hopping from field to field by their lengths, hopping also from control
+# sequence to control sequence in presentation text, hex-encoding every byte,
 # mapping every byte through a table; a command cannot beat the floor of
 # the work it must do.
 #
@@ -42,7 +43,7 @@ OUT_DIR=${OUT_DIR:-/dev/shm}
 BUILD_DIR=${BUILD_DIR:-build/release}
 REPS=${REPS:-3}
 STREAMS=${STREAMS:-"fop foptext letters"}
-COMMANDS=${COMMANDS:-"floor_hop floor_hex floor_map cat chunks dump dump_json dump_view text rename strip check info split"}
+COMMANDS=${COMMANDS:-"floor_hop floor_nest floor_hex floor_map cat chunks dump dump_json dump_view text rename strip check info split"}
 KEEP=${KEEP:-}
 
 if [[ $BUILD_DIR == build/release && ! -x $BUILD_DIR/pressel ]]; then
@@ -127,6 +128,7 @@ for kind in $STREAMS; do
     case $cmd in
       cat) continue ;;  # measured above, as the second baseline
       floor_hop) measure "$FLOOR" hop "$IN" ;;
+      floor_nest) measure "$FLOOR" nest "$IN" ;;
       floor_hex) measure "$FLOOR" hex "$IN" ;;
       floor_map) measure "$FLOOR" map "$IN" ;;
       chunks) measure "$P" chunks -q "$IN" ;;

@@ -9,6 +9,11 @@
 //   hop     hops from structured field to structured field by the length
 //           after each X'5A' (what every command must at least do); writes
 //           nothing and prints the field count to standard error
+//   nest    hops as `hop` does and, in each presentation-text field
+//           (X'D3EE9B'), from control sequence to control sequence by their
+//           lengths (chains followed, text between chains found with
+//           memchr): the least that a command which looks at every control
+//           sequence must do; prints the field and control-sequence counts
 //   hex     writes every input byte as two hexadecimal digits (2-character
 //           table): the floor of a dump that shows the bytes
 //   map     maps every input byte through a 256-byte table (as EBCDIC text
@@ -66,7 +71,7 @@ void eachBlock(int fd, F&& f) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: pressel_bench_floor hop|hex|map|write FILE [N]\n");
+        std::fprintf(stderr, "Usage: pressel_bench_floor hop|nest|hex|map|write FILE [N]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -108,6 +113,65 @@ int main(int argc, char** argv) {
             }
         });
         std::fprintf(stderr, "%llu fields\n", static_cast<unsigned long long>(fields));
+    } else if (mode == "nest") {
+        // Whole fields are walked in place; the part of a field that a block
+        // cuts off is moved to the front and completed by the next read.
+        std::vector<unsigned char> buf(kBlock + 65536);
+        std::size_t have = 0;
+        std::uint64_t fields = 0, controls = 0;
+        for (;;) {
+            ssize_t n = ::read(fd, buf.data() + have, buf.size() - have);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                std::perror("read");
+                return 2;
+            }
+            if (n == 0) break;
+            have += std::size_t(n);
+            std::size_t i = 0;
+            while (have - i >= 3) {
+                const unsigned char* f = buf.data() + i;
+                if (f[0] != 0x5A) {
+                    std::fprintf(stderr, "no X'5A' at a field start\n");
+                    return 1;
+                }
+                const std::size_t length = (std::size_t(f[1]) << 8) | f[2];
+                if (length < 8) {
+                    std::fprintf(stderr, "a field shorter than its header\n");
+                    return 1;
+                }
+                if (have - i < length + 1) break;
+                ++fields;
+                if (f[3] == 0xD3 && f[4] == 0xEE && f[5] == 0x9B) {
+                    // Control sequences start with X'2BD3'; an odd function
+                    // type announces the next one of the chain.
+                    const unsigned char* p = f + 9;
+                    const unsigned char* end = f + 1 + length;
+                    bool chained = false;
+                    while (p < end) {
+                        if (!chained) {
+                            const void* at = std::memchr(p, 0x2B, std::size_t(end - p));
+                            if (!at) break;
+                            p = static_cast<const unsigned char*>(at);
+                            if (end - p < 4 || p[1] != 0xD3) {
+                                ++p;
+                                continue;
+                            }
+                            p += 2;
+                        }
+                        if (end - p < 2 || p[0] < 2) break;
+                        ++controls;
+                        chained = (p[1] & 1) != 0;
+                        p += p[0];
+                    }
+                }
+                i += length + 1;
+            }
+            std::memmove(buf.data(), buf.data() + i, have - i);
+            have -= i;
+        }
+        std::fprintf(stderr, "%llu fields, %llu control sequences\n", static_cast<unsigned long long>(fields),
+                     static_cast<unsigned long long>(controls));
     } else if (mode == "hex") {
         static const char digits[] = "0123456789ABCDEF";
         char pairs[512];
@@ -146,7 +210,7 @@ int main(int argc, char** argv) {
             }
         });
     } else {
-        std::fprintf(stderr, "unknown mode '%s' (hop, hex, map or write)\n", mode.c_str());
+        std::fprintf(stderr, "unknown mode '%s' (hop, nest, hex, map or write)\n", mode.c_str());
         return 2;
     }
     ::close(fd);
