@@ -17,6 +17,7 @@
 #include <tuple>
 #include <utility>
 
+#include "page_codepage.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/stream/nested.hpp"
 #include "pressel/core/strings.hpp"
@@ -153,6 +154,16 @@ struct InlineCodePage {
     std::map<unsigned, std::string> gcgids;
 };
 
+// What a single-byte font gives each of the 256 code points of one code
+// page: its advance in points along the baseline (the character increment
+// of the font's own metrics when the stream carries them, else the
+// substitute width at the font's size) and whether it reads as a space.
+// Built once per font and code page, so a character costs one look-up.
+struct ByteAdvances {
+    std::array<double, 256> points{};
+    std::array<bool, 256> space{};
+};
+
 struct Font {
     std::string name;  // character set, coded font or data-object font name
     std::string codePageName;
@@ -164,6 +175,11 @@ struct Font {
     const InlineCharSet* charSet = nullptr;
     const InlineCodePage* codePage = nullptr;
     std::shared_ptr<const RasterFont> raster;  // drawn from its patterns when set
+    // The advance table this font last used: the code page it is for and
+    // the state of the font resources it was built from.
+    mutable const ByteAdvances* advances = nullptr;
+    mutable unsigned advancesCp = 0;
+    mutable std::uint64_t advancesEpoch = 0;
 };
 
 // The point size of an IBM core character set or coded font name
@@ -383,6 +399,24 @@ struct PageInterpreter::Impl {
     // Substitute widths (1/1000 em) of the 256 code points of a single-byte
     // code page, by family, weight and code page.
     std::map<std::tuple<int, int, unsigned>, std::array<float, 256>> byteWidths;
+    // Runs of earlier pages, kept for their buffers.
+    std::vector<TextRun> spareRuns;
+    // Advance tables by the font resources, family, weight, size and code
+    // page they are built from. A font resource field read later may change
+    // what a table holds: every one bumps the epoch, which empties the
+    // tables and tells fonts that their table is gone.
+    using AdvanceKey = std::tuple<const InlineCharSet*, const InlineCodePage*, int, int, double, unsigned>;
+    std::map<AdvanceKey, ByteAdvances> advanceTables;
+    std::uint64_t fontEpoch = 1, tablesEpoch = 1;
+    // The font of text whose local id the font map does not have.
+    Font fallbackFont = [] {
+        Font f;
+        f.name = "default";
+        f.family = 2;
+        f.size = 10;
+        f.cpgid = 500;
+        return f;
+    }();
 
     // Collecting an overlay or page segment outside a page.
     std::shared_ptr<std::vector<AFP_>> collecting;
@@ -474,11 +508,49 @@ struct PageInterpreter::Impl {
 
     void startPage() {
         ++pages;
-        page = Page{};
+        recyclePage();
         page.number = pages;
         inPage = true;
         stack.clear();
         stack.emplace_back();
+    }
+
+    // Empties the page for the next one. Its text runs go to the spare runs
+    // with their buffers, so a stream of many small pages does not allocate
+    // the text, advances and offsets of every run anew.
+    void recyclePage() {
+        for (TextRun& r : page.text) spareRuns.push_back(std::move(r));
+        page.text.clear();
+        page.number = 0;
+        page.width = page.height = 0;
+        page.rules.clear();
+        page.objects.clear();
+        page.medium = Medium{};
+    }
+    // A new run at the end of the page's text: a spare one, emptied, when there is one.
+    TextRun& newRun() {
+        if (spareRuns.empty()) return page.text.emplace_back();
+        TextRun& r = page.text.emplace_back(std::move(spareRuns.back()));
+        spareRuns.pop_back();
+        r.x = r.y = 0;
+        r.rotation = 0;
+        r.size = r.ascent = r.descent = 0;
+        r.color = 0;
+        r.text.clear();
+        r.advances.clear();
+        r.offsets.clear();
+        r.codePoints.clear();
+        r.codePage = 0;
+        r.doubleByte = r.underscore = r.overstrike = false;
+        r.suppression = 0;
+        r.raster.reset();
+        r.glyphs.clear();
+        return r;
+    }
+    // Takes back the last run of the page (one that presents no character).
+    void dropLastRun() {
+        spareRuns.push_back(std::move(page.text.back()));
+        page.text.pop_back();
     }
 
     // ---- the form definition ------------------------------------------------
@@ -651,6 +723,7 @@ struct PageInterpreter::Impl {
         case 0xD38C87: if (curCodePage) codePageIndex(d); break;                                       // CPI
         default: return false;
         }
+        ++fontEpoch;
         return true;
     }
     void fontControl(std::span<const byte> d) {
@@ -1251,19 +1324,11 @@ struct PageInterpreter::Impl {
     }
 
     const Font& currentFont() {
-        static const Font fallback = [] {
-            Font f;
-            f.name = "default";
-            f.family = 2;
-            f.size = 10;
-            f.cpgid = 500;
-            return f;
-        }();
         auto& fonts = ctx().fonts;
         auto it = fonts.find(ctx().ts.lid);
         if (it == fonts.end()) {
             if (fonts.size() == 1 && ctx().ts.lid == 0xFF) return fonts.begin()->second;
-            return fallback;
+            return fallbackFont;
         }
         return it->second;
     }
@@ -1291,10 +1356,8 @@ struct PageInterpreter::Impl {
         double size = f.size > 0 ? f.size : 10;
         double unit = t.iAngle % 180 == 0 ? x.unitX : x.unitY;  // points per text unit along I
 
-        TextRun run;
-        run.text = decodeRun(cpgid, dbcs, bytes);
-        run.offsets.reserve(bytes.size());
-        run.advances.reserve(bytes.size());
+        TextRun& run = newRun();
+        appendDecodedRun(run.text, cpgid, dbcs, bytes);
         run.codePoints.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         run.codePage = cpgid;
         run.doubleByte = dbcs;
@@ -1309,46 +1372,78 @@ struct PageInterpreter::Impl {
         run.suppression = t.suppression;
         run.rotation = (t.iAngle + x.place.rotation) % 360;
 
-        const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
         // A raster font draws the patterns of its characters: single-byte
         // text, the patterns named by the GCGIDs of the font's code page, or
         // by the standard GCGID of each character when the code page is not
         // at hand.
         bool raster = f.raster && !dbcs && !forced && cpgid != 1208;
-        if (raster) {
-            run.raster = f.raster;
-            run.glyphs.reserve(bytes.size());
-        }
-        std::size_t step = dbcs ? 2 : 1;
         double startI = -1;
-        std::size_t k = 0;
-        for (std::size_t at = 0; at < run.text.size(); ++k) {
-            char32_t u = nextCodePoint(run.text, at);
-            bool space = u == 0x20 && !dbcs;
-            if (!t.fresh) t.i += t.adjust;  // a space takes the adjustment; the character after it does not
-            if (startI < 0) startI = t.i;
-            double adv;  // text units
-            if (space && t.varSpace >= 0) {
-                adv = t.varSpace;
-            } else {
-                adv = inlineAdvance(f, bytes, k * step, step, size, unit);
-                if (adv < 0) {
-                    // Every character of a double-byte EBCDIC font is full width (one
-                    // em), Latin and Cyrillic letters included; UTF-16 fonts are
-                    // proportional.
-                    double em = widths && k < bytes.size()   ? (*widths)[bytes[k]]
-                                : dbcs && cpgid != 1200 ? 1000.0
-                                                          : substituteWidth(f, u);
-                    adv = em * size / 1000 / unit;
-                }
+        if (!raster && !dbcs && codePageSingleByte(cpgid)) {
+            // One character per byte: its advance and whether it is a space
+            // come from the font's table.
+            const ByteAdvances& table = advancesOf(f, cpgid, size);
+            const std::size_t n = bytes.size();
+            run.offsets.resize(n);
+            run.advances.resize(n);
+            float* offsets = run.offsets.data();
+            float* advances = run.advances.data();
+            double i = t.i;
+            bool fresh = t.fresh;
+            const double adjust = t.adjust, varSpace = t.varSpace;
+            for (std::size_t k = 0; k < n; ++k) {
+                const byte b = bytes[k];
+                const bool space = table.space[b];
+                if (!fresh) i += adjust;  // a space takes the adjustment; the character after it does not
+                if (startI < 0) startI = i;
+                double adv = space && varSpace >= 0 ? varSpace : table.points[b] / unit;  // text units
+                offsets[k] = float((i - startI) * unit);
+                advances[k] = float(adv * unit);
+                i += adv;
+                fresh = space;
             }
-            if (raster) run.glyphs.push_back(k < bytes.size() ? rasterGlyph(f, bytes[k], u) : nullptr);
-            run.offsets.push_back(float((t.i - startI) * unit));
-            run.advances.push_back(float(adv * unit));
-            t.i += adv;
-            t.fresh = space;
+            t.i = i;
+            t.fresh = fresh;
+        } else {
+            const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
+            if (raster) {
+                run.raster = f.raster;
+                run.glyphs.reserve(bytes.size());
+            }
+            run.offsets.reserve(bytes.size());
+            run.advances.reserve(bytes.size());
+            std::size_t step = dbcs ? 2 : 1;
+            std::size_t k = 0;
+            for (std::size_t at = 0; at < run.text.size(); ++k) {
+                char32_t u = nextCodePoint(run.text, at);
+                bool space = u == 0x20 && !dbcs;
+                if (!t.fresh) t.i += t.adjust;  // a space takes the adjustment; the character after it does not
+                if (startI < 0) startI = t.i;
+                double adv;  // text units
+                if (space && t.varSpace >= 0) {
+                    adv = t.varSpace;
+                } else {
+                    adv = inlineAdvance(f, bytes, k * step, step, size, unit);
+                    if (adv < 0) {
+                        // Every character of a double-byte EBCDIC font is full width (one
+                        // em), Latin and Cyrillic letters included; UTF-16 fonts are
+                        // proportional.
+                        double em = widths && k < bytes.size()   ? (*widths)[bytes[k]]
+                                    : dbcs && cpgid != 1200 ? 1000.0
+                                                              : substituteWidth(f, u);
+                        adv = em * size / 1000 / unit;
+                    }
+                }
+                if (raster) run.glyphs.push_back(k < bytes.size() ? rasterGlyph(f, bytes[k], u) : nullptr);
+                run.offsets.push_back(float((t.i - startI) * unit));
+                run.advances.push_back(float(adv * unit));
+                t.i += adv;
+                t.fresh = space;
+            }
         }
-        if (run.offsets.empty()) return;
+        if (run.offsets.empty()) {
+            dropLastRun();
+            return;
+        }
         if (positions) {
             std::size_t n = run.offsets.size();
             bool each = positions->size() == n;
@@ -1362,7 +1457,36 @@ struct PageInterpreter::Impl {
         Vec p = pagePoint(startI, t.b + t.tempBaseline);
         run.x = p.x;
         run.y = p.y;
-        page.text.push_back(std::move(run));
+    }
+
+    // The advance table of a single-byte font in a code page: what
+    // inlineAdvance gives each byte (times the text unit), else the
+    // substitute width at `size`.
+    const ByteAdvances& advancesOf(const Font& f, unsigned cpgid, double size) {
+        if (f.advances && f.advancesCp == cpgid && f.advancesEpoch == fontEpoch) return *f.advances;
+        if (tablesEpoch != fontEpoch) {
+            advanceTables.clear();
+            tablesEpoch = fontEpoch;
+        }
+        bool own = f.charSet && f.codePage;
+        AdvanceKey key{own ? f.charSet : nullptr, own ? f.codePage : nullptr, f.family, f.weight, size, cpgid};
+        auto [it, added] = advanceTables.try_emplace(key);
+        if (added) {
+            const std::array<float, 256>& widths = byteWidthsOf(f, cpgid);
+            ByteAdvances& a = it->second;
+            for (unsigned b = 0; b < 256; ++b) {
+                const byte one = byte(b);
+                std::string u = decodeRun(cpgid, false, std::span<const byte>(&one, 1));
+                std::size_t at = 0;
+                a.space[b] = !u.empty() && nextCodePoint(u, at) == 0x20;
+                std::optional<double> points = own ? inlinePoints(f, b, size) : std::nullopt;
+                a.points[b] = points ? *points : double(widths[b]) * size / 1000;
+            }
+        }
+        f.advances = &it->second;
+        f.advancesCp = cpgid;
+        f.advancesEpoch = fontEpoch;
+        return it->second;
     }
 
     static const RasterGlyph* rasterGlyph(const Font& f, byte cp, char32_t u) {
@@ -1398,13 +1522,18 @@ struct PageInterpreter::Impl {
                          double unit) {
         if (!f.charSet || !f.codePage || at + step > bytes.size()) return -1;
         unsigned cp = step == 2 ? unsigned(bytes[at]) << 8 | bytes[at + 1] : bytes[at];
+        std::optional<double> points = inlinePoints(f, cp, size);
+        return points ? *points / unit : -1;
+    }
+    // The advance in points of code point `cp` from the inline font
+    // resources of the font (which has both); none when they do not give it.
+    static std::optional<double> inlinePoints(const Font& f, unsigned cp, double size) {
         auto g = f.codePage->gcgids.find(cp);
-        if (g == f.codePage->gcgids.end()) return -1;
+        if (g == f.codePage->gcgids.end()) return std::nullopt;
         auto inc = f.charSet->increments.find(g->second);
-        if (inc == f.charSet->increments.end()) return -1;
-        double points = f.charSet->pointsPerUnit > 0 ? inc->second * f.charSet->pointsPerUnit
-                                                     : inc->second * size / f.charSet->unitsPerEm;
-        return points / unit;
+        if (inc == f.charSet->increments.end()) return std::nullopt;
+        return f.charSet->pointsPerUnit > 0 ? inc->second * f.charSet->pointsPerUnit
+                                            : inc->second * size / f.charSet->unitsPerEm;
     }
 };
 
