@@ -15,11 +15,15 @@ namespace {
 // baseline, v along the baseline progression (both in points).
 struct Glyph {
     double u, v, size;
+    double gap;  // a third of the size: a wider gap before the glyph reads as a space
     const TextRun* run;
     float advance;
     std::uint32_t index;     // character index in the run
     std::uint32_t from, to;  // its UTF-8 bytes in run->text
     bool space;
+    bool control;  // a control character (a substitute, an unmapped code point of the control range)
+    bool ascii;    // one byte below X'80' that every output form writes as it is
+    char lead;     // its first byte
 };
 
 struct Axes {
@@ -56,6 +60,9 @@ void glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
     for (const TextRun& r : page.text) {
         if (r.rotation != rotation) continue;
         double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
+        const double gap = r.size / 3;
+        // Double-byte text of code page 835 may be written as code page 950.
+        const bool converted = r.doubleByte && r.codePage == 835;
         const std::size_t n = r.offsets.size(), bytes = r.text.size();
         const char* text = r.text.data();
         std::size_t at = 0;
@@ -63,8 +70,9 @@ void glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
             auto c = static_cast<unsigned char>(text[at]);
             std::size_t len = c < 0x80 ? 1 : std::min(utf8Length(c), bytes - at);
             bool space = c == ' ';
-            out.push_back({u0 + r.offsets[k], v0, r.size, &r, r.advances[k], std::uint32_t(k), std::uint32_t(at),
-                           std::uint32_t(at + len), space});
+            bool control = len == 1 && (c < 0x20 || c == 0x7F);
+            out.push_back({u0 + r.offsets[k], v0, r.size, gap, &r, r.advances[k], std::uint32_t(k), std::uint32_t(at),
+                           std::uint32_t(at + len), space, control, c < 0x80 && !converted, char(c)});
             at += len;
         }
     }
@@ -111,27 +119,32 @@ Lines& scratchLines() {
 }
 
 // The rotations of a page's text, the most used first.
-std::vector<int> rotationsOf(const Page& page) {
+struct Rotations {
+    int order[4];
+    int n = 0;
+    const int* begin() const noexcept { return order; }
+    const int* end() const noexcept { return order + n; }
+};
+Rotations rotationsOf(const Page& page) {
     std::size_t count[4] = {};
     for (const TextRun& r : page.text) count[(r.rotation / 90) & 3] += r.offsets.size();
-    std::vector<int> order;
+    Rotations rs;
     for (int k = 0; k < 4; ++k)
-        if (count[k]) order.push_back(k);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return count[a] > count[b]; });
-    for (int& k : order) k *= 90;
-    return order;
+        if (count[k]) rs.order[rs.n++] = k;
+    std::stable_sort(rs.order, rs.order + rs.n, [&](int a, int b) { return count[a] > count[b]; });
+    for (int k = 0; k < rs.n; ++k) rs.order[k] *= 90;
+    return rs;
 }
 
-// A control character (a substitute or an unmapped code point of a code
-// page's control range) shows nothing.
-bool control(const Glyph& g) {
-    auto c = static_cast<unsigned char>(g.run->text[g.from]);
-    return g.to - g.from == 1 && (c < 0x20 || c == 0x7F);
-}
-
+// A glyph's text in the output form. A control character (a substitute or
+// an unmapped code point of a code page's control range) shows nothing.
 void appendGlyph(std::string& out, const Glyph& g, const PageTextOptions& o) {
     const TextRun& r = *g.run;
-    if (control(g)) return;
+    if (g.control) return;
+    if (g.ascii) {
+        out.push_back(g.lead);
+        return;
+    }
     if (r.doubleByte && (o.dbcs950 || o.latin1) && r.codePage == 835) {
         std::size_t at = g.index * 2;
         if (at + 2 <= r.codePoints.size()) {
@@ -199,7 +212,7 @@ void appendPageText(std::string& out, const Page& page, const PageTextOptions& o
             for (const Glyph* gp = lines.begin(l); gp != lines.end(l); ++gp) {
                 const Glyph& g = *gp;
                 if (prev && duplicate(*prev, g)) continue;
-                bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
+                bool gap = prev && g.u - (prev->u + prev->advance) > g.gap;
                 if (o.layout && (!prev || gap)) {
                     // A word starts at the column of its position.
                     auto want = std::size_t(std::max(0L, std::lround((g.u - minU) / cw)));
@@ -257,7 +270,7 @@ std::vector<PageWord> pageWords(const Page& page) {
             for (const Glyph* gp = lines.begin(li); gp != lines.end(li); ++gp) {
                 const Glyph& g = *gp;
                 if (prev && duplicate(*prev, g)) continue;
-                bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
+                bool gap = prev && g.u - (prev->u + prev->advance) > g.gap;
                 // A superscript or subscript is a word of its own, as are text
                 // sizes that meet without a space.
                 bool shifted = prev && (std::abs(g.v - prev->v) > 0.1 * g.size || g.size != prev->size);
@@ -277,7 +290,7 @@ std::vector<PageWord> pageWords(const Page& page) {
                 u1 = g.u + g.advance;
                 top = std::max(top, g.run->ascent);
                 bottom = std::max(bottom, g.run->descent);
-                if (!control(g)) w.text.append(g.run->text, g.from, g.to - g.from);
+                if (!g.control) w.text.append(g.run->text, g.from, g.to - g.from);
             }
             close();
         }
