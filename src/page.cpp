@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <array>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
@@ -21,6 +22,7 @@
 #include "pressel/stream/io.hpp"
 #include "pressel/stream/nested.hpp"
 #include "pressel/core/strings.hpp"
+#include "pressel/text/codepages.hpp"
 
 namespace pressel {
 namespace {
@@ -162,6 +164,16 @@ struct InlineCodePage {
 struct ByteAdvances {
     std::array<double, 256> points{};
     std::array<bool, 256> space{};
+    // The advances in text units of the text unit last asked for.
+    double unit = std::numeric_limits<double>::quiet_NaN();
+    std::array<double, 256> advances{};
+    const std::array<double, 256>& inUnits(double u) {
+        if (u != unit) {
+            unit = u;
+            for (std::size_t b = 0; b < 256; ++b) advances[b] = points[b] / u;
+        }
+        return advances;
+    }
 };
 
 struct Font {
@@ -177,7 +189,7 @@ struct Font {
     std::shared_ptr<const RasterFont> raster;  // drawn from its patterns when set
     // The advance table this font last used: the code page it is for and
     // the state of the font resources it was built from.
-    mutable const ByteAdvances* advances = nullptr;
+    mutable ByteAdvances* advances = nullptr;
     mutable unsigned advancesCp = 0;
     mutable std::uint64_t advancesEpoch = 0;
 };
@@ -401,6 +413,25 @@ struct PageInterpreter::Impl {
     std::map<std::tuple<int, int, unsigned>, std::array<float, 256>> byteWidths;
     // Runs of earlier pages, kept for their buffers.
     std::vector<TextRun> spareRuns;
+    // The code page of the last run's text: as the font or options asked
+    // for it, and as it is read (an unknown one is read as 500).
+    struct Decoding {
+        unsigned asked = ~0u;
+        bool askedDbcs = false;
+        unsigned cpgid = 0;
+        bool dbcs = false;
+        const CodePage* page = nullptr;
+        bool singleByte = false;
+    } decoding;
+    // Font maps (MCF) already read, by their bytes, with the fonts they
+    // resolve to: a stream maps the same fonts on page after page, and what
+    // they resolve to changes only with the font resources read (the epoch).
+    struct MappedFont {
+        unsigned lid;
+        Font font;
+    };
+    std::map<std::string, std::vector<MappedFont>, std::less<>> fontMaps;
+    std::uint64_t fontMapsEpoch = 0;
     // Advance tables by the font resources, family, weight, size and code
     // page they are built from. A font resource field read later may change
     // what a table holds: every one bumps the epoch, which empties the
@@ -519,6 +550,7 @@ struct PageInterpreter::Impl {
     // with their buffers, so a stream of many small pages does not allocate
     // the text, advances and offsets of every run anew.
     void recyclePage() {
+        page.text.swap(spareRuns);  // the spare runs left over go after the page's
         for (TextRun& r : page.text) spareRuns.push_back(std::move(r));
         page.text.clear();
         page.number = 0;
@@ -824,7 +856,12 @@ struct PageInterpreter::Impl {
                 else if (t.code == 0x50) cpgid = encodingCodePage(p, cpgid);
                 else if (t.code == 0x8B && u16(p, 3)) size = u16(p, 3) / 20.0;
             }
-            if (!name.empty()) dataObjectFonts[name] = {cpgid, size};
+            if (!name.empty()) {
+                std::pair<unsigned, double> font{cpgid, size};
+                auto [it, added] = dataObjectFonts.try_emplace(name, font);
+                if (added || it->second != font) ++fontEpoch;  // font maps that name it read it anew
+                it->second = font;
+            }
             if (lid >= 0 && inPage && !stack.empty()) {
                 Font f;
                 f.name = !external.empty() ? external : name;
@@ -873,6 +910,22 @@ struct PageInterpreter::Impl {
     }
 
     void fontMap(const Bytes& groups) {
+        if (fontMapsEpoch != fontEpoch) {
+            fontMaps.clear();
+            fontMapsEpoch = fontEpoch;
+        }
+        std::string_view key(reinterpret_cast<const char*>(groups.data()), groups.size());
+        auto it = fontMaps.find(key);
+        if (it == fontMaps.end()) {
+            if (fontMaps.size() >= 64) fontMaps.clear();
+            std::vector<MappedFont> fonts = readFontMap(groups);
+            it = fontMaps.emplace(std::string(key), std::move(fonts)).first;
+        }
+        for (const MappedFont& m : it->second) placeFont(m.lid, Font(m.font));
+    }
+    // The fonts of an MCF's groups, resolved, by local id in group order.
+    std::vector<MappedFont> readFontMap(const Bytes& groups) {
+        std::vector<MappedFont> fonts;
         for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
             if (g.frame != Frame::Item) continue;
             int lid = -1;
@@ -917,8 +970,10 @@ struct PageInterpreter::Impl {
                 if (!f.cpgid) f.cpgid = 1200;  // data-object fonts take Unicode unless told otherwise
             }
             if (section >= 0x41 && section <= 0xFE) f.doubleByte = true;
-            addFont(unsigned(lid), std::move(f));
+            resolveFont(f);
+            fonts.push_back({unsigned(lid), std::move(f)});
         }
+        return fonts;
     }
 
     void fontMap1(std::span<const byte> d) {
@@ -937,6 +992,12 @@ struct PageInterpreter::Impl {
     }
 
     void addFont(unsigned lid, Font f) {
+        resolveFont(f);
+        placeFont(lid, std::move(f));
+    }
+    // A font as the map names it, with its style, size, code page and the
+    // font resources of the stream or the resource directories.
+    void resolveFont(Font& f) {
         styleOfName(f);
         if (!f.size) f.size = sizeOfName(f.name);
         if (!charSets.count(f.name)) loadFontResource(f.name);
@@ -956,6 +1017,8 @@ struct PageInterpreter::Impl {
         }
         if (f.doubleByte && !f.cpgid) f.cpgid = 835;
         if (codePageDoubleByte(f.cpgid)) f.doubleByte = true;
+    }
+    void placeFont(unsigned lid, Font f) {
         Font& slot = ctx().fonts[lid];
         // The sections of a double-byte font share one local id: the first group names it.
         if (slot.name.empty() || !f.doubleByte) slot = std::move(f);
@@ -1348,16 +1411,26 @@ struct PageInterpreter::Impl {
         const Font& f = currentFont();
         unsigned cpgid = forced ? forcedCp : opt.codePage ? opt.codePage : f.cpgid ? f.cpgid : 500;
         bool dbcs = forced ? codePageDoubleByte(forcedCp) : opt.codePage ? codePageDoubleByte(opt.codePage) : f.doubleByte;
-        if (!codePageKnown(cpgid)) {
-            warn("code page " + std::to_string(cpgid) + " is not known: its text is read as code page 500");
-            cpgid = 500;
-            dbcs = false;
+        if (cpgid != decoding.asked || dbcs != decoding.askedDbcs) {
+            decoding.asked = cpgid;
+            decoding.askedDbcs = dbcs;
+            if (!codePageKnown(cpgid)) {
+                warn("code page " + std::to_string(cpgid) + " is not known: its text is read as code page 500");
+                cpgid = 500;
+                dbcs = false;
+            }
+            decoding.cpgid = cpgid;
+            decoding.dbcs = dbcs;
+            decoding.page = &runCodePage(cpgid, dbcs);
+            decoding.singleByte = !dbcs && codePageSingleByte(cpgid);
         }
+        cpgid = decoding.cpgid;
+        dbcs = decoding.dbcs;
         double size = f.size > 0 ? f.size : 10;
         double unit = t.iAngle % 180 == 0 ? x.unitX : x.unitY;  // points per text unit along I
 
         TextRun& run = newRun();
-        appendDecodedRun(run.text, cpgid, dbcs, bytes);
+        decoding.page->appendUtf8(run.text, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         run.codePoints.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         run.codePage = cpgid;
         run.doubleByte = dbcs;
@@ -1378,10 +1451,11 @@ struct PageInterpreter::Impl {
         // at hand.
         bool raster = f.raster && !dbcs && !forced && cpgid != 1208;
         double startI = -1;
-        if (!raster && !dbcs && codePageSingleByte(cpgid)) {
+        if (!raster && decoding.singleByte) {
             // One character per byte: its advance and whether it is a space
             // come from the font's table.
-            const ByteAdvances& table = advancesOf(f, cpgid, size);
+            ByteAdvances& table = advancesOf(f, cpgid, size);
+            const std::array<double, 256>& inUnits = table.inUnits(unit);
             const std::size_t n = bytes.size();
             run.offsets.resize(n);
             run.advances.resize(n);
@@ -1395,7 +1469,7 @@ struct PageInterpreter::Impl {
                 const bool space = table.space[b];
                 if (!fresh) i += adjust;  // a space takes the adjustment; the character after it does not
                 if (startI < 0) startI = i;
-                double adv = space && varSpace >= 0 ? varSpace : table.points[b] / unit;  // text units
+                double adv = space && varSpace >= 0 ? varSpace : inUnits[b];  // text units
                 offsets[k] = float((i - startI) * unit);
                 advances[k] = float(adv * unit);
                 i += adv;
@@ -1462,7 +1536,7 @@ struct PageInterpreter::Impl {
     // The advance table of a single-byte font in a code page: what
     // inlineAdvance gives each byte (times the text unit), else the
     // substitute width at `size`.
-    const ByteAdvances& advancesOf(const Font& f, unsigned cpgid, double size) {
+    ByteAdvances& advancesOf(const Font& f, unsigned cpgid, double size) {
         if (f.advances && f.advancesCp == cpgid && f.advancesEpoch == fontEpoch) return *f.advances;
         if (tablesEpoch != fontEpoch) {
             advanceTables.clear();

@@ -42,14 +42,17 @@ unsigned codePageOfName(std::string_view name) noexcept {
     return n;
 }
 
-void appendDecodedRun(std::string& out, unsigned cpgid, bool doubleByte, std::span<const byte> b) {
+const CodePage& runCodePage(unsigned cpgid, bool doubleByte) noexcept {
     const CodePage* page = pageOf(cpgid);
     // A run set in a double-byte font whose code page is not a double-byte
     // table of its own is read as code page 835, the double-byte page of the
     // host fonts that streams most often carry.
     if (doubleByte && !(page && (page->isDoubleByte() || page->isUnicode()))) page = pageOf(835);
-    if (!page) page = &defaultCodePage();
-    page->appendUtf8(out, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+    return page ? *page : defaultCodePage();
+}
+
+void appendDecodedRun(std::string& out, unsigned cpgid, bool doubleByte, std::span<const byte> b) {
+    runCodePage(cpgid, doubleByte).appendUtf8(out, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
 }
 
 bool codePageSingleByte(unsigned cpgid) noexcept {

@@ -10,6 +10,10 @@
 
 namespace pressel {
 
+class CodePage;
+
+// The code page decodeRun reads a run with.
+const CodePage& runCodePage(unsigned cpgid, bool doubleByte) noexcept;
 // Appends what decodeRun returns for the same arguments.
 void appendDecodedRun(std::string& out, unsigned cpgid, bool doubleByte, std::span<const byte> codePoints);
 // True when decodeRun reads the code page one byte per character (one code

@@ -53,13 +53,21 @@ struct Lines {
     const Glyph* end(std::size_t l) const noexcept { return glyphs.data() + starts[l + 1]; }
 };
 
-// The glyphs of one inline direction, in presentation order.
-void glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
+// The glyphs of one inline direction, in presentation order; true when
+// they are in baseline order too (every glyph's v no larger than the next
+// one's, which the glyphs of one run share).
+bool glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
     out.clear();
     Axes f = frameOf(rotation);
+    bool inOrder = true;
+    double lastV = -INFINITY;
     for (const TextRun& r : page.text) {
         if (r.rotation != rotation) continue;
         double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
+        if (!r.offsets.empty() && !r.text.empty()) {
+            if (!(lastV <= v0)) inOrder = false;
+            lastV = v0;
+        }
         const double gap = r.size / 3;
         // Double-byte text of code page 835 may be written as code page 950.
         const bool converted = r.doubleByte && r.codePage == 835;
@@ -76,41 +84,42 @@ void glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
             at += len;
         }
     }
-}
-
-// Stable-sorts [first, last) by `key`, leaving a range that is already in
-// order (every neighbour no larger than the next: most text is presented
-// in reading order) as it is, which is what the sort would do with it.
-template <class Key>
-void sortBy(Glyph* first, Glyph* last, Key key) {
-    for (Glyph* g = first; g + 1 < last; ++g)
-        if (!(key(g[0]) <= key(g[1]))) {
-            std::stable_sort(first, last, [&](const Glyph& a, const Glyph& b) { return key(a) < key(b); });
-            return;
-        }
+    return inOrder;
 }
 
 // Lines of glyphs: baselines within 0.55 of the larger font size of the
 // line's first glyph and the next (so a superscript stays on its line),
-// top to bottom; each line in inline order.
+// top to bottom; each line in inline order. Glyphs already in order (most
+// text is presented in reading order) are left as they are, which is what
+// the stable sorts would do with them.
 void linesOf(Lines& lines, const Page& page, int rotation) {
-    glyphsOf(lines.glyphs, page, rotation);
+    bool inBaselineOrder = glyphsOf(lines.glyphs, page, rotation);
     std::vector<Glyph>& g = lines.glyphs;
     Glyph* data = g.data();
-    sortBy(data, data + g.size(), [](const Glyph& a) { return a.v; });
+    if (!inBaselineOrder)
+        std::stable_sort(data, data + g.size(), [](const Glyph& a, const Glyph& b) { return a.v < b.v; });
     lines.starts.clear();
     double base = 0, baseSize = 0;
+    bool inlineOrder = true;  // the glyphs of the line so far are in inline order
+    auto sortLine = [&](std::size_t end) {
+        if (!inlineOrder)
+            std::stable_sort(data + lines.starts.back(), data + end,
+                             [](const Glyph& a, const Glyph& b) { return a.u < b.u; });
+    };
     for (std::size_t k = 0; k < g.size(); ++k) {
         const Glyph& x = g[k];
         if (lines.starts.empty() || x.v - base > 0.55 * std::max(x.size, baseSize)) {
+            if (!lines.starts.empty()) sortLine(k);
             lines.starts.push_back(std::uint32_t(k));
             base = x.v;
             baseSize = x.size;
+            inlineOrder = true;
+        } else if (!(g[k - 1].u <= x.u)) {
+            inlineOrder = false;
         }
     }
+    if (!lines.starts.empty()) sortLine(g.size());
     lines.starts.push_back(std::uint32_t(g.size()));
-    for (std::size_t l = 0; l + 1 < lines.starts.size(); ++l)
-        sortBy(data + lines.starts[l], data + lines.starts[l + 1], [](const Glyph& a) { return a.u; });
 }
 
 Lines& scratchLines() {

@@ -14,6 +14,7 @@
 #include "byte_builders.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/page/page.hpp"
+#include "pressel/page/page_text.hpp"
 
 namespace pressel::test {
 namespace {
@@ -197,6 +198,21 @@ TEST(PageAdvances, AFontResourceReadBetweenPagesChangesTheAdvancesOfTheNextPage)
     EXPECT_EQ(runs[1], (std::vector<float>{27, 13.5, 18}));
 }
 
+TEST(PageAdvances, AFontMapReadBeforeAndAfterItsResourcesTakesThemOnlyAfter) {
+    const B text = cs(0xF0, {1}) + cs(0xDA, {0x81, 0x40, 0x82});
+    std::vector<AFP_> f = page(testFont, text) + charSet(30) + codePage() + page(testFont, text);
+    PageInterpreter x;
+    std::vector<std::vector<float>> runs;
+    for (const AFP_& c : f)
+        if (x.feed(c)) runs.push_back(x.page().text.at(0).advances);
+    ASSERT_EQ(runs.size(), 2u);
+    ASSERT_EQ(runs[0].size(), 3u);
+    EXPECT_NEAR(runs[0][0], 5.56, 1e-4);  // Helvetica at 10 pt
+    EXPECT_NEAR(runs[0][1], 2.78, 1e-4);
+    EXPECT_NEAR(runs[0][2], 5.56, 1e-4);
+    EXPECT_EQ(runs[1], (std::vector<float>{9, 13.5, 18}));
+}
+
 // ---- pages one after another ------------------------------------------------
 
 void expectSameRun(const TextRun& a, const TextRun& b) {
@@ -301,6 +317,40 @@ TEST(PageAdvances, APageReadAfterAnotherComesOutAsIfReadAlone) {
         if (again.feed(c)) pages.push_back(again.page());
     ASSERT_EQ(pages.size(), together.size() + 1);
     expectSamePage(pages.back(), together[0]);
+}
+
+// ---- reading order of pages read one after another -------------------------
+
+TextRun run(double x, double y, std::string_view text, std::vector<float> offsets) {
+    TextRun r;
+    r.x = x;
+    r.y = y;
+    r.size = 10;
+    r.text = text;
+    r.codePoints = text;
+    r.codePage = 500;
+    r.offsets = offsets;
+    r.advances.assign(offsets.size(), 5);
+    return r;
+}
+
+TEST(PageReadingOrder, LinesOutOfOrderOnlyInTheirLastLineOrInsideOneRunAreSorted) {
+    std::string out;
+    Page p;
+    // The last line presented right to left, after a line in order.
+    p.text = {run(100, 100, "first", {0, 5, 10, 15, 20}), run(150, 300, "world", {0, 5, 10, 15, 20}),
+              run(100, 300, "hello", {0, 5, 10, 15, 20})};
+    appendPageText(out, p);
+    // A run whose characters go backwards (a negative adjustment), then the
+    // same page as the lines were presented in order.
+    p.text = {run(100, 100, "cba", {10, 5, 0}), run(100, 120, "next", {0, 5, 10, 15})};
+    appendPageText(out, p);
+    p.text = {run(100, 100, "abc", {0, 5, 10})};
+    appendPageText(out, p);
+    // Baselines out of order between runs of one line and the next.
+    p.text = {run(100, 120, "two", {0, 5, 10}), run(100, 100, "one", {0, 5, 10}), run(130, 100, "more", {0, 5, 10, 15})};
+    appendPageText(out, p);
+    EXPECT_EQ(out, "first\nhello world\n\fabc\nnext\n\fabc\n\fone more\ntwo\n\f");
 }
 
 }  // namespace
