@@ -411,8 +411,10 @@ struct PageInterpreter::Impl {
     // Substitute widths (1/1000 em) of the 256 code points of a single-byte
     // code page, by family, weight and code page.
     std::map<std::tuple<int, int, unsigned>, std::array<float, 256>> byteWidths;
-    // Runs of earlier pages, kept for their buffers.
+    // Runs of earlier pages, kept for their buffers, and how many of the
+    // page's runs hold the page's text so far.
     std::vector<TextRun> spareRuns;
+    std::size_t usedRuns = 0;
     // The code page of the last run's text: as the font or options asked
     // for it, and as it is read (an unknown one is read as 500).
     struct Decoding {
@@ -520,6 +522,7 @@ struct PageInterpreter::Impl {
             if (!inPage) return false;
             inPage = false;
             stack.clear();
+            finishRuns();
             placeOnMedium();
             return true;
         default: break;
@@ -546,24 +549,30 @@ struct PageInterpreter::Impl {
         stack.emplace_back();
     }
 
-    // Empties the page for the next one. Its text runs go to the spare runs
-    // with their buffers, so a stream of many small pages does not allocate
-    // the text, advances and offsets of every run anew.
+    // Empties the page for the next one. Its text runs stay, to be filled
+    // again in place with their buffers (a stream of many small pages does
+    // not allocate the text, advances and offsets of every run anew); the
+    // page ends with the runs it used.
     void recyclePage() {
-        page.text.swap(spareRuns);  // the spare runs left over go after the page's
-        for (TextRun& r : page.text) spareRuns.push_back(std::move(r));
-        page.text.clear();
+        usedRuns = 0;
         page.number = 0;
         page.width = page.height = 0;
         page.rules.clear();
         page.objects.clear();
         page.medium = Medium{};
     }
-    // A new run at the end of the page's text: a spare one, emptied, when there is one.
+    // A new run after the page's runs so far: one of the last page, or a
+    // spare one, emptied, when there is one.
     TextRun& newRun() {
-        if (spareRuns.empty()) return page.text.emplace_back();
-        TextRun& r = page.text.emplace_back(std::move(spareRuns.back()));
-        spareRuns.pop_back();
+        if (usedRuns == page.text.size()) {
+            if (spareRuns.empty()) {
+                ++usedRuns;
+                return page.text.emplace_back();
+            }
+            page.text.push_back(std::move(spareRuns.back()));
+            spareRuns.pop_back();
+        }
+        TextRun& r = page.text[usedRuns++];
         r.x = r.y = 0;
         r.rotation = 0;
         r.size = r.ascent = r.descent = 0;
@@ -580,9 +589,13 @@ struct PageInterpreter::Impl {
         return r;
     }
     // Takes back the last run of the page (one that presents no character).
-    void dropLastRun() {
-        spareRuns.push_back(std::move(page.text.back()));
-        page.text.pop_back();
+    void dropLastRun() { --usedRuns; }
+    // The page's text is the runs it used; the others are kept as spare runs.
+    void finishRuns() {
+        while (page.text.size() > usedRuns) {
+            spareRuns.push_back(std::move(page.text.back()));
+            page.text.pop_back();
+        }
     }
 
     // ---- the form definition ------------------------------------------------
@@ -698,6 +711,7 @@ struct PageInterpreter::Impl {
     // The items of a medium map's overlays, drawn at the medium's origin.
     std::shared_ptr<const Page> mediumOverlays(const MediumMap& m, double width, double height, double ux, double uy) {
         Page kept = std::move(page);
+        std::size_t keptRuns = std::exchange(usedRuns, 0);
         page = Page{};
         page.number = kept.number;
         stack.clear();
@@ -718,10 +732,12 @@ struct PageInterpreter::Impl {
             include(name->second, 0, 0, 0);
         }
         stack.clear();
+        finishRuns();
         auto items = std::make_shared<Page>(std::move(page));
         items->width = width;
         items->height = height;
         page = std::move(kept);
+        usedRuns = keptRuns;
         return items;
     }
 
