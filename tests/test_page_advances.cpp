@@ -353,5 +353,57 @@ TEST(PageReadingOrder, LinesOutOfOrderOnlyInTheirLastLineOrInsideOneRunAreSorted
     EXPECT_EQ(out, "first\nhello world\n\fabc\nnext\n\fabc\n\fone more\ntwo\n\f");
 }
 
+// Pages of ASCII runs, mostly in reading order, read as they are and with
+// a last line of a non-ASCII character (which takes every glyph of the
+// page through the sorting path): the same lines.
+TEST(PageReadingOrder, RunsReadStraightGiveTheLinesOfTheSortedGlyphs) {
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    const char alphabet[] = "abc  xyz.,-\x1A";
+    int fast = 0;
+    for (int round = 0; round < 400; ++round) {
+        Page p;
+        double y = 100;
+        for (int line = 0, lines = int(next(6)); line < lines; ++line) {
+            double x = 50 + next(20);
+            y += next(5) == 0 ? double(next(3)) : 12 + next(8);  // now and then a superscript or the same baseline
+            for (int k = 0, runs = 1 + int(next(3)); k < runs; ++k) {
+                TextRun r;
+                r.size = next(8) == 0 ? 0 : 6 + next(8);
+                r.x = next(10) == 0 ? x - 30 : x;  // now and then out of inline order
+                r.y = next(12) == 0 ? y - 40 : y;  // or of baseline order
+                float at = 0;
+                for (int c = 0, chars = int(next(9)); c < chars; ++c) {
+                    r.text += alphabet[next(sizeof alphabet - 1)];
+                    float step = next(6) == 0 ? 0.05f : next(5) == 0 ? float(r.size) : float(r.size) / 2;
+                    r.offsets.push_back(at);
+                    r.advances.push_back(next(4) == 0 ? 0 : float(r.size) / 2);
+                    at += next(15) == 0 ? -step : step;
+                }
+                x = r.x + at + (next(3) == 0 ? r.size : 0);
+                p.text.push_back(r);
+            }
+        }
+        std::string straight;
+        appendPageText(straight, p);
+        TextRun last;
+        last.x = 50;
+        last.y = y + 100;
+        last.size = 10;
+        last.text = "\u00e9";
+        last.offsets = {0};
+        last.advances = {5};
+        p.text.push_back(last);
+        std::string sorted;
+        appendPageText(sorted, p);
+        ASSERT_EQ(straight.substr(0, straight.size() - 1) + "\u00e9\n\f", sorted) << "round " << round;
+        fast += straight.size() > 1;
+    }
+    EXPECT_GT(fast, 200);
+}
+
 }  // namespace
 }  // namespace pressel::test
