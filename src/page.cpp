@@ -271,7 +271,8 @@ struct Vec {
 };
 // Unit vector of an orientation (degrees clockwise from +x, y down).
 Vec direction(int deg) {
-    switch (((deg % 360) + 360) % 360) {
+    if (deg < 0 || deg >= 360) deg = ((deg % 360) + 360) % 360;
+    switch (deg) {
     case 90: return {0, 1};
     case 180: return {-1, 0};
     case 270: return {0, -1};

@@ -196,54 +196,23 @@ double typicalWidth(const std::vector<Glyph>& glyphs) {
     return std::max(w[w.size() / 2], 1.0);
 }
 
-// The runs of one inline direction, when they are already in reading order:
-// each a line's first or following its line's last glyph.
-struct InOrder {
-    const TextRun* run;
-    double u0, v0;  // the run's origin in the reading frame
-    std::size_t n;  // its glyphs
-    bool newLine;
-};
-
 // The text of one inline direction read straight from its runs, without the
 // glyphs of linesOf, when every glyph is an ASCII byte and the runs come in
 // reading order: baselines in order and each line's characters in inline
 // order, where the sorts of linesOf leave everything as it is. Writes what
 // the glyph path of appendPageText writes without layout, and returns true;
-// false, with nothing written, when the runs are not so.
+// returns false, with `out` as it was, at the first glyph out of order.
 bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
-    thread_local std::vector<InOrder> runs;
-    runs.clear();
+    const std::size_t rollback = out.size();
+    auto fail = [&] {
+        out.resize(rollback);
+        return false;
+    };
     const Axes f = frameOf(rotation);
     double lastV = -INFINITY, base = 0, baseSize = 0, lastU = 0;
     bool first = true;
-    for (const TextRun& r : page.text) {
-        if (r.rotation != rotation) continue;
-        const std::size_t n = std::min(r.offsets.size(), r.text.size());
-        if (n == 0) continue;
-        for (std::size_t k = 0; k < n; ++k)
-            if (static_cast<unsigned char>(r.text[k]) >= 0x80) return false;
-        // Glyphs of a run share their baseline and size: only a run's first
-        // glyph can start a line, unless the size is negative (or NaN).
-        if (!(r.size >= 0)) return false;
-        const double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
-        if (!(lastV <= v0)) return false;
-        lastV = v0;
-        const bool newLine = first || v0 - base > 0.55 * std::max(r.size, baseSize);
-        if (newLine) {
-            base = v0;
-            baseSize = r.size;
-            first = false;
-        } else if (!(lastU <= u0 + r.offsets[0])) {
-            return false;
-        }
-        for (std::size_t k = 1; k < n; ++k)
-            if (!(r.offsets[k - 1] <= r.offsets[k])) return false;
-        lastU = u0 + r.offsets[n - 1];
-        runs.push_back({&r, u0, v0, n, newLine});
-    }
     std::size_t start = out.size();
-    bool open = false, havePrev = false, prevSpace = false;
+    bool havePrev = false, prevSpace = false;
     double prevU = 0, prevV = 0;
     float prevAdvance = 0;
     char prevChar = 0;
@@ -251,36 +220,50 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
         while (out.size() > start && out.back() == ' ') out.pop_back();
         out += '\n';
     };
-    for (const InOrder& x : runs) {
-        if (x.newLine) {
-            if (open) endLine();
-            open = true;
-            start = out.size();
-            havePrev = false;
-        }
-        const TextRun& r = *x.run;
-        const double gap = r.size / 3;
+    for (const TextRun& r : page.text) {
+        if (r.rotation != rotation) continue;
+        const std::size_t n = std::min(r.offsets.size(), r.text.size());
+        if (n == 0) continue;
+        // Glyphs of a run share their baseline and size: only a run's first
+        // glyph can start a line, unless the size is negative (or NaN).
+        if (!(r.size >= 0)) return fail();
+        const double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
+        if (!(lastV <= v0)) return fail();
+        lastV = v0;
         const char* text = r.text.data();
         const float* offsets = r.offsets.data();
         const float* advances = r.advances.data();
-        for (std::size_t k = 0; k < x.n; ++k) {
-            const double u = x.u0 + offsets[k];
+        if (first || v0 - base > 0.55 * std::max(r.size, baseSize)) {
+            if (!first) endLine();
+            first = false;
+            base = v0;
+            baseSize = r.size;
+            start = out.size();
+            havePrev = false;
+        } else if (!(lastU <= u0 + offsets[0])) {
+            return fail();
+        }
+        const double gap = r.size / 3;
+        for (std::size_t k = 0; k < n; ++k) {
             const char c = text[k];
+            if (static_cast<unsigned char>(c) >= 0x80 || (k > 0 && !(offsets[k - 1] <= offsets[k]))) return fail();
+            const double u = u0 + offsets[k];
             // A glyph printed again on top of the one before it.
-            if (havePrev && std::abs(prevU - u) < 0.1 * r.size && std::abs(prevV - x.v0) < 0.1 * r.size && prevChar == c)
+            if (havePrev && std::abs(prevU - u) < 0.1 * r.size && std::abs(prevV - v0) < 0.1 * r.size && prevChar == c)
                 continue;
             const bool space = c == ' ';
             if (havePrev && u - (prevU + prevAdvance) > gap && !prevSpace && !space) out += ' ';
             if (!(c < 0x20 || c == 0x7F)) out.push_back(c);
             havePrev = true;
             prevU = u;
-            prevV = x.v0;
+            prevV = v0;
             prevAdvance = advances[k];
             prevSpace = space;
             prevChar = c;
         }
+        lastU = u0 + offsets[n - 1];
     }
-    if (open) endLine();
+    if (!first) endLine();
     return true;
 }
 
