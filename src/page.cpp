@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <optional>
@@ -164,15 +165,22 @@ struct InlineCodePage {
 struct ByteAdvances {
     std::array<double, 256> points{};
     std::array<bool, 256> space{};
-    // The advances in text units of the text unit last asked for.
+    // What each byte decodes to in the code page: UTF-8, padded to 4 bytes.
+    std::array<std::array<char, 4>, 256> utf8{};
+    std::array<std::uint8_t, 256> utf8Length{};
+    // The advances in text units of the text unit last asked for, and the
+    // same back in points as a run keeps them.
     double unit = std::numeric_limits<double>::quiet_NaN();
     std::array<double, 256> advances{};
-    const std::array<double, 256>& inUnits(double u) {
+    std::array<float, 256> runAdvances{};
+    void inUnits(double u) {
         if (u != unit) {
             unit = u;
-            for (std::size_t b = 0; b < 256; ++b) advances[b] = points[b] / u;
+            for (std::size_t b = 0; b < 256; ++b) {
+                advances[b] = points[b] / u;
+                runAdvances[b] = float(advances[b] * u);
+            }
         }
-        return advances;
     }
 };
 
@@ -1447,7 +1455,6 @@ struct PageInterpreter::Impl {
         double unit = t.iAngle % 180 == 0 ? x.unitX : x.unitY;  // points per text unit along I
 
         TextRun& run = newRun();
-        decoding.page->appendUtf8(run.text, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         run.codePoints.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         run.codePage = cpgid;
         run.doubleByte = dbcs;
@@ -1469,32 +1476,44 @@ struct PageInterpreter::Impl {
         bool raster = f.raster && !dbcs && !forced && cpgid != 1208;
         double startI = -1;
         if (!raster && decoding.singleByte) {
-            // One character per byte: its advance and whether it is a space
-            // come from the font's table.
+            // One character per byte: its text, its advance and whether it
+            // is a space come from the font's table.
             ByteAdvances& table = advancesOf(f, cpgid, size);
-            const std::array<double, 256>& inUnits = table.inUnits(unit);
+            table.inUnits(unit);
             const std::size_t n = bytes.size();
             run.offsets.resize(n);
             run.advances.resize(n);
+            run.text.resize(4 * n);
             float* offsets = run.offsets.data();
             float* advances = run.advances.data();
+            char* text = run.text.data();
             double i = t.i;
             bool fresh = t.fresh;
             const double adjust = t.adjust, varSpace = t.varSpace;
             for (std::size_t k = 0; k < n; ++k) {
                 const byte b = bytes[k];
+                std::memcpy(text, table.utf8[b].data(), 4);
+                text += table.utf8Length[b];
                 const bool space = table.space[b];
                 if (!fresh) i += adjust;  // a space takes the adjustment; the character after it does not
                 if (startI < 0) startI = i;
-                double adv = space && varSpace >= 0 ? varSpace : inUnits[b];  // text units
+                double adv;  // text units
+                if (space && varSpace >= 0) {
+                    adv = varSpace;
+                    advances[k] = float(adv * unit);
+                } else {
+                    adv = table.advances[b];
+                    advances[k] = table.runAdvances[b];
+                }
                 offsets[k] = float((i - startI) * unit);
-                advances[k] = float(adv * unit);
                 i += adv;
                 fresh = space;
             }
+            run.text.resize(std::size_t(text - run.text.data()));
             t.i = i;
             t.fresh = fresh;
         } else {
+            decoding.page->appendUtf8(run.text, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
             const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
             if (raster) {
                 run.raster = f.raster;
@@ -1570,6 +1589,8 @@ struct PageInterpreter::Impl {
                 std::string u = decodeRun(cpgid, false, std::span<const byte>(&one, 1));
                 std::size_t at = 0;
                 a.space[b] = !u.empty() && nextCodePoint(u, at) == 0x20;
+                a.utf8Length[b] = std::uint8_t(std::min<std::size_t>(u.size(), 4));
+                std::memcpy(a.utf8[b].data(), u.data(), a.utf8Length[b]);
                 std::optional<double> points = own ? inlinePoints(f, b, size) : std::nullopt;
                 a.points[b] = points ? *points : double(widths[b]) * size / 1000;
             }

@@ -83,15 +83,17 @@ struct Font {
     bool operator<(const Font& o) const { return std::tie(name, cpgid, size) < std::tie(o.name, o.cpgid, o.size); }
 };
 
-// Every advance and offset of a run of core-font text with no adjustment
-// and no variable space increment: the width of each decoded character at
-// the run's size, one after the other.
+// The text of a run of core-font text with no adjustment and no variable
+// space increment, and its every advance and offset: the width of each
+// decoded character at the run's size, one after the other.
 void expectCoreAdvances(const TextRun& r, const Font& f) {
     SCOPED_TRACE(f.name + " in code page " + std::to_string(f.cpgid) + " at " + std::to_string(f.size) + " pt");
     EXPECT_EQ(r.font, f.name);
     EXPECT_EQ(r.codePage, f.cpgid);
     ASSERT_EQ(r.advances.size(), r.codePoints.size());
     ASSERT_EQ(r.offsets.size(), r.codePoints.size());
+    EXPECT_EQ(r.text, decodeRun(f.cpgid, false,
+                                std::span<const byte>(reinterpret_cast<const byte*>(r.codePoints.data()), r.codePoints.size())));
     auto [family, weight] = styleOf(f.name);
     EXPECT_EQ(r.ascent, substituteExtents[family][weight].ascent * f.size / 1000);
     double at = 0;
