@@ -442,6 +442,8 @@ struct PageInterpreter::Impl {
         Font font;
     };
     std::map<std::string, std::vector<MappedFont>, std::less<>> fontMaps;
+    using FontNode = std::map<unsigned, Font>::node_type;
+    std::vector<FontNode> fontNodes;
     std::uint64_t fontMapsEpoch = 0;
     // Advance tables by the font resources, family, weight, size and code
     // page they are built from. A font resource field read later may change
@@ -530,6 +532,7 @@ struct PageInterpreter::Impl {
         case 0xD3A9AF:                                                                                 // EPG
             if (!inPage) return false;
             inPage = false;
+            if (!stack.empty()) keepFontNodes(stack.front());
             stack.clear();
             finishRuns();
             placeOnMedium();
@@ -946,7 +949,7 @@ struct PageInterpreter::Impl {
             std::vector<MappedFont> fonts = readFontMap(groups);
             it = fontMaps.emplace(std::string(key), std::move(fonts)).first;
         }
-        for (const MappedFont& m : it->second) placeFont(m.lid, Font(m.font));
+        for (const MappedFont& m : it->second) placeFont(m.lid, m.font);
     }
     // The fonts of an MCF's groups, resolved, by local id in group order.
     std::vector<MappedFont> readFontMap(const Bytes& groups) {
@@ -1018,7 +1021,7 @@ struct PageInterpreter::Impl {
 
     void addFont(unsigned lid, Font f) {
         resolveFont(f);
-        placeFont(lid, std::move(f));
+        placeFont(lid, f);
     }
     // A font as the map names it, with its style, size, code page and the
     // font resources of the stream or the resource directories.
@@ -1043,10 +1046,27 @@ struct PageInterpreter::Impl {
         if (f.doubleByte && !f.cpgid) f.cpgid = 835;
         if (codePageDoubleByte(f.cpgid)) f.doubleByte = true;
     }
-    void placeFont(unsigned lid, Font f) {
-        Font& slot = ctx().fonts[lid];
+    void placeFont(unsigned lid, const Font& f) {
+        auto& fonts = ctx().fonts;
+        auto it = fonts.find(lid);
+        if (it == fonts.end()) {
+            if (fontNodes.empty()) {
+                fonts.emplace(lid, f);
+            } else {
+                FontNode node = std::move(fontNodes.back());
+                fontNodes.pop_back();
+                node.key() = lid;
+                node.mapped() = f;
+                fonts.insert(std::move(node));
+            }
+            return;
+        }
         // The sections of a double-byte font share one local id: the first group names it.
-        if (slot.name.empty() || !f.doubleByte) slot = std::move(f);
+        if (it->second.name.empty() || !f.doubleByte) it->second = f;
+    }
+    // The fonts of a page's own font map, kept as nodes for the next page's.
+    void keepFontNodes(Context& x) {
+        while (!x.fonts.empty()) fontNodes.push_back(x.fonts.extract(x.fonts.begin()));
     }
 
     // ---- the structured fields of a page or an included object ---------------
