@@ -11,15 +11,19 @@
 #include <algorithm>
 #include <cmath>
 #include <array>
+#include <cstring>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
 #include <tuple>
 #include <utility>
 
+#include "page_codepage.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/stream/nested.hpp"
 #include "pressel/core/strings.hpp"
+#include "pressel/text/codepages.hpp"
 
 namespace pressel {
 namespace {
@@ -153,6 +157,33 @@ struct InlineCodePage {
     std::map<unsigned, std::string> gcgids;
 };
 
+// What a single-byte font gives each of the 256 code points of one code
+// page: its advance in points along the baseline (the character increment
+// of the font's own metrics when the stream carries them, else the
+// substitute width at the font's size) and whether it reads as a space.
+// Built once per font and code page, so a character costs one look-up.
+struct ByteAdvances {
+    std::array<double, 256> points{};
+    std::array<bool, 256> space{};
+    // What each byte decodes to in the code page: UTF-8, padded to 4 bytes.
+    std::array<std::array<char, 4>, 256> utf8{};
+    std::array<std::uint8_t, 256> utf8Length{};
+    // The advances in text units of the text unit last asked for, and the
+    // same back in points as a run keeps them.
+    double unit = std::numeric_limits<double>::quiet_NaN();
+    std::array<double, 256> advances{};
+    std::array<float, 256> runAdvances{};
+    void inUnits(double u) {
+        if (u != unit) {
+            unit = u;
+            for (std::size_t b = 0; b < 256; ++b) {
+                advances[b] = points[b] / u;
+                runAdvances[b] = float(advances[b] * u);
+            }
+        }
+    }
+};
+
 struct Font {
     std::string name;  // character set, coded font or data-object font name
     std::string codePageName;
@@ -164,6 +195,11 @@ struct Font {
     const InlineCharSet* charSet = nullptr;
     const InlineCodePage* codePage = nullptr;
     std::shared_ptr<const RasterFont> raster;  // drawn from its patterns when set
+    // The advance table this font last used: the code page it is for and
+    // the state of the font resources it was built from.
+    mutable ByteAdvances* advances = nullptr;
+    mutable unsigned advancesCp = 0;
+    mutable std::uint64_t advancesEpoch = 0;
 };
 
 // The point size of an IBM core character set or coded font name
@@ -243,7 +279,8 @@ struct Vec {
 };
 // Unit vector of an orientation (degrees clockwise from +x, y down).
 Vec direction(int deg) {
-    switch (((deg % 360) + 360) % 360) {
+    if (deg < 0 || deg >= 360) deg = ((deg % 360) + 360) % 360;
+    switch (deg) {
     case 90: return {0, 1};
     case 180: return {-1, 0};
     case 270: return {0, -1};
@@ -383,6 +420,47 @@ struct PageInterpreter::Impl {
     // Substitute widths (1/1000 em) of the 256 code points of a single-byte
     // code page, by family, weight and code page.
     std::map<std::tuple<int, int, unsigned>, std::array<float, 256>> byteWidths;
+    // Runs of earlier pages, kept for their buffers, and how many of the
+    // page's runs hold the page's text so far.
+    std::vector<TextRun> spareRuns;
+    std::size_t usedRuns = 0;
+    // The code page of the last run's text: as the font or options asked
+    // for it, and as it is read (an unknown one is read as 500).
+    struct Decoding {
+        unsigned asked = ~0u;
+        bool askedDbcs = false;
+        unsigned cpgid = 0;
+        bool dbcs = false;
+        const CodePage* page = nullptr;
+        bool singleByte = false;
+    } decoding;
+    // Font maps (MCF) already read, by their bytes, with the fonts they
+    // resolve to: a stream maps the same fonts on page after page, and what
+    // they resolve to changes only with the font resources read (the epoch).
+    struct MappedFont {
+        unsigned lid;
+        Font font;
+    };
+    std::map<std::string, std::vector<MappedFont>, std::less<>> fontMaps;
+    using FontNode = std::map<unsigned, Font>::node_type;
+    std::vector<FontNode> fontNodes;
+    std::uint64_t fontMapsEpoch = 0;
+    // Advance tables by the font resources, family, weight, size and code
+    // page they are built from. A font resource field read later may change
+    // what a table holds: every one bumps the epoch, which empties the
+    // tables and tells fonts that their table is gone.
+    using AdvanceKey = std::tuple<const InlineCharSet*, const InlineCodePage*, int, int, double, unsigned>;
+    std::map<AdvanceKey, ByteAdvances> advanceTables;
+    std::uint64_t fontEpoch = 1, tablesEpoch = 1;
+    // The font of text whose local id the font map does not have.
+    Font fallbackFont = [] {
+        Font f;
+        f.name = "default";
+        f.family = 2;
+        f.size = 10;
+        f.cpgid = 500;
+        return f;
+    }();
 
     // Collecting an overlay or page segment outside a page.
     std::shared_ptr<std::vector<AFP_>> collecting;
@@ -454,7 +532,9 @@ struct PageInterpreter::Impl {
         case 0xD3A9AF:                                                                                 // EPG
             if (!inPage) return false;
             inPage = false;
+            if (!stack.empty()) keepFontNodes(stack.front());
             stack.clear();
+            finishRuns();
             placeOnMedium();
             return true;
         default: break;
@@ -474,11 +554,60 @@ struct PageInterpreter::Impl {
 
     void startPage() {
         ++pages;
-        page = Page{};
+        recyclePage();
         page.number = pages;
         inPage = true;
         stack.clear();
         stack.emplace_back();
+    }
+
+    // Empties the page for the next one. Its text runs stay, to be filled
+    // again in place with their buffers (a stream of many small pages does
+    // not allocate the text, advances and offsets of every run anew); the
+    // page ends with the runs it used.
+    void recyclePage() {
+        usedRuns = 0;
+        page.number = 0;
+        page.width = page.height = 0;
+        page.rules.clear();
+        page.objects.clear();
+        page.medium = Medium{};
+    }
+    // A new run after the page's runs so far: one of the last page, or a
+    // spare one, emptied, when there is one.
+    TextRun& newRun() {
+        if (usedRuns == page.text.size()) {
+            if (spareRuns.empty()) {
+                ++usedRuns;
+                return page.text.emplace_back();
+            }
+            page.text.push_back(std::move(spareRuns.back()));
+            spareRuns.pop_back();
+        }
+        TextRun& r = page.text[usedRuns++];
+        r.x = r.y = 0;
+        r.rotation = 0;
+        r.size = r.ascent = r.descent = 0;
+        r.color = 0;
+        r.text.clear();
+        r.advances.clear();
+        r.offsets.clear();
+        r.codePoints.clear();
+        r.codePage = 0;
+        r.doubleByte = r.underscore = r.overstrike = false;
+        r.suppression = 0;
+        r.raster.reset();
+        r.glyphs.clear();
+        return r;
+    }
+    // Takes back the last run of the page (one that presents no character).
+    void dropLastRun() { --usedRuns; }
+    // The page's text is the runs it used; the others are kept as spare runs.
+    void finishRuns() {
+        while (page.text.size() > usedRuns) {
+            spareRuns.push_back(std::move(page.text.back()));
+            page.text.pop_back();
+        }
     }
 
     // ---- the form definition ------------------------------------------------
@@ -594,6 +723,7 @@ struct PageInterpreter::Impl {
     // The items of a medium map's overlays, drawn at the medium's origin.
     std::shared_ptr<const Page> mediumOverlays(const MediumMap& m, double width, double height, double ux, double uy) {
         Page kept = std::move(page);
+        std::size_t keptRuns = std::exchange(usedRuns, 0);
         page = Page{};
         page.number = kept.number;
         stack.clear();
@@ -614,10 +744,12 @@ struct PageInterpreter::Impl {
             include(name->second, 0, 0, 0);
         }
         stack.clear();
+        finishRuns();
         auto items = std::make_shared<Page>(std::move(page));
         items->width = width;
         items->height = height;
         page = std::move(kept);
+        usedRuns = keptRuns;
         return items;
     }
 
@@ -651,6 +783,7 @@ struct PageInterpreter::Impl {
         case 0xD38C87: if (curCodePage) codePageIndex(d); break;                                       // CPI
         default: return false;
         }
+        ++fontEpoch;
         return true;
     }
     void fontControl(std::span<const byte> d) {
@@ -751,7 +884,12 @@ struct PageInterpreter::Impl {
                 else if (t.code == 0x50) cpgid = encodingCodePage(p, cpgid);
                 else if (t.code == 0x8B && u16(p, 3)) size = u16(p, 3) / 20.0;
             }
-            if (!name.empty()) dataObjectFonts[name] = {cpgid, size};
+            if (!name.empty()) {
+                std::pair<unsigned, double> font{cpgid, size};
+                auto [it, added] = dataObjectFonts.try_emplace(name, font);
+                if (added || it->second != font) ++fontEpoch;  // font maps that name it read it anew
+                it->second = font;
+            }
             if (lid >= 0 && inPage && !stack.empty()) {
                 Font f;
                 f.name = !external.empty() ? external : name;
@@ -800,6 +938,22 @@ struct PageInterpreter::Impl {
     }
 
     void fontMap(const Bytes& groups) {
+        if (fontMapsEpoch != fontEpoch) {
+            fontMaps.clear();
+            fontMapsEpoch = fontEpoch;
+        }
+        std::string_view key(reinterpret_cast<const char*>(groups.data()), groups.size());
+        auto it = fontMaps.find(key);
+        if (it == fontMaps.end()) {
+            if (fontMaps.size() >= 64) fontMaps.clear();
+            std::vector<MappedFont> fonts = readFontMap(groups);
+            it = fontMaps.emplace(std::string(key), std::move(fonts)).first;
+        }
+        for (const MappedFont& m : it->second) placeFont(m.lid, m.font);
+    }
+    // The fonts of an MCF's groups, resolved, by local id in group order.
+    std::vector<MappedFont> readFontMap(const Bytes& groups) {
+        std::vector<MappedFont> fonts;
         for (const MCF_& g : Chunks<MCF_>::fromPayload(groups)) {
             if (g.frame != Frame::Item) continue;
             int lid = -1;
@@ -844,8 +998,10 @@ struct PageInterpreter::Impl {
                 if (!f.cpgid) f.cpgid = 1200;  // data-object fonts take Unicode unless told otherwise
             }
             if (section >= 0x41 && section <= 0xFE) f.doubleByte = true;
-            addFont(unsigned(lid), std::move(f));
+            resolveFont(f);
+            fonts.push_back({unsigned(lid), std::move(f)});
         }
+        return fonts;
     }
 
     void fontMap1(std::span<const byte> d) {
@@ -864,6 +1020,12 @@ struct PageInterpreter::Impl {
     }
 
     void addFont(unsigned lid, Font f) {
+        resolveFont(f);
+        placeFont(lid, f);
+    }
+    // A font as the map names it, with its style, size, code page and the
+    // font resources of the stream or the resource directories.
+    void resolveFont(Font& f) {
         styleOfName(f);
         if (!f.size) f.size = sizeOfName(f.name);
         if (!charSets.count(f.name)) loadFontResource(f.name);
@@ -883,9 +1045,28 @@ struct PageInterpreter::Impl {
         }
         if (f.doubleByte && !f.cpgid) f.cpgid = 835;
         if (codePageDoubleByte(f.cpgid)) f.doubleByte = true;
-        Font& slot = ctx().fonts[lid];
+    }
+    void placeFont(unsigned lid, const Font& f) {
+        auto& fonts = ctx().fonts;
+        auto it = fonts.find(lid);
+        if (it == fonts.end()) {
+            if (fontNodes.empty()) {
+                fonts.emplace(lid, f);
+            } else {
+                FontNode node = std::move(fontNodes.back());
+                fontNodes.pop_back();
+                node.key() = lid;
+                node.mapped() = f;
+                fonts.insert(std::move(node));
+            }
+            return;
+        }
         // The sections of a double-byte font share one local id: the first group names it.
-        if (slot.name.empty() || !f.doubleByte) slot = std::move(f);
+        if (it->second.name.empty() || !f.doubleByte) it->second = f;
+    }
+    // The fonts of a page's own font map, kept as nodes for the next page's.
+    void keepFontNodes(Context& x) {
+        while (!x.fonts.empty()) fontNodes.push_back(x.fonts.extract(x.fonts.begin()));
     }
 
     // ---- the structured fields of a page or an included object ---------------
@@ -1251,19 +1432,11 @@ struct PageInterpreter::Impl {
     }
 
     const Font& currentFont() {
-        static const Font fallback = [] {
-            Font f;
-            f.name = "default";
-            f.family = 2;
-            f.size = 10;
-            f.cpgid = 500;
-            return f;
-        }();
         auto& fonts = ctx().fonts;
         auto it = fonts.find(ctx().ts.lid);
         if (it == fonts.end()) {
             if (fonts.size() == 1 && ctx().ts.lid == 0xFF) return fonts.begin()->second;
-            return fallback;
+            return fallbackFont;
         }
         return it->second;
     }
@@ -1283,18 +1456,25 @@ struct PageInterpreter::Impl {
         const Font& f = currentFont();
         unsigned cpgid = forced ? forcedCp : opt.codePage ? opt.codePage : f.cpgid ? f.cpgid : 500;
         bool dbcs = forced ? codePageDoubleByte(forcedCp) : opt.codePage ? codePageDoubleByte(opt.codePage) : f.doubleByte;
-        if (!codePageKnown(cpgid)) {
-            warn("code page " + std::to_string(cpgid) + " is not known: its text is read as code page 500");
-            cpgid = 500;
-            dbcs = false;
+        if (cpgid != decoding.asked || dbcs != decoding.askedDbcs) {
+            decoding.asked = cpgid;
+            decoding.askedDbcs = dbcs;
+            if (!codePageKnown(cpgid)) {
+                warn("code page " + std::to_string(cpgid) + " is not known: its text is read as code page 500");
+                cpgid = 500;
+                dbcs = false;
+            }
+            decoding.cpgid = cpgid;
+            decoding.dbcs = dbcs;
+            decoding.page = &runCodePage(cpgid, dbcs);
+            decoding.singleByte = !dbcs && codePageSingleByte(cpgid);
         }
+        cpgid = decoding.cpgid;
+        dbcs = decoding.dbcs;
         double size = f.size > 0 ? f.size : 10;
         double unit = t.iAngle % 180 == 0 ? x.unitX : x.unitY;  // points per text unit along I
 
-        TextRun run;
-        run.text = decodeRun(cpgid, dbcs, bytes);
-        run.offsets.reserve(bytes.size());
-        run.advances.reserve(bytes.size());
+        TextRun& run = newRun();
         run.codePoints.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         run.codePage = cpgid;
         run.doubleByte = dbcs;
@@ -1309,46 +1489,91 @@ struct PageInterpreter::Impl {
         run.suppression = t.suppression;
         run.rotation = (t.iAngle + x.place.rotation) % 360;
 
-        const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
         // A raster font draws the patterns of its characters: single-byte
         // text, the patterns named by the GCGIDs of the font's code page, or
         // by the standard GCGID of each character when the code page is not
         // at hand.
         bool raster = f.raster && !dbcs && !forced && cpgid != 1208;
-        if (raster) {
-            run.raster = f.raster;
-            run.glyphs.reserve(bytes.size());
-        }
-        std::size_t step = dbcs ? 2 : 1;
         double startI = -1;
-        std::size_t k = 0;
-        for (std::size_t at = 0; at < run.text.size(); ++k) {
-            char32_t u = nextCodePoint(run.text, at);
-            bool space = u == 0x20 && !dbcs;
-            if (!t.fresh) t.i += t.adjust;  // a space takes the adjustment; the character after it does not
-            if (startI < 0) startI = t.i;
-            double adv;  // text units
-            if (space && t.varSpace >= 0) {
-                adv = t.varSpace;
-            } else {
-                adv = inlineAdvance(f, bytes, k * step, step, size, unit);
-                if (adv < 0) {
-                    // Every character of a double-byte EBCDIC font is full width (one
-                    // em), Latin and Cyrillic letters included; UTF-16 fonts are
-                    // proportional.
-                    double em = widths && k < bytes.size()   ? (*widths)[bytes[k]]
-                                : dbcs && cpgid != 1200 ? 1000.0
-                                                          : substituteWidth(f, u);
-                    adv = em * size / 1000 / unit;
+        if (!raster && decoding.singleByte) {
+            // One character per byte: its text, its advance and whether it
+            // is a space come from the font's table.
+            ByteAdvances& table = advancesOf(f, cpgid, size);
+            table.inUnits(unit);
+            const std::size_t n = bytes.size();
+            run.offsets.resize(n);
+            run.advances.resize(n);
+            run.text.resize(4 * n);
+            float* offsets = run.offsets.data();
+            float* advances = run.advances.data();
+            char* text = run.text.data();
+            double i = t.i;
+            bool fresh = t.fresh;
+            const double adjust = t.adjust, varSpace = t.varSpace;
+            for (std::size_t k = 0; k < n; ++k) {
+                const byte b = bytes[k];
+                std::memcpy(text, table.utf8[b].data(), 4);
+                text += table.utf8Length[b];
+                const bool space = table.space[b];
+                if (!fresh) i += adjust;  // a space takes the adjustment; the character after it does not
+                if (startI < 0) startI = i;
+                double adv;  // text units
+                if (space && varSpace >= 0) {
+                    adv = varSpace;
+                    advances[k] = float(adv * unit);
+                } else {
+                    adv = table.advances[b];
+                    advances[k] = table.runAdvances[b];
                 }
+                offsets[k] = float((i - startI) * unit);
+                i += adv;
+                fresh = space;
             }
-            if (raster) run.glyphs.push_back(k < bytes.size() ? rasterGlyph(f, bytes[k], u) : nullptr);
-            run.offsets.push_back(float((t.i - startI) * unit));
-            run.advances.push_back(float(adv * unit));
-            t.i += adv;
-            t.fresh = space;
+            run.text.resize(std::size_t(text - run.text.data()));
+            t.i = i;
+            t.fresh = fresh;
+        } else {
+            decoding.page->appendUtf8(run.text, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+            const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
+            if (raster) {
+                run.raster = f.raster;
+                run.glyphs.reserve(bytes.size());
+            }
+            run.offsets.reserve(bytes.size());
+            run.advances.reserve(bytes.size());
+            std::size_t step = dbcs ? 2 : 1;
+            std::size_t k = 0;
+            for (std::size_t at = 0; at < run.text.size(); ++k) {
+                char32_t u = nextCodePoint(run.text, at);
+                bool space = u == 0x20 && !dbcs;
+                if (!t.fresh) t.i += t.adjust;  // a space takes the adjustment; the character after it does not
+                if (startI < 0) startI = t.i;
+                double adv;  // text units
+                if (space && t.varSpace >= 0) {
+                    adv = t.varSpace;
+                } else {
+                    adv = inlineAdvance(f, bytes, k * step, step, size, unit);
+                    if (adv < 0) {
+                        // Every character of a double-byte EBCDIC font is full width (one
+                        // em), Latin and Cyrillic letters included; UTF-16 fonts are
+                        // proportional.
+                        double em = widths && k < bytes.size()   ? (*widths)[bytes[k]]
+                                    : dbcs && cpgid != 1200 ? 1000.0
+                                                              : substituteWidth(f, u);
+                        adv = em * size / 1000 / unit;
+                    }
+                }
+                if (raster) run.glyphs.push_back(k < bytes.size() ? rasterGlyph(f, bytes[k], u) : nullptr);
+                run.offsets.push_back(float((t.i - startI) * unit));
+                run.advances.push_back(float(adv * unit));
+                t.i += adv;
+                t.fresh = space;
+            }
         }
-        if (run.offsets.empty()) return;
+        if (run.offsets.empty()) {
+            dropLastRun();
+            return;
+        }
         if (positions) {
             std::size_t n = run.offsets.size();
             bool each = positions->size() == n;
@@ -1362,7 +1587,38 @@ struct PageInterpreter::Impl {
         Vec p = pagePoint(startI, t.b + t.tempBaseline);
         run.x = p.x;
         run.y = p.y;
-        page.text.push_back(std::move(run));
+    }
+
+    // The advance table of a single-byte font in a code page: what
+    // inlineAdvance gives each byte (times the text unit), else the
+    // substitute width at `size`.
+    ByteAdvances& advancesOf(const Font& f, unsigned cpgid, double size) {
+        if (f.advances && f.advancesCp == cpgid && f.advancesEpoch == fontEpoch) return *f.advances;
+        if (tablesEpoch != fontEpoch) {
+            advanceTables.clear();
+            tablesEpoch = fontEpoch;
+        }
+        bool own = f.charSet && f.codePage;
+        AdvanceKey key{own ? f.charSet : nullptr, own ? f.codePage : nullptr, f.family, f.weight, size, cpgid};
+        auto [it, added] = advanceTables.try_emplace(key);
+        if (added) {
+            const std::array<float, 256>& widths = byteWidthsOf(f, cpgid);
+            ByteAdvances& a = it->second;
+            for (unsigned b = 0; b < 256; ++b) {
+                const byte one = byte(b);
+                std::string u = decodeRun(cpgid, false, std::span<const byte>(&one, 1));
+                std::size_t at = 0;
+                a.space[b] = !u.empty() && nextCodePoint(u, at) == 0x20;
+                a.utf8Length[b] = std::uint8_t(std::min<std::size_t>(u.size(), 4));
+                std::memcpy(a.utf8[b].data(), u.data(), a.utf8Length[b]);
+                std::optional<double> points = own ? inlinePoints(f, b, size) : std::nullopt;
+                a.points[b] = points ? *points : double(widths[b]) * size / 1000;
+            }
+        }
+        f.advances = &it->second;
+        f.advancesCp = cpgid;
+        f.advancesEpoch = fontEpoch;
+        return it->second;
     }
 
     static const RasterGlyph* rasterGlyph(const Font& f, byte cp, char32_t u) {
@@ -1398,13 +1654,18 @@ struct PageInterpreter::Impl {
                          double unit) {
         if (!f.charSet || !f.codePage || at + step > bytes.size()) return -1;
         unsigned cp = step == 2 ? unsigned(bytes[at]) << 8 | bytes[at + 1] : bytes[at];
+        std::optional<double> points = inlinePoints(f, cp, size);
+        return points ? *points / unit : -1;
+    }
+    // The advance in points of code point `cp` from the inline font
+    // resources of the font (which has both); none when they do not give it.
+    static std::optional<double> inlinePoints(const Font& f, unsigned cp, double size) {
         auto g = f.codePage->gcgids.find(cp);
-        if (g == f.codePage->gcgids.end()) return -1;
+        if (g == f.codePage->gcgids.end()) return std::nullopt;
         auto inc = f.charSet->increments.find(g->second);
-        if (inc == f.charSet->increments.end()) return -1;
-        double points = f.charSet->pointsPerUnit > 0 ? inc->second * f.charSet->pointsPerUnit
-                                                     : inc->second * size / f.charSet->unitsPerEm;
-        return points / unit;
+        if (inc == f.charSet->increments.end()) return std::nullopt;
+        return f.charSet->pointsPerUnit > 0 ? inc->second * f.charSet->pointsPerUnit
+                                            : inc->second * size / f.charSet->unitsPerEm;
     }
 };
 

@@ -6,6 +6,8 @@
 // (a surrogate pair is one character) and UTF-8 sequence by sequence.
 #include <string_view>
 
+#include "page_codepage.hpp"
+
 #include "pressel/text/codepages.hpp"
 #include "pressel/page/page.hpp"
 
@@ -40,16 +42,28 @@ unsigned codePageOfName(std::string_view name) noexcept {
     return n;
 }
 
-std::string decodeRun(unsigned cpgid, bool doubleByte, std::span<const byte> b) {
+const CodePage& runCodePage(unsigned cpgid, bool doubleByte) noexcept {
     const CodePage* page = pageOf(cpgid);
     // A run set in a double-byte font whose code page is not a double-byte
     // table of its own is read as code page 835, the double-byte page of the
     // host fonts that streams most often carry.
     if (doubleByte && !(page && (page->isDoubleByte() || page->isUnicode()))) page = pageOf(835);
-    if (!page) page = &defaultCodePage();
+    return page ? *page : defaultCodePage();
+}
+
+void appendDecodedRun(std::string& out, unsigned cpgid, bool doubleByte, std::span<const byte> b) {
+    runCodePage(cpgid, doubleByte).appendUtf8(out, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+}
+
+bool codePageSingleByte(unsigned cpgid) noexcept {
+    const CodePage* page = pageOf(cpgid);
+    return !page || page->isSingleByte();
+}
+
+std::string decodeRun(unsigned cpgid, bool doubleByte, std::span<const byte> b) {
     std::string out;
     out.reserve(b.size() + b.size() / 2);
-    page->appendUtf8(out, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+    appendDecodedRun(out, cpgid, doubleByte, b);
     return out;
 }
 

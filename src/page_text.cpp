@@ -15,11 +15,15 @@ namespace {
 // baseline, v along the baseline progression (both in points).
 struct Glyph {
     double u, v, size;
+    double gap;  // a third of the size: a wider gap before the glyph reads as a space
     const TextRun* run;
     float advance;
     std::uint32_t index;     // character index in the run
     std::uint32_t from, to;  // its UTF-8 bytes in run->text
     bool space;
+    bool control;  // a control character (a substitute, an unmapped code point of the control range)
+    bool ascii;    // one byte below X'80' that every output form writes as it is
+    char lead;     // its first byte
 };
 
 struct Axes {
@@ -49,13 +53,24 @@ struct Lines {
     const Glyph* end(std::size_t l) const noexcept { return glyphs.data() + starts[l + 1]; }
 };
 
-// The glyphs of one inline direction, in presentation order.
-void glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
+// The glyphs of one inline direction, in presentation order; true when
+// they are in baseline order too (every glyph's v no larger than the next
+// one's, which the glyphs of one run share).
+bool glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
     out.clear();
     Axes f = frameOf(rotation);
+    bool inOrder = true;
+    double lastV = -INFINITY;
     for (const TextRun& r : page.text) {
         if (r.rotation != rotation) continue;
         double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
+        if (!r.offsets.empty() && !r.text.empty()) {
+            if (!(lastV <= v0)) inOrder = false;
+            lastV = v0;
+        }
+        const double gap = r.size / 3;
+        // Double-byte text of code page 835 may be written as code page 950.
+        const bool converted = r.doubleByte && r.codePage == 835;
         const std::size_t n = r.offsets.size(), bytes = r.text.size();
         const char* text = r.text.data();
         std::size_t at = 0;
@@ -63,46 +78,48 @@ void glyphsOf(std::vector<Glyph>& out, const Page& page, int rotation) {
             auto c = static_cast<unsigned char>(text[at]);
             std::size_t len = c < 0x80 ? 1 : std::min(utf8Length(c), bytes - at);
             bool space = c == ' ';
-            out.push_back({u0 + r.offsets[k], v0, r.size, &r, r.advances[k], std::uint32_t(k), std::uint32_t(at),
-                           std::uint32_t(at + len), space});
+            bool control = len == 1 && (c < 0x20 || c == 0x7F);
+            out.push_back({u0 + r.offsets[k], v0, r.size, gap, &r, r.advances[k], std::uint32_t(k), std::uint32_t(at),
+                           std::uint32_t(at + len), space, control, c < 0x80 && !converted, char(c)});
             at += len;
         }
     }
-}
-
-// Stable-sorts [first, last) by `key`, leaving a range that is already in
-// order (every neighbour no larger than the next: most text is presented
-// in reading order) as it is, which is what the sort would do with it.
-template <class Key>
-void sortBy(Glyph* first, Glyph* last, Key key) {
-    for (Glyph* g = first; g + 1 < last; ++g)
-        if (!(key(g[0]) <= key(g[1]))) {
-            std::stable_sort(first, last, [&](const Glyph& a, const Glyph& b) { return key(a) < key(b); });
-            return;
-        }
+    return inOrder;
 }
 
 // Lines of glyphs: baselines within 0.55 of the larger font size of the
 // line's first glyph and the next (so a superscript stays on its line),
-// top to bottom; each line in inline order.
+// top to bottom; each line in inline order. Glyphs already in order (most
+// text is presented in reading order) are left as they are, which is what
+// the stable sorts would do with them.
 void linesOf(Lines& lines, const Page& page, int rotation) {
-    glyphsOf(lines.glyphs, page, rotation);
+    bool inBaselineOrder = glyphsOf(lines.glyphs, page, rotation);
     std::vector<Glyph>& g = lines.glyphs;
     Glyph* data = g.data();
-    sortBy(data, data + g.size(), [](const Glyph& a) { return a.v; });
+    if (!inBaselineOrder)
+        std::stable_sort(data, data + g.size(), [](const Glyph& a, const Glyph& b) { return a.v < b.v; });
     lines.starts.clear();
     double base = 0, baseSize = 0;
+    bool inlineOrder = true;  // the glyphs of the line so far are in inline order
+    auto sortLine = [&](std::size_t end) {
+        if (!inlineOrder)
+            std::stable_sort(data + lines.starts.back(), data + end,
+                             [](const Glyph& a, const Glyph& b) { return a.u < b.u; });
+    };
     for (std::size_t k = 0; k < g.size(); ++k) {
         const Glyph& x = g[k];
         if (lines.starts.empty() || x.v - base > 0.55 * std::max(x.size, baseSize)) {
+            if (!lines.starts.empty()) sortLine(k);
             lines.starts.push_back(std::uint32_t(k));
             base = x.v;
             baseSize = x.size;
+            inlineOrder = true;
+        } else if (!(g[k - 1].u <= x.u)) {
+            inlineOrder = false;
         }
     }
+    if (!lines.starts.empty()) sortLine(g.size());
     lines.starts.push_back(std::uint32_t(g.size()));
-    for (std::size_t l = 0; l + 1 < lines.starts.size(); ++l)
-        sortBy(data + lines.starts[l], data + lines.starts[l + 1], [](const Glyph& a) { return a.u; });
 }
 
 Lines& scratchLines() {
@@ -111,27 +128,32 @@ Lines& scratchLines() {
 }
 
 // The rotations of a page's text, the most used first.
-std::vector<int> rotationsOf(const Page& page) {
+struct Rotations {
+    int order[4];
+    int n = 0;
+    const int* begin() const noexcept { return order; }
+    const int* end() const noexcept { return order + n; }
+};
+Rotations rotationsOf(const Page& page) {
     std::size_t count[4] = {};
     for (const TextRun& r : page.text) count[(r.rotation / 90) & 3] += r.offsets.size();
-    std::vector<int> order;
+    Rotations rs;
     for (int k = 0; k < 4; ++k)
-        if (count[k]) order.push_back(k);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return count[a] > count[b]; });
-    for (int& k : order) k *= 90;
-    return order;
+        if (count[k]) rs.order[rs.n++] = k;
+    std::stable_sort(rs.order, rs.order + rs.n, [&](int a, int b) { return count[a] > count[b]; });
+    for (int k = 0; k < rs.n; ++k) rs.order[k] *= 90;
+    return rs;
 }
 
-// A control character (a substitute or an unmapped code point of a code
-// page's control range) shows nothing.
-bool control(const Glyph& g) {
-    auto c = static_cast<unsigned char>(g.run->text[g.from]);
-    return g.to - g.from == 1 && (c < 0x20 || c == 0x7F);
-}
-
+// A glyph's text in the output form. A control character (a substitute or
+// an unmapped code point of a code page's control range) shows nothing.
 void appendGlyph(std::string& out, const Glyph& g, const PageTextOptions& o) {
     const TextRun& r = *g.run;
-    if (control(g)) return;
+    if (g.control) return;
+    if (g.ascii) {
+        out.push_back(g.lead);
+        return;
+    }
     if (r.doubleByte && (o.dbcs950 || o.latin1) && r.codePage == 835) {
         std::size_t at = g.index * 2;
         if (at + 2 <= r.codePoints.size()) {
@@ -155,9 +177,11 @@ void appendGlyph(std::string& out, const Glyph& g, const PageTextOptions& o) {
 
 // A glyph printed again on top of the one before it (overprinted bold, a
 // repeated run): the same character at nearly the same place.
-bool duplicate(const Glyph& a, const Glyph& b) {
-    return std::abs(a.u - b.u) < 0.1 * b.size && std::abs(a.v - b.v) < 0.1 * b.size &&
-           a.run->text.compare(a.from, a.to - a.from, b.run->text, b.from, b.to - b.from) == 0;
+bool sameText(const Glyph& a, const Glyph& b) {
+    return a.run->text.compare(a.from, a.to - a.from, b.run->text, b.from, b.to - b.from) == 0;
+}
+inline bool duplicate(const Glyph& a, const Glyph& b) {
+    return std::abs(a.u - b.u) < 0.1 * b.size && std::abs(a.v - b.v) < 0.1 * b.size && sameText(a, b);
 }
 
 // The median advance of the glyphs that are not spaces (at least 1 point),
@@ -172,11 +196,83 @@ double typicalWidth(const std::vector<Glyph>& glyphs) {
     return std::max(w[w.size() / 2], 1.0);
 }
 
+// The text of one inline direction read straight from its runs, without the
+// glyphs of linesOf, when every glyph is an ASCII byte and the runs come in
+// reading order: baselines in order and each line's characters in inline
+// order, where the sorts of linesOf leave everything as it is. Writes what
+// the glyph path of appendPageText writes without layout, and returns true;
+// returns false, with `out` as it was, at the first glyph out of order.
+bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
+    const std::size_t rollback = out.size();
+    auto fail = [&] {
+        out.resize(rollback);
+        return false;
+    };
+    const Axes f = frameOf(rotation);
+    double lastV = -INFINITY, base = 0, baseSize = 0, lastU = 0;
+    bool first = true;
+    std::size_t start = out.size();
+    bool havePrev = false, prevSpace = false;
+    double prevU = 0, prevV = 0;
+    float prevAdvance = 0;
+    char prevChar = 0;
+    auto endLine = [&] {
+        while (out.size() > start && out.back() == ' ') out.pop_back();
+        out += '\n';
+    };
+    for (const TextRun& r : page.text) {
+        if (r.rotation != rotation) continue;
+        const std::size_t n = std::min(r.offsets.size(), r.text.size());
+        if (n == 0) continue;
+        // Glyphs of a run share their baseline and size: only a run's first
+        // glyph can start a line, unless the size is negative (or NaN).
+        if (!(r.size >= 0)) return fail();
+        const double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
+        if (!(lastV <= v0)) return fail();
+        lastV = v0;
+        const char* text = r.text.data();
+        const float* offsets = r.offsets.data();
+        const float* advances = r.advances.data();
+        if (first || v0 - base > 0.55 * std::max(r.size, baseSize)) {
+            if (!first) endLine();
+            first = false;
+            base = v0;
+            baseSize = r.size;
+            start = out.size();
+            havePrev = false;
+        } else if (!(lastU <= u0 + offsets[0])) {
+            return fail();
+        }
+        const double gap = r.size / 3;
+        for (std::size_t k = 0; k < n; ++k) {
+            const char c = text[k];
+            if (static_cast<unsigned char>(c) >= 0x80 || (k > 0 && !(offsets[k - 1] <= offsets[k]))) return fail();
+            const double u = u0 + offsets[k];
+            // A glyph printed again on top of the one before it.
+            if (havePrev && std::abs(prevU - u) < 0.1 * r.size && std::abs(prevV - v0) < 0.1 * r.size && prevChar == c)
+                continue;
+            const bool space = c == ' ';
+            if (havePrev && u - (prevU + prevAdvance) > gap && !prevSpace && !space) out += ' ';
+            if (!(c < 0x20 || c == 0x7F)) out.push_back(c);
+            havePrev = true;
+            prevU = u;
+            prevV = v0;
+            prevAdvance = advances[k];
+            prevSpace = space;
+            prevChar = c;
+        }
+        lastU = u0 + offsets[n - 1];
+    }
+    if (!first) endLine();
+    return true;
+}
+
 }  // namespace
 
 void appendPageText(std::string& out, const Page& page, const PageTextOptions& o) {
     Lines& lines = scratchLines();
     for (int rotation : rotationsOf(page)) {
+        if (!o.layout && appendRunsInOrder(out, page, rotation)) continue;
         linesOf(lines, page, rotation);
         double cw = 0, minU = 0;
         if (o.layout) {
@@ -199,7 +295,7 @@ void appendPageText(std::string& out, const Page& page, const PageTextOptions& o
             for (const Glyph* gp = lines.begin(l); gp != lines.end(l); ++gp) {
                 const Glyph& g = *gp;
                 if (prev && duplicate(*prev, g)) continue;
-                bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
+                bool gap = prev && g.u - (prev->u + prev->advance) > g.gap;
                 if (o.layout && (!prev || gap)) {
                     // A word starts at the column of its position.
                     auto want = std::size_t(std::max(0L, std::lround((g.u - minU) / cw)));
@@ -257,7 +353,7 @@ std::vector<PageWord> pageWords(const Page& page) {
             for (const Glyph* gp = lines.begin(li); gp != lines.end(li); ++gp) {
                 const Glyph& g = *gp;
                 if (prev && duplicate(*prev, g)) continue;
-                bool gap = prev && g.u - (prev->u + prev->advance) > g.size / 3;
+                bool gap = prev && g.u - (prev->u + prev->advance) > g.gap;
                 // A superscript or subscript is a word of its own, as are text
                 // sizes that meet without a space.
                 bool shifted = prev && (std::abs(g.v - prev->v) > 0.1 * g.size || g.size != prev->size);
@@ -277,7 +373,7 @@ std::vector<PageWord> pageWords(const Page& page) {
                 u1 = g.u + g.advance;
                 top = std::max(top, g.run->ascent);
                 bottom = std::max(bottom, g.run->descent);
-                if (!control(g)) w.text.append(g.run->text, g.from, g.to - g.from);
+                if (!g.control) w.text.append(g.run->text, g.from, g.to - g.from);
             }
             close();
         }
