@@ -12,6 +12,7 @@
 #include "pressel/records.hpp"
 #include "pressel/core/json.hpp"
 #include "pressel/core/strings.hpp"
+#include "view_render.hpp"
 
 namespace pressel {
 
@@ -1158,6 +1159,34 @@ void appendJsonString(std::string& out, std::string_view latin1) {
 
 void appendJsonUtf8String(std::string& out, std::string_view utf8) { writeJsonString(out, utf8); }
 
+void viewrender::contentJson(std::string& out, const ViewContent& c, DumpState* state) {
+    std::visit(
+        [&](const auto& v) {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::same_as<V, ViewNumber>) putNumber(out, v.value);
+            else if constexpr (std::same_as<V, ViewString>) {
+                out += '"';
+                putHex(out, spanOf(v.bytes));
+                out += '"';
+            } else if constexpr (std::same_as<V, ViewNStr>) {
+                out += '"';
+                putHex(out, v.bytes.span());
+                out += '"';
+            } else if constexpr (std::same_as<V, ViewAStr>) {
+                if (v.type == viewTextTypeId()) appendJsonUtf8String(out, v.text);
+                else appendJsonString(out, v.text);
+            } else {
+                out += '[';
+                for (std::size_t i = 0; i < v.records.size(); ++i) {
+                    if (i) out += ',';
+                    renderViewJson(out, v.records[i], state);
+                }
+                out += ']';
+            }
+        },
+        c);
+}
+
 void renderViewJsonFields(std::string& out, const ViewRecord& r, DumpState* state) {
     out += '{';
     bool first = true;
@@ -1166,31 +1195,7 @@ void renderViewJsonFields(std::string& out, const ViewRecord& r, DumpState* stat
         first = false;
         appendJsonString(out, f.label.chars());
         out += ':';
-        std::visit(
-            [&](const auto& v) {
-                using V = std::decay_t<decltype(v)>;
-                if constexpr (std::same_as<V, ViewNumber>) putNumber(out, v.value);
-                else if constexpr (std::same_as<V, ViewString>) {
-                    out += '"';
-                    putHex(out, spanOf(v.bytes));
-                    out += '"';
-                } else if constexpr (std::same_as<V, ViewNStr>) {
-                    out += '"';
-                    putHex(out, v.bytes.span());
-                    out += '"';
-                } else if constexpr (std::same_as<V, ViewAStr>) {
-                    if (v.type == viewTextTypeId()) appendJsonUtf8String(out, v.text);
-                    else appendJsonString(out, v.text);
-                } else {
-                    out += '[';
-                    for (std::size_t i = 0; i < v.records.size(); ++i) {
-                        if (i) out += ',';
-                        renderViewJson(out, v.records[i], state);
-                    }
-                    out += ']';
-                }
-            },
-            f.content);
+        viewrender::contentJson(out, f.content, state);
     }
     out += '}';
 }
@@ -1214,6 +1219,156 @@ void renderViewJson(std::string& out, const ViewRecord& r, DumpState* state) {
     out += ",\"fields\":";
     renderViewJsonFields(out, r, state);
     out += '}';
+}
+
+// ---- the pieces the direct renderings write (view_render.hpp) ------------------------------
+void viewrender::fieldLine(std::string& out, const ViewField& f, int indent) { renderFieldLine(out, f, indent); }
+
+void viewrender::putInt(std::string& out, std::int64_t v) { putNumber(out, v); }
+
+void viewrender::numberLine(std::string& out, std::int64_t v, int width, bool code) {
+    putNumber(out, v);
+    if (code) {
+        out += " (X'";
+        putHexValue(out, static_cast<std::uint64_t>(v), width);
+        out += "')";
+    }
+}
+
+void viewrender::hexJson(std::string& out, std::span<const byte> b) {
+    out += '"';
+    putHex(out, b);
+    out += '"';
+}
+
+namespace {
+// EBCDIC bytes as Latin-1 characters (fromAStr), one table lookup a byte.
+struct Latin1Table {
+    char chars[256];
+    Latin1Table() {
+        byte all[256];
+        for (int i = 0; i < 256; ++i) all[i] = byte(i);
+        const std::string t = fromAStr(std::span<const byte>(all, 256));
+        std::memcpy(chars, t.data(), 256);
+    }
+};
+const Latin1Table& latin1Table() {
+    static const Latin1Table table;
+    return table;
+}
+// Whether the EBCDIC bytes read as printable text (printableText non-empty).
+bool printable(std::span<const byte> ebcdic) {
+    if (ebcdic.empty()) return false;
+    const char* t = latin1Table().chars;
+    bool alnum = false;
+    for (byte x : ebcdic) {
+        const byte c = static_cast<byte>(t[x]);
+        if (c < 0x20 || c >= 0x7F) return false;
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) alnum = true;
+    }
+    return alnum;
+}
+// Printable EBCDIC text quoted as appendQuoted quotes it: only the quote and
+// the backslash need an escape.
+void putPrintableQuoted(std::string& out, std::span<const byte> ebcdic) {
+    const char* t = latin1Table().chars;
+    out += '"';
+    for (byte x : ebcdic) {
+        const char ch = t[x];
+        if (ch == '"' || ch == '\\') out += '\\';
+        out += ch;
+    }
+    out += '"';
+}
+}  // namespace
+
+void viewrender::hexLine(std::string& out, std::span<const byte> b) {
+    out += "X'";
+    putHex(out, b);
+    out += '\'';
+    if (printable(b)) {
+        out += ' ';
+        putPrintableQuoted(out, b);
+    }
+}
+
+namespace {
+// The big-endian bytes of an A value.
+std::span<const byte> aBytes(byte (&buf)[16], uint128 v, int width) {
+    const std::size_t n = std::size_t(width > 0 ? width : 0);
+    for (std::size_t i = 0; i < n; ++i) buf[i] = static_cast<byte>(v >> (8 * (n - 1 - i)));
+    return {buf, n};
+}
+}  // namespace
+
+void viewrender::aValueJson(std::string& out, uint128 v, int width) {
+    byte buf[16];
+    hexJson(out, aBytes(buf, v, width));
+}
+
+void viewrender::aValueLine(std::string& out, uint128 v, int width) {
+    byte buf[16];
+    hexLine(out, aBytes(buf, v, width));
+}
+
+void viewrender::nameJson(std::string& out, std::span<const byte> ebcdic) {
+    const char* t = latin1Table().chars;
+    out += '"';
+    for (byte x : ebcdic) {
+        const byte c = static_cast<byte>(t[x]);
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') out += char(c);
+        else if (c >= 0x80) appendLatin1AsUtf8(out, c);
+        else appendJsonEscape(out, c);
+    }
+    out += '"';
+}
+
+void viewrender::nameLine(std::string& out, std::span<const byte> ebcdic) {
+    const char* t = latin1Table().chars;
+    out += '"';
+    for (byte x : ebcdic) {
+        const char ch = t[x];
+        const byte c = static_cast<byte>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c >= 0x20 && c < 0x7F) out += ch;
+        else {
+            out += "\\x";
+            out.append(hexTable.pairs + 2 * c, 2);
+        }
+    }
+    out += '"';
+}
+
+void viewrender::textJson(std::string& out, std::span<const byte> bytes, const DumpState& state) {
+    thread_local std::string t;
+    t.clear();
+    state.textPage().appendUtf8(t, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    out += ",\"text\":";
+    appendJsonUtf8String(out, t);
+}
+
+viewrender::Label viewrender::makeLabel(const char* name) {
+    Label l;
+    appendJsonString(l.json, name);
+    l.json += ':';
+    l.line = name;
+    l.line += ": ";
+    l.code = isCodeLabel(name);
+    return l;
+}
+
+std::string viewrender::makeOpening(TypeId type) {
+    std::string out = "{\"type\":";
+    appendJsonString(out, typeName(type));
+    if (const char* name = recordTypeName(type)) {
+        out += ",\"name\":";
+        appendJsonString(out, name);
+    }
+    return out;
 }
 
 }  // namespace pressel

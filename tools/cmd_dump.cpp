@@ -114,10 +114,12 @@ private:
         line_ += '\n';
     }
 
+    // The record is rendered straight from its decoding, after the header;
+    // a record that does not decode throws before its fields are written,
+    // and the failure replaces the line.
     void view(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
-        ViewRecord v = recordOps(type).view(bytes);
         header(offset, c, type);
-        renderViewLines(line_, v, 2);
+        renderRecordLines(line_, type, bytes, 2);
     }
 
     void jsonHead(std::uint64_t offset, const AFP_& c, TypeId type) {
@@ -136,10 +138,9 @@ private:
     }
 
     void json(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
-        ViewRecord v = recordOps(type).view(bytes);
         jsonHead(offset, c, type);
         line_ += ",\"fields\":";
-        renderViewJsonFields(line_, v, &state_);
+        renderRecordJsonFields(line_, type, bytes, &state_);
         line_ += "}\n";
     }
 
