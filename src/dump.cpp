@@ -1227,12 +1227,19 @@ void viewrender::fieldLine(std::string& out, const ViewField& f, int indent) { r
 void viewrender::putInt(std::string& out, std::int64_t v) { putNumber(out, v); }
 
 void viewrender::numberLine(std::string& out, std::int64_t v, int width, bool code) {
-    putNumber(out, v);
+    char buf[48];
+    char* p = std::to_chars(buf, buf + 24, v).ptr;
     if (code) {
-        out += " (X'";
-        putHexValue(out, static_cast<std::uint64_t>(v), width);
-        out += "')";
+        std::memcpy(p, " (X'", 4);
+        p += 4;
+        for (int i = width - 1; i >= 0; --i) {
+            std::memcpy(p, hexTable.pairs + 2 * byte(static_cast<std::uint64_t>(v) >> (8 * i)), 2);
+            p += 2;
+        }
+        std::memcpy(p, "')", 2);
+        p += 2;
     }
+    out.append(buf, std::size_t(p - buf));
 }
 
 void viewrender::hexJson(std::string& out, std::span<const byte> b) {
@@ -1311,36 +1318,66 @@ void viewrender::aValueLine(std::string& out, uint128 v, int width) {
     hexLine(out, aBytes(buf, v, width));
 }
 
+// Pieces of text are gathered in a small buffer and appended a buffer at a
+// time; a character that needs an escape goes through the string.
 void viewrender::nameJson(std::string& out, std::span<const byte> ebcdic) {
     const char* t = latin1Table().chars;
-    out += '"';
+    char buf[256];
+    std::size_t n = 0;
+    buf[n++] = '"';
     for (byte x : ebcdic) {
         const byte c = static_cast<byte>(t[x]);
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') out += char(c);
-        else if (c >= 0x80) appendLatin1AsUtf8(out, c);
-        else appendJsonEscape(out, c);
+        if (n + 2 > sizeof buf) {
+            out.append(buf, n);
+            n = 0;
+        }
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+            buf[n++] = char(c);
+        } else if (c >= 0x80) {
+            buf[n++] = static_cast<char>(0xC0 | (c >> 6));
+            buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out.append(buf, n);
+            n = 0;
+            appendJsonEscape(out, c);
+        }
     }
+    out.append(buf, n);
     out += '"';
 }
 
 void viewrender::nameLine(std::string& out, std::span<const byte> ebcdic) {
     const char* t = latin1Table().chars;
-    out += '"';
+    char buf[256];
+    std::size_t n = 0;
+    buf[n++] = '"';
     for (byte x : ebcdic) {
         const char ch = t[x];
         const byte c = static_cast<byte>(ch);
+        if (n + 5 > sizeof buf) {
+            out.append(buf, n);
+            n = 0;
+        }
         if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c >= 0x20 && c < 0x7F) out += ch;
-        else {
-            out += "\\x";
-            out.append(hexTable.pairs + 2 * c, 2);
+            buf[n++] = '\\';
+            buf[n++] = ch;
+        } else if (c == '\n') {
+            buf[n++] = '\\';
+            buf[n++] = 'n';
+        } else if (c == '\t') {
+            buf[n++] = '\\';
+            buf[n++] = 't';
+        } else if (c >= 0x20 && c < 0x7F) {
+            buf[n++] = ch;
+        } else {
+            buf[n++] = '\\';
+            buf[n++] = 'x';
+            std::memcpy(buf + n, hexTable.pairs + 2 * c, 2);
+            n += 2;
         }
     }
-    out += '"';
+    buf[n++] = '"';
+    out.append(buf, n);
 }
 
 void viewrender::textJson(std::string& out, std::span<const byte> bytes, const DumpState& state) {
@@ -1353,22 +1390,29 @@ void viewrender::textJson(std::string& out, std::span<const byte> bytes, const D
 
 viewrender::Label viewrender::makeLabel(const char* name) {
     Label l;
+    l.json.push_back(',');
     appendJsonString(l.json, name);
     l.json += ':';
-    l.line = name;
+    l.line.assign(std::size_t(cachedIndent), ' ');
+    l.line += name;
     l.line += ": ";
     l.code = isCodeLabel(name);
     return l;
 }
 
-std::string viewrender::makeOpening(TypeId type) {
-    std::string out = "{\"type\":";
-    appendJsonString(out, typeName(type));
+viewrender::Opening viewrender::makeOpening(TypeId type) {
+    Opening o;
+    o.head = "{\"type\":";
+    appendJsonString(o.head, typeName(type));
     if (const char* name = recordTypeName(type)) {
-        out += ",\"name\":";
-        appendJsonString(out, name);
+        o.head += ",\"name\":";
+        appendJsonString(o.head, name);
     }
-    return out;
+    o.withFields = o.head + ",\"fields\":{";
+    o.line.assign(std::size_t(cachedIndent), ' ');
+    o.line += typeName(type);
+    o.line += '\n';
+    return o;
 }
 
 }  // namespace pressel

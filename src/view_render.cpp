@@ -13,14 +13,20 @@ namespace viewrender {
 namespace {
 struct Table {
     RenderOps ops[idx_tableTypes];
+    Opening openings[idx_tableTypes];
     Table() {
         fillShard<0>(ops);
         fillShard<1>(ops);
         fillShard<2>(ops);
         fillShard<3>(ops);
         static_assert(shards == 4, "every shard fills its entries");
+        for (unsigned i = 0; i < idx_tableTypes; ++i) openings[i] = makeOpening(&tableType(RecordIndex(i)));
     }
 };
+const Table& table() {
+    static const Table t;
+    return t;
+}
 
 template <ChunkFamily C>
 std::size_t countOf(const Chunks<C>& cs) {
@@ -29,21 +35,12 @@ std::size_t countOf(const Chunks<C>& cs) {
     return n;
 }
 
-void countLine(std::string& out, const char* sequenceName, std::size_t n) {
-    out += sequenceName;
-    out += ' ';
-    putInt(out, std::int64_t(n));
-    out += n == 1 ? " record\n" : " records\n";
-}
-
 // One nested chunk as a record of the list: its type's line and its fields
 // below it, or its ordinary view when it does not decode.
 template <ChunkFamily C>
 void chunkLines(std::string& out, const C& c, int indent) {
     const TypeId type = chunkType(c).id;
-    out.append(std::size_t(indent + 2), ' ');
-    out += type->name;
-    out += '\n';
+    putIndented(out, openingOf(type).line, indent + 2);
     const std::size_t at = out.size();
     try {
         renderTable()[type->index].lines(out, packChunk(c), indent + 4);
@@ -66,10 +63,12 @@ void chunkJson(std::string& out, const C& c, DumpState* state) {
 }
 
 template <ChunkFamily C>
-void listLines(std::string& out, const Chunks<C>& cs, const Label& label, int indent) {
-    out.append(std::size_t(indent), ' ');
-    out += label.line;
-    countLine(out, sequenceTypeIdOf<C>()->name, countOf(cs));
+void listLines(std::string& out, const Chunks<C>& cs, const Label& label, int indent, std::size_t n) {
+    putIndented(out, label.line, indent);
+    static const std::string sequence = std::string(sequenceTypeIdOf<C>()->name) + ' ';
+    out += sequence;
+    putInt(out, std::int64_t(n));
+    out += n == 1 ? " record\n" : " records\n";
     for (const C& c : cs) chunkLines(out, c, indent);
 }
 
@@ -88,34 +87,40 @@ void listJson(std::string& out, const Chunks<C>& cs, DumpState* state) {
 // Whether the triplet list's view differs from its triplets' own views: it
 // declares a code page its names are shown in, or holds a fully qualified
 // name in object identifier form.
-bool viewedAsAList(const Chunks<T_>& cs) {
+// Counts the triplets on the way: `n`.
+bool viewedAsAList(const Chunks<T_>& cs, std::size_t& n) {
+    bool declares = false;
+    n = 0;
     for (const T_& c : cs) {
+        ++n;
         if (c.frame != Frame::Item) continue;
         const Bytes& p = packChunk(c);
         if (c.code == 0x02 && p.size() >= 3 && p[2] == 0x10) return true;
+        if (c.code == 0x01 || c.code == 0x50) declares = true;
     }
-    return declaredCodePage(cs) != 0;
+    return declares && declaredCodePage(cs) != 0;
 }
 }  // namespace
 
-const RenderOps* renderTable() {
-    static const Table table;
-    return table.ops;
-}
+const RenderOps* renderTable() { return table().ops; }
+
+const Opening& openingOf(TypeId type) { return table().openings[type->index]; }
 
 void chunksLines(std::string& out, const Chunks<T_>& cs, const Label& label, const char* name, int indent) {
-    if (viewedAsAList(cs)) fieldLine(out, ViewField{Bytes::fromStatic(name, std::strlen(name)), viewChunks(cs)}, indent);
-    else listLines(out, cs, label, indent);
+    std::size_t n = 0;
+    if (viewedAsAList(cs, n)) fieldLine(out, ViewField{Bytes::fromStatic(name, std::strlen(name)), viewChunks(cs)}, indent);
+    else listLines(out, cs, label, indent, n);
 }
 void chunksLines(std::string& out, const Chunks<PTX_>& cs, const Label& label, const char*, int indent) {
-    listLines(out, cs, label, indent);
+    listLines(out, cs, label, indent, countOf(cs));
 }
 void chunksLines(std::string& out, const Chunks<MCF_>& cs, const Label& label, const char*, int indent) {
-    listLines(out, cs, label, indent);
+    listLines(out, cs, label, indent, countOf(cs));
 }
 
 void chunksJson(std::string& out, const Chunks<T_>& cs, DumpState* state) {
-    if (viewedAsAList(cs)) contentJson(out, viewChunks(cs), state);
+    std::size_t n = 0;
+    if (viewedAsAList(cs, n)) contentJson(out, viewChunks(cs), state);
     else listJson(out, cs, state);
 }
 void chunksJson(std::string& out, const Chunks<PTX_>& cs, DumpState* state) { listJson(out, cs, state); }

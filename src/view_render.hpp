@@ -16,6 +16,7 @@
 // PRESSEL_VIEW_RENDER_SHARD and includes this header once.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -52,8 +53,23 @@ void nameLine(std::string& out, std::span<const byte> ebcdic);
 // page of the selected font.
 void textJson(std::string& out, std::span<const byte> bytes, const DumpState& state);
 
-// The label of a record field, escaped once: "name": for JSON, name: for
-// lines, and whether a number of its is a code (hex beside it).
+// Lines start with up to this many spaces in one piece of cached text.
+inline constexpr int cachedIndent = 48;
+
+// Spaces, then `text`: one append when the indent is no deeper than the
+// cached one (`padded` is cachedIndent spaces and the text).
+inline void putIndented(std::string& out, const std::string& padded, int indent) {
+    if (indent <= cachedIndent) {
+        out.append(padded, std::size_t(cachedIndent - indent));
+    } else {
+        out.append(std::size_t(indent - cachedIndent), ' ');
+        out += padded;
+    }
+}
+
+// The label of a record field, escaped once: ,"name": for JSON, name: for
+// lines (after cachedIndent spaces), and whether a number of its is a code
+// (hex beside it).
 struct Label {
     std::string json;
     std::string line;
@@ -66,13 +82,23 @@ const Label& labelOf(const char* name) {
     return label;
 }
 
-// {"type":NAME[,"name":LONG NAME] of a record type (the opening of renderViewJson).
-std::string makeOpening(TypeId type);
+// {"type":NAME[,"name":LONG NAME] of a record type (the opening of
+// renderViewJson), and the same followed by ,"fields":{ (for a record that
+// shows no text).
+struct Opening {
+    std::string head;
+    std::string withFields;
+    // The record type's name on a line of its own, after cachedIndent spaces.
+    std::string line;
+};
+Opening makeOpening(TypeId type);
 template <class T>
-const std::string& openingOf() {
-    static const std::string opening = makeOpening(typeIdOf<T>());
+const Opening& openingOf() {
+    static const Opening opening = makeOpening(typeIdOf<T>());
     return opening;
 }
+// The same for a record type of the code tables, by its table index.
+const Opening& openingOf(TypeId type);
 
 // ---- the per-type renderers ------------------------------------------------------------
 // Decode the record from its bytes (throwing the reader's errors before
@@ -121,6 +147,12 @@ void recordLines(std::string& out, const T& v, int indent);
 template <class T>
 void recordJson(std::string& out, const T& v, DumpState* state, bool whole);
 
+// The bytes a view shows of a raw buffer: its first viewRawLimit.
+inline std::span<const byte> rawSlice(const Bytes& b) {
+    const std::span<const byte> s = b.span();
+    return s.first(std::min(s.size(), viewRawLimit));
+}
+
 // The number a field's view holds: for SCFL, the local id it selects.
 template <class V>
 bool numberOf(const V& x, std::int64_t& n) {
@@ -140,13 +172,13 @@ template <auto Member, class V>
 int textSource(const V& x, std::span<const byte>& b) {
     if constexpr (std::same_as<V, Buffer0>) {
         if constexpr (viewOptOf<Member> == ViewOpt::Name) b = x.bytes.span();
-        else b = x.bytes.prefix(viewRawLimit).span();
+        else b = rawSlice(x.bytes);
         return 1;
     } else if constexpr (std::same_as<V, Buffer2>) {
-        b = x.bytes.prefix(viewRawLimit).span();
+        b = rawSlice(x.bytes);
         return 1;
     } else if constexpr (std::same_as<V, Bytes>) {
-        b = x.prefix(viewRawLimit).span();
+        b = rawSlice(x);
         return 1;
     } else if constexpr (IsOpt<V>::value) {
         if (x.value) return textSource<Member>(*x.value, b);
@@ -187,13 +219,13 @@ void valueLine(std::string& out, const V& x, const Label& label, int indent) {
         out += '\n';
     } else if constexpr (std::same_as<V, Buffer0>) {
         if constexpr (viewOptOf<Member> == ViewOpt::Name) nameLine(out, x.bytes.span());
-        else hexLine(out, x.bytes.prefix(viewRawLimit).span());
+        else hexLine(out, rawSlice(x.bytes));
         out += '\n';
     } else if constexpr (std::same_as<V, Buffer2>) {
-        hexLine(out, x.bytes.prefix(viewRawLimit).span());
+        hexLine(out, rawSlice(x.bytes));
         out += '\n';
     } else if constexpr (std::same_as<V, Bytes>) {
-        hexLine(out, x.prefix(viewRawLimit).span());
+        hexLine(out, rawSlice(x));
         out += '\n';
     } else if constexpr (IsOpt<V>::value) {
         if (x.value) valueLine<Member>(out, *x.value, label, indent);
@@ -205,9 +237,7 @@ void valueLine(std::string& out, const V& x, const Label& label, int indent) {
         putInt(out, std::int64_t(x.size()));
         out += x.size() == 1 ? " record\n" : " records\n";
         for (const Record<G>& g : x) {
-            out.append(std::size_t(indent + 2), ' ');
-            out += typeIdOf<G>()->name;
-            out += '\n';
+            putIndented(out, openingOf<G>().line, indent + 2);
             recordLines(out, g.recordContent, indent + 4);
         }
     }
@@ -223,11 +253,11 @@ void valueJson(std::string& out, const V& x, DumpState* state) {
         aValueJson(out, uint128(x.get()), storageSize(x));
     } else if constexpr (std::same_as<V, Buffer0>) {
         if constexpr (viewOptOf<Member> == ViewOpt::Name) nameJson(out, x.bytes.span());
-        else hexJson(out, x.bytes.prefix(viewRawLimit).span());
+        else hexJson(out, rawSlice(x.bytes));
     } else if constexpr (std::same_as<V, Buffer2>) {
-        hexJson(out, x.bytes.prefix(viewRawLimit).span());
+        hexJson(out, rawSlice(x.bytes));
     } else if constexpr (std::same_as<V, Bytes>) {
-        hexJson(out, x.prefix(viewRawLimit).span());
+        hexJson(out, rawSlice(x));
     } else if constexpr (IsOpt<V>::value) {
         if (x.value) valueJson<Member>(out, *x.value, state);
         else out += "\"\"";
@@ -279,8 +309,7 @@ void recordLines(std::string& out, const T& v, int indent) {
             chunksLines(out, x, labelOf<member>(fd.name), fd.name, indent);
         } else if constexpr (FastField<V>) {
             const Label& label = labelOf<member>(fd.name);
-            out.append(std::size_t(indent), ' ');
-            out += label.line;
+            putIndented(out, label.line, indent);
             valueLine<member>(out, x, label, indent);
         } else {
             fieldLine(out, ViewField{detail::fieldLabel<member>(fd.name), FieldView<V>::template view<member>(x)},
@@ -292,11 +321,21 @@ void recordLines(std::string& out, const T& v, int indent) {
 
 template <class T>
 void recordJson(std::string& out, const T& v, DumpState* state, bool whole) {
-    if (whole) {
-        out += openingOf<T>();
+    constexpr bool showsText = [] {
         if constexpr (requires { RecordDecl<T>::tableIndex; }) {
             constexpr RecordIndex idx = RecordDecl<T>::tableIndex;
-            if (state) {
+            return idx == idx_PTX_SCFL || idx == idx_PTX_TRN || idx == idx_PTX_RPS || idx == idx_PTX_Text;
+        } else {
+            return false;
+        }
+    }();
+    if (whole && (!showsText || !state)) {
+        out += openingOf<T>().withFields;
+    } else if (whole) {
+        out += openingOf<T>().head;
+        if constexpr (requires { RecordDecl<T>::tableIndex; }) {
+            constexpr RecordIndex idx = RecordDecl<T>::tableIndex;
+            {
                 if constexpr (idx == idx_PTX_SCFL) {
                     constexpr auto list = RecordDecl<T>::fields();
                     if constexpr (list.size >= 2) {
@@ -314,17 +353,17 @@ void recordJson(std::string& out, const T& v, DumpState* state, bool whole) {
                 }
             }
         }
-        out += ",\"fields\":";
+        out += ",\"fields\":{";
+    } else {
+        out += '{';
     }
-    out += '{';
     bool first = true;
     forEachField(v, [&](auto fd, const auto& x) {
         using V = std::remove_cvref_t<decltype(x)>;
         constexpr auto member = decltype(fd)::member;
-        if (!first) out += ',';
-        first = false;
         const Label& label = labelOf<member>(fd.name);
-        out += label.json;
+        out.append(label.json, first ? 1 : 0);
+        first = false;
         if constexpr (FastField<V>) valueJson<member>(out, x, state);
         else contentJson(out, FieldView<V>::template view<member>(x), state);
     });
