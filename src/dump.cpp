@@ -71,6 +71,24 @@ const char* controlSequenceName(std::uint8_t functionType) noexcept {
     if (functionType == 0x8B) return "Glyph ID Run";
     return lookup(controlNames, std::uint8_t(functionType & 0xFE));
 }
+namespace {
+// The names of the record types of the code tables and of the triplets by
+// identifier, measured once: the annotated form writes one per nested item.
+struct NameViews {
+    std::string_view types[idx_tableTypes];
+    std::string_view triplets[256];
+    NameViews() {
+        for (unsigned i = 0; i < idx_tableTypes; ++i) types[i] = tableType(RecordIndex(i)).name;
+        for (unsigned i = 0; i < 256; ++i)
+            if (const char* n = tripletName(std::uint8_t(i))) triplets[i] = n;
+    }
+};
+const NameViews& nameViews() {
+    static const NameViews views;
+    return views;
+}
+}  // namespace
+
 const char* recordTypeName(TypeId type) noexcept {
     static const TypeNames table;
     if (!type || type->index >= idx_tableTypes) return nullptr;
@@ -194,11 +212,12 @@ void putCode(std::string& out, std::uint64_t v, int width) {
     putHexValue(out, v, width);
     out += '\'';
 }
+// (Numbers are short: their digits go in one by one.)
 template <class I>
 void putNumber(std::string& out, I v) {
     char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
+    const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+    for (const char* p = buf; p != end; ++p) out.push_back(*p);
 }
 std::span<const byte> spanOf(std::string_view s) { return {reinterpret_cast<const byte*>(s.data()), s.size()}; }
 
@@ -226,8 +245,10 @@ void putQuotedUtf8(std::string& out, std::string_view utf8) {
     out += '"';
 }
 // Bytes as text of a code page, quoted.
+// (The text is converted in a buffer kept from call to call.)
 void putText(std::string& out, const CodePage& page, std::span<const byte> b) {
-    std::string t;
+    thread_local std::string t;
+    t.clear();
     page.appendUtf8(t, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
     putQuotedUtf8(out, t);
 }
@@ -898,13 +919,14 @@ void annotateTriplets(Ann& a, const Chunks<T_>& ts, int indent) {
         a.out += ' ';
         const TypeId type = chunkType(t).id;
         const bool known = type->index != idx_T_Unknown;
+        const std::string_view name = nameViews().triplets[t.code];
         if (known) {
-            a.out += type->name + 2;  // the label without "T_"
-            if (const char* name = tripletName(t.code)) {
+            a.out += nameViews().types[type->index].substr(2);  // the label without "T_"
+            if (!name.empty()) {
                 a.out += ' ';
                 a.out += name;
             }
-        } else if (const char* name = tripletName(t.code)) {
+        } else if (!name.empty()) {
             a.out += name;
         } else {
             a.out += "(unknown triplet)";
@@ -944,7 +966,7 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
                 a.out += "(unknown control sequence) ";
                 putCode(a.out, c.code, 1);
             } else {
-                a.out += type->name + 4;  // the abbreviation without "PTX_"
+                a.out += nameViews().types[type->index].substr(4);  // the abbreviation without "PTX_"
             }
             a.out += ' ';
             annotateNested(a, c, Mode::Control, indent);
@@ -1223,8 +1245,6 @@ void renderViewJson(std::string& out, const ViewRecord& r, DumpState* state) {
 
 // ---- the pieces the direct renderings write (view_render.hpp) ------------------------------
 void viewrender::fieldLine(std::string& out, const ViewField& f, int indent) { renderFieldLine(out, f, indent); }
-
-void viewrender::putInt(std::string& out, std::int64_t v) { putNumber(out, v); }
 
 void viewrender::numberLine(std::string& out, std::int64_t v, int width, bool code) {
     char buf[48];

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -35,7 +36,12 @@ void fieldLine(std::string& out, const ViewField& f, int indent);
 void contentJson(std::string& out, const ViewContent& c, DumpState* state);
 
 // ---- pieces of output ----------------------------------------------------------------
-void putInt(std::string& out, std::int64_t v);
+// (Numbers are short: their digits go in one by one.)
+inline void putInt(std::string& out, std::int64_t v) {
+    char buf[24];
+    const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+    for (const char* p = buf; p != end; ++p) out.push_back(*p);
+}
 // A number's line value: decimal, and its `width` low bytes in hex beside it
 // when `code`.
 void numberLine(std::string& out, std::int64_t v, int width, bool code);
