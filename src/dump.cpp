@@ -104,7 +104,7 @@ namespace {
 // The code page a group of a coded font map names: a code page name (FQN
 // X'85'), a CGCSGID or FCGCSGID triplet, or an encoding scheme that names a
 // Unicode page (a data-object font in UTF-16). The local id is the RLI's.
-void mapGroup(const Chunks<T_>& ts, std::array<const CodePage*, 256>& pages) {
+void mapGroup(const Chunks<T_>& ts, std::vector<std::pair<std::uint8_t, const CodePage*>>& assigned) {
     int lid = -1;
     const CodePage* page = nullptr;
     for (const T_& t : ts) {
@@ -126,7 +126,7 @@ void mapGroup(const Chunks<T_>& ts, std::array<const CodePage*, 256>& pages) {
             else if (scheme.page) page = scheme.page;
         }
     }
-    if (lid >= 0 && page) pages[std::size_t(lid)] = page;
+    if (lid >= 0 && page) assigned.emplace_back(std::uint8_t(lid), page);
 }
 }  // namespace
 
@@ -145,21 +145,29 @@ void DumpState::observe(const AFP_& c) {
         containerStart = true;
         break;
     case 0xD3AB8A:  // MCF
-        try {
-            const MCF m = decodeChunk<MCF>(c);
-            for (const MCF_& g : m.mcf_Chunks)
-                if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, pages_);
-        } catch (const Error&) {
-            // A map that does not decode maps nothing; the dump reports it.
-        }
-        break;
     case 0xD3ABC3:  // MDR
-        try {
-            const MDR m = decodeChunk<MDR>(c);
-            for (const MCF_& g : m.mdr_Groups)
-                if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, pages_);
-        } catch (const Error&) {
+        // Every page of a stream made from one form maps the same fonts: a
+        // map like the last one assigns what the last one did.
+        if (c.code != lastMapCode_ || c.payload != lastMap_) {
+            lastMapCode_ = c.code;
+            lastMap_ = c.payload;
+            lastAssigned_.clear();
+            try {
+                if (c.code == 0xD3AB8A) {
+                    const MCF m = decodeChunk<MCF>(c);
+                    for (const MCF_& g : m.mcf_Chunks)
+                        if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, lastAssigned_);
+                } else {
+                    const MDR m = decodeChunk<MDR>(c);
+                    for (const MCF_& g : m.mdr_Groups)
+                        if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, lastAssigned_);
+                }
+            } catch (const Error&) {
+                // A map that does not decode maps what it assigned before the
+                // fault; the dump reports it.
+            }
         }
+        for (const auto& [lid, page] : lastAssigned_) pages_[lid] = page;
         break;
     case 0xD3B18A:  // MCF1
         try {

@@ -92,8 +92,11 @@ public:
     }
 
     // Every structured field of the stream, dumped or not: the fonts the
-    // maps assign decide how text reads.
-    void observe(const AFP_& c) { state_.observe(c); }
+    // maps assign decide how text reads (in the annotated form and JSON; the
+    // text form and the view lines show no text through a font).
+    void observe(const AFP_& c) {
+        if (form_ == Form::Annotated || form_ == Form::Json) state_.observe(c);
+    }
 
     std::uint64_t failed() const noexcept { return failed_; }
 

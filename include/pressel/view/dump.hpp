@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "pressel/stream/chunk.hpp"
 #include "pressel/view.hpp"
@@ -66,6 +68,10 @@ public:
 private:
     std::array<const CodePage*, 256> pages_{};
     const CodePage* current_ = nullptr;
+    // The last MCF or MDR and the local ids it assigned code pages.
+    std::uint32_t lastMapCode_ = 0;
+    Bytes lastMap_;
+    std::vector<std::pair<std::uint8_t, const CodePage*>> lastAssigned_;
 };
 
 // ---- the annotated form ------------------------------------------------------------
