@@ -220,12 +220,11 @@ void putCode(std::string& out, std::uint64_t v, int width) {
     putHexValue(out, v, width);
     out += '\'';
 }
-// (Numbers are short: their digits go in one by one.)
 template <class I>
 void putNumber(std::string& out, I v) {
     char buf[24];
-    const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-    for (const char* p = buf; p != end; ++p) out.push_back(*p);
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
 }
 std::span<const byte> spanOf(std::string_view s) { return {reinterpret_cast<const byte*>(s.data()), s.size()}; }
 

@@ -36,11 +36,10 @@ void fieldLine(std::string& out, const ViewField& f, int indent);
 void contentJson(std::string& out, const ViewContent& c, DumpState* state);
 
 // ---- pieces of output ----------------------------------------------------------------
-// (Numbers are short: their digits go in one by one.)
 inline void putInt(std::string& out, std::int64_t v) {
     char buf[24];
     const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-    for (const char* p = buf; p != end; ++p) out.push_back(*p);
+    out.append(buf, std::size_t(end - buf));
 }
 // A number's line value: decimal, and its `width` low bytes in hex beside it
 // when `code`.
