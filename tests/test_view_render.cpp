@@ -174,3 +174,46 @@ TEST(ViewRender, ARecordThatDoesNotDecodeWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text of a page's PTX as the JSON dump shows it, after the fields
+// before it have been observed.
+std::string textAfter(DumpState& st, const std::vector<AFP_>& fields) {
+    std::string json;
+    for (const AFP_& c : fields) {
+        st.observe(c);
+        if (c.code == 0xD3EE9B) renderRecordJsonFields(json, chunkType(c).id, packChunk(c), &st);
+    }
+    const std::size_t at = json.find("\"text\":\"");
+    return at == std::string::npos ? std::string() : json.substr(at + 8, json.find('"', at + 8) - at - 8);
+}
+
+// A map giving local id 1 the code page named (8 EBCDIC characters, hex).
+AFP_ mapOf(const std::string& codePageName) {
+    return sf(0xD3AB8A, hex("001E" "0C028600C3F0D5F2F0F0C1F0" "0C028500" + codePageName + "04240501"));
+}
+
+TEST(DumpStateMaps, EveryPageMapsItsFontsAgainAndALikeMapAssignsAlike) {
+    const AFP_ bpg = sf(0xD3A8AF, hex("D7C7D5F0F0F0F0F1"));
+    // Select local id 1, then the bytes X'4A' and 'A': a bracket in code
+    // page 500, a cent sign in code page 37.
+    const AFP_ ptx = sf(0xD3EE9B, hex("2BD3" "03F101" "04DA4AC1"));
+    const AFP_ map500 = mapOf("E3F1E5F1F0F5F0F0");  // T1V10500
+    const AFP_ map037 = mapOf("E3F1E5F1F0F0F3F7");  // T1V10037
+    DumpState st;
+    EXPECT_EQ(textAfter(st, {bpg, map037, ptx}), "\u00A2A");
+    EXPECT_EQ(textAfter(st, {bpg, map037, ptx}), "\u00A2A") << "the same map on the next page";
+    EXPECT_EQ(textAfter(st, {bpg, ptx}), "[A") << "a page without a map maps nothing";
+    EXPECT_EQ(textAfter(st, {bpg, map500, ptx}), "[A");
+    EXPECT_EQ(textAfter(st, {bpg, map037, ptx}), "\u00A2A") << "a map unlike the last one";
+    // A map with a second group that maps nothing is unlike the last one
+    // but assigns what its first group does.
+    const AFP_ longer = sf(0xD3AB8A, hex("001E" "0C028600C3F0D5F2F0F0C1F0" "0C028500E3F1E5F1F0F0F3F7" "04240501"
+                                         "0006" "04240502"));
+    EXPECT_EQ(textAfter(st, {bpg, map500, ptx}), "[A");
+    EXPECT_EQ(textAfter(st, {bpg, longer, ptx}), "\u00A2A");
+    EXPECT_EQ(textAfter(st, {bpg, longer, ptx}), "\u00A2A");
+}
+
+}  // namespace
