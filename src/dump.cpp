@@ -12,6 +12,7 @@
 #include "pressel/records.hpp"
 #include "pressel/core/json.hpp"
 #include "pressel/core/strings.hpp"
+#include "view_render.hpp"
 
 namespace pressel {
 
@@ -70,6 +71,24 @@ const char* controlSequenceName(std::uint8_t functionType) noexcept {
     if (functionType == 0x8B) return "Glyph ID Run";
     return lookup(controlNames, std::uint8_t(functionType & 0xFE));
 }
+namespace {
+// The names of the record types of the code tables and of the triplets by
+// identifier, measured once: the annotated form writes one per nested item.
+struct NameViews {
+    std::string_view types[idx_tableTypes];
+    std::string_view triplets[256];
+    NameViews() {
+        for (unsigned i = 0; i < idx_tableTypes; ++i) types[i] = tableType(RecordIndex(i)).name;
+        for (unsigned i = 0; i < 256; ++i)
+            if (const char* n = tripletName(std::uint8_t(i))) triplets[i] = n;
+    }
+};
+const NameViews& nameViews() {
+    static const NameViews views;
+    return views;
+}
+}  // namespace
+
 const char* recordTypeName(TypeId type) noexcept {
     static const TypeNames table;
     if (!type || type->index >= idx_tableTypes) return nullptr;
@@ -85,7 +104,7 @@ namespace {
 // The code page a group of a coded font map names: a code page name (FQN
 // X'85'), a CGCSGID or FCGCSGID triplet, or an encoding scheme that names a
 // Unicode page (a data-object font in UTF-16). The local id is the RLI's.
-void mapGroup(const Chunks<T_>& ts, std::array<const CodePage*, 256>& pages) {
+void mapGroup(const Chunks<T_>& ts, std::vector<std::pair<std::uint8_t, const CodePage*>>& assigned) {
     int lid = -1;
     const CodePage* page = nullptr;
     for (const T_& t : ts) {
@@ -107,7 +126,7 @@ void mapGroup(const Chunks<T_>& ts, std::array<const CodePage*, 256>& pages) {
             else if (scheme.page) page = scheme.page;
         }
     }
-    if (lid >= 0 && page) pages[std::size_t(lid)] = page;
+    if (lid >= 0 && page) assigned.emplace_back(std::uint8_t(lid), page);
 }
 }  // namespace
 
@@ -126,21 +145,29 @@ void DumpState::observe(const AFP_& c) {
         containerStart = true;
         break;
     case 0xD3AB8A:  // MCF
-        try {
-            const MCF m = decodeChunk<MCF>(c);
-            for (const MCF_& g : m.mcf_Chunks)
-                if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, pages_);
-        } catch (const Error&) {
-            // A map that does not decode maps nothing; the dump reports it.
-        }
-        break;
     case 0xD3ABC3:  // MDR
-        try {
-            const MDR m = decodeChunk<MDR>(c);
-            for (const MCF_& g : m.mdr_Groups)
-                if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, pages_);
-        } catch (const Error&) {
+        // Every page of a stream made from one form maps the same fonts: a
+        // map like the last one assigns what the last one did.
+        if (c.code != lastMapCode_ || c.payload != lastMap_) {
+            lastMapCode_ = c.code;
+            lastMap_ = c.payload;
+            lastAssigned_.clear();
+            try {
+                if (c.code == 0xD3AB8A) {
+                    const MCF m = decodeChunk<MCF>(c);
+                    for (const MCF_& g : m.mcf_Chunks)
+                        if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, lastAssigned_);
+                } else {
+                    const MDR m = decodeChunk<MDR>(c);
+                    for (const MCF_& g : m.mdr_Groups)
+                        if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, lastAssigned_);
+                }
+            } catch (const Error&) {
+                // A map that does not decode maps what it assigned before the
+                // fault; the dump reports it.
+            }
         }
+        for (const auto& [lid, page] : lastAssigned_) pages_[lid] = page;
         break;
     case 0xD3B18A:  // MCF1
         try {
@@ -225,8 +252,10 @@ void putQuotedUtf8(std::string& out, std::string_view utf8) {
     out += '"';
 }
 // Bytes as text of a code page, quoted.
+// (The text is converted in a buffer kept from call to call.)
 void putText(std::string& out, const CodePage& page, std::span<const byte> b) {
-    std::string t;
+    thread_local std::string t;
+    t.clear();
     page.appendUtf8(t, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
     putQuotedUtf8(out, t);
 }
@@ -897,13 +926,14 @@ void annotateTriplets(Ann& a, const Chunks<T_>& ts, int indent) {
         a.out += ' ';
         const TypeId type = chunkType(t).id;
         const bool known = type->index != idx_T_Unknown;
+        const std::string_view name = nameViews().triplets[t.code];
         if (known) {
-            a.out += type->name + 2;  // the label without "T_"
-            if (const char* name = tripletName(t.code)) {
+            a.out += nameViews().types[type->index].substr(2);  // the label without "T_"
+            if (!name.empty()) {
                 a.out += ' ';
                 a.out += name;
             }
-        } else if (const char* name = tripletName(t.code)) {
+        } else if (!name.empty()) {
             a.out += name;
         } else {
             a.out += "(unknown triplet)";
@@ -943,7 +973,7 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
                 a.out += "(unknown control sequence) ";
                 putCode(a.out, c.code, 1);
             } else {
-                a.out += type->name + 4;  // the abbreviation without "PTX_"
+                a.out += nameViews().types[type->index].substr(4);  // the abbreviation without "PTX_"
             }
             a.out += ' ';
             annotateNested(a, c, Mode::Control, indent);
@@ -1158,6 +1188,34 @@ void appendJsonString(std::string& out, std::string_view latin1) {
 
 void appendJsonUtf8String(std::string& out, std::string_view utf8) { writeJsonString(out, utf8); }
 
+void viewrender::contentJson(std::string& out, const ViewContent& c, DumpState* state) {
+    std::visit(
+        [&](const auto& v) {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::same_as<V, ViewNumber>) putNumber(out, v.value);
+            else if constexpr (std::same_as<V, ViewString>) {
+                out += '"';
+                putHex(out, spanOf(v.bytes));
+                out += '"';
+            } else if constexpr (std::same_as<V, ViewNStr>) {
+                out += '"';
+                putHex(out, v.bytes.span());
+                out += '"';
+            } else if constexpr (std::same_as<V, ViewAStr>) {
+                if (v.type == viewTextTypeId()) appendJsonUtf8String(out, v.text);
+                else appendJsonString(out, v.text);
+            } else {
+                out += '[';
+                for (std::size_t i = 0; i < v.records.size(); ++i) {
+                    if (i) out += ',';
+                    renderViewJson(out, v.records[i], state);
+                }
+                out += ']';
+            }
+        },
+        c);
+}
+
 void renderViewJsonFields(std::string& out, const ViewRecord& r, DumpState* state) {
     out += '{';
     bool first = true;
@@ -1166,31 +1224,7 @@ void renderViewJsonFields(std::string& out, const ViewRecord& r, DumpState* stat
         first = false;
         appendJsonString(out, f.label.chars());
         out += ':';
-        std::visit(
-            [&](const auto& v) {
-                using V = std::decay_t<decltype(v)>;
-                if constexpr (std::same_as<V, ViewNumber>) putNumber(out, v.value);
-                else if constexpr (std::same_as<V, ViewString>) {
-                    out += '"';
-                    putHex(out, spanOf(v.bytes));
-                    out += '"';
-                } else if constexpr (std::same_as<V, ViewNStr>) {
-                    out += '"';
-                    putHex(out, v.bytes.span());
-                    out += '"';
-                } else if constexpr (std::same_as<V, ViewAStr>) {
-                    if (v.type == viewTextTypeId()) appendJsonUtf8String(out, v.text);
-                    else appendJsonString(out, v.text);
-                } else {
-                    out += '[';
-                    for (std::size_t i = 0; i < v.records.size(); ++i) {
-                        if (i) out += ',';
-                        renderViewJson(out, v.records[i], state);
-                    }
-                    out += ']';
-                }
-            },
-            f.content);
+        viewrender::contentJson(out, f.content, state);
     }
     out += '}';
 }
@@ -1214,6 +1248,198 @@ void renderViewJson(std::string& out, const ViewRecord& r, DumpState* state) {
     out += ",\"fields\":";
     renderViewJsonFields(out, r, state);
     out += '}';
+}
+
+// ---- the pieces the direct renderings write (view_render.hpp) ------------------------------
+void viewrender::fieldLine(std::string& out, const ViewField& f, int indent) { renderFieldLine(out, f, indent); }
+
+void viewrender::numberLine(std::string& out, std::int64_t v, int width, bool code) {
+    char buf[48];
+    char* p = std::to_chars(buf, buf + 24, v).ptr;
+    if (code) {
+        std::memcpy(p, " (X'", 4);
+        p += 4;
+        for (int i = width - 1; i >= 0; --i) {
+            std::memcpy(p, hexTable.pairs + 2 * byte(static_cast<std::uint64_t>(v) >> (8 * i)), 2);
+            p += 2;
+        }
+        std::memcpy(p, "')", 2);
+        p += 2;
+    }
+    out.append(buf, std::size_t(p - buf));
+}
+
+void viewrender::hexJson(std::string& out, std::span<const byte> b) {
+    out += '"';
+    putHex(out, b);
+    out += '"';
+}
+
+namespace {
+// EBCDIC bytes as Latin-1 characters (fromAStr), one table lookup a byte.
+struct Latin1Table {
+    char chars[256];
+    Latin1Table() {
+        byte all[256];
+        for (int i = 0; i < 256; ++i) all[i] = byte(i);
+        const std::string t = fromAStr(std::span<const byte>(all, 256));
+        std::memcpy(chars, t.data(), 256);
+    }
+};
+const Latin1Table& latin1Table() {
+    static const Latin1Table table;
+    return table;
+}
+// Whether the EBCDIC bytes read as printable text (printableText non-empty).
+bool printable(std::span<const byte> ebcdic) {
+    if (ebcdic.empty()) return false;
+    const char* t = latin1Table().chars;
+    bool alnum = false;
+    for (byte x : ebcdic) {
+        const byte c = static_cast<byte>(t[x]);
+        if (c < 0x20 || c >= 0x7F) return false;
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) alnum = true;
+    }
+    return alnum;
+}
+// Printable EBCDIC text quoted as appendQuoted quotes it: only the quote and
+// the backslash need an escape.
+void putPrintableQuoted(std::string& out, std::span<const byte> ebcdic) {
+    const char* t = latin1Table().chars;
+    out += '"';
+    for (byte x : ebcdic) {
+        const char ch = t[x];
+        if (ch == '"' || ch == '\\') out += '\\';
+        out += ch;
+    }
+    out += '"';
+}
+}  // namespace
+
+void viewrender::hexLine(std::string& out, std::span<const byte> b) {
+    out += "X'";
+    putHex(out, b);
+    out += '\'';
+    if (printable(b)) {
+        out += ' ';
+        putPrintableQuoted(out, b);
+    }
+}
+
+namespace {
+// The big-endian bytes of an A value.
+std::span<const byte> aBytes(byte (&buf)[16], uint128 v, int width) {
+    const std::size_t n = std::size_t(width > 0 ? width : 0);
+    for (std::size_t i = 0; i < n; ++i) buf[i] = static_cast<byte>(v >> (8 * (n - 1 - i)));
+    return {buf, n};
+}
+}  // namespace
+
+void viewrender::aValueJson(std::string& out, uint128 v, int width) {
+    byte buf[16];
+    hexJson(out, aBytes(buf, v, width));
+}
+
+void viewrender::aValueLine(std::string& out, uint128 v, int width) {
+    byte buf[16];
+    hexLine(out, aBytes(buf, v, width));
+}
+
+// Pieces of text are gathered in a small buffer and appended a buffer at a
+// time; a character that needs an escape goes through the string.
+void viewrender::nameJson(std::string& out, std::span<const byte> ebcdic) {
+    const char* t = latin1Table().chars;
+    char buf[256];
+    std::size_t n = 0;
+    buf[n++] = '"';
+    for (byte x : ebcdic) {
+        const byte c = static_cast<byte>(t[x]);
+        if (n + 2 > sizeof buf) {
+            out.append(buf, n);
+            n = 0;
+        }
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+            buf[n++] = char(c);
+        } else if (c >= 0x80) {
+            buf[n++] = static_cast<char>(0xC0 | (c >> 6));
+            buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out.append(buf, n);
+            n = 0;
+            appendJsonEscape(out, c);
+        }
+    }
+    out.append(buf, n);
+    out += '"';
+}
+
+void viewrender::nameLine(std::string& out, std::span<const byte> ebcdic) {
+    const char* t = latin1Table().chars;
+    char buf[256];
+    std::size_t n = 0;
+    buf[n++] = '"';
+    for (byte x : ebcdic) {
+        const char ch = t[x];
+        const byte c = static_cast<byte>(ch);
+        if (n + 5 > sizeof buf) {
+            out.append(buf, n);
+            n = 0;
+        }
+        if (c == '"' || c == '\\') {
+            buf[n++] = '\\';
+            buf[n++] = ch;
+        } else if (c == '\n') {
+            buf[n++] = '\\';
+            buf[n++] = 'n';
+        } else if (c == '\t') {
+            buf[n++] = '\\';
+            buf[n++] = 't';
+        } else if (c >= 0x20 && c < 0x7F) {
+            buf[n++] = ch;
+        } else {
+            buf[n++] = '\\';
+            buf[n++] = 'x';
+            std::memcpy(buf + n, hexTable.pairs + 2 * c, 2);
+            n += 2;
+        }
+    }
+    buf[n++] = '"';
+    out.append(buf, n);
+}
+
+void viewrender::textJson(std::string& out, std::span<const byte> bytes, const DumpState& state) {
+    thread_local std::string t;
+    t.clear();
+    state.textPage().appendUtf8(t, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    out += ",\"text\":";
+    appendJsonUtf8String(out, t);
+}
+
+viewrender::Label viewrender::makeLabel(const char* name) {
+    Label l;
+    l.json.push_back(',');
+    appendJsonString(l.json, name);
+    l.json += ':';
+    l.line.assign(std::size_t(cachedIndent), ' ');
+    l.line += name;
+    l.line += ": ";
+    l.code = isCodeLabel(name);
+    return l;
+}
+
+viewrender::Opening viewrender::makeOpening(TypeId type) {
+    Opening o;
+    o.head = "{\"type\":";
+    appendJsonString(o.head, typeName(type));
+    if (const char* name = recordTypeName(type)) {
+        o.head += ",\"name\":";
+        appendJsonString(o.head, name);
+    }
+    o.withFields = o.head + ",\"fields\":{";
+    o.line.assign(std::size_t(cachedIndent), ' ');
+    o.line += typeName(type);
+    o.line += '\n';
+    return o;
 }
 
 }  // namespace pressel

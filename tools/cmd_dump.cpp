@@ -16,9 +16,11 @@
 // bytes and the error, and the dump goes on; the command then ends with
 // "*** Error: N records failed to decode" and status 1. A stream that stops
 // framing is dumped up to that point, then reported with its offset (status 1).
+#include <charconv>
 #include <cstdio>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 #include "command.hpp"
 #include "pressel/catalogue.hpp"
@@ -90,8 +92,11 @@ public:
     }
 
     // Every structured field of the stream, dumped or not: the fonts the
-    // maps assign decide how text reads.
-    void observe(const AFP_& c) { state_.observe(c); }
+    // maps assign decide how text reads (in the annotated form and JSON; the
+    // text form and the view lines show no text through a font).
+    void observe(const AFP_& c) {
+        if (form_ == Form::Annotated || form_ == Form::Json) state_.observe(c);
+    }
 
     std::uint64_t failed() const noexcept { return failed_; }
 
@@ -103,43 +108,70 @@ private:
         line_ += '\n';
     }
 
+    // What the header and JSON opening of a structured field say of its
+    // identifier, made once per identifier:
+    //   ": D3A8AF BPG length "
+    //   ","id":"D3A8AF","type":"BPG","name":"Begin Page","length":"
+    struct Heads {
+        std::string view;
+        std::string json;
+    };
+    const Heads& heads(const AFP_& c, TypeId type) {
+        if (c.code == lastCode_ && lastHeads_) return *lastHeads_;
+        auto [it, added] = heads_.try_emplace(c.code);
+        Heads& h = it->second;
+        if (added) {
+            h.view = ": ";
+            h.view += zeropad(3, c.code);
+            h.view += ' ';
+            h.view += type->name;
+            h.view += " length ";
+            h.json = ",\"id\":\"";
+            h.json += zeropad(3, c.code);
+            h.json += "\",\"type\":";
+            appendJsonString(h.json, type->name);
+            if (const char* name = structuredFieldName(c.code)) {
+                h.json += ",\"name\":";
+                appendJsonString(h.json, name);
+            }
+            h.json += ",\"length\":";
+        }
+        lastCode_ = c.code;
+        lastHeads_ = &h;
+        return h;
+    }
+
+    void number(std::uint64_t v) {
+        char buf[24];
+        line_.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    }
+
     void header(std::uint64_t offset, const AFP_& c, TypeId type) {
-        line_ += std::to_string(offset);
-        line_ += ": ";
-        line_ += zeropad(3, c.code);
-        line_ += ' ';
-        line_ += type->name;
-        line_ += " length ";
-        line_ += std::to_string(c.payload.size() + 2);
+        number(offset);
+        line_ += heads(c, type).view;
+        number(c.payload.size() + 2);
         line_ += '\n';
     }
 
+    // The record is rendered straight from its decoding, after the header;
+    // a record that does not decode throws before its fields are written,
+    // and the failure replaces the line.
     void view(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
-        ViewRecord v = recordOps(type).view(bytes);
         header(offset, c, type);
-        renderViewLines(line_, v, 2);
+        renderRecordLines(line_, type, bytes, 2);
     }
 
     void jsonHead(std::uint64_t offset, const AFP_& c, TypeId type) {
         line_ += "{\"offset\":";
-        line_ += std::to_string(offset);
-        line_ += ",\"id\":\"";
-        line_ += zeropad(3, c.code);
-        line_ += "\",\"type\":";
-        appendJsonString(line_, type->name);
-        if (const char* name = structuredFieldName(c.code)) {
-            line_ += ",\"name\":";
-            appendJsonString(line_, name);
-        }
-        line_ += ",\"length\":";
-        line_ += std::to_string(c.payload.size() + 2);
+        number(offset);
+        line_ += heads(c, type).json;
+        number(c.payload.size() + 2);
     }
 
     void json(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
-        ViewRecord v = recordOps(type).view(bytes);
         jsonHead(offset, c, type);
         line_ += ",\"fields\":";
-        renderViewJsonFields(line_, v, &state_);
+        renderRecordJsonFields(line_, type, bytes, &state_);
         line_ += "}\n";
     }
 
@@ -184,6 +216,9 @@ private:
     Form form_;
     OutputFile& out_;
     std::string line_;
+    std::unordered_map<std::uint32_t, Heads> heads_;
+    std::uint32_t lastCode_ = 0;
+    const Heads* lastHeads_ = nullptr;
     DumpState state_;
     std::uint64_t failed_ = 0;
 };

@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "pressel/stream/chunk.hpp"
 #include "pressel/view.hpp"
@@ -66,6 +68,10 @@ public:
 private:
     std::array<const CodePage*, 256> pages_{};
     const CodePage* current_ = nullptr;
+    // The last MCF or MDR and the local ids it assigned code pages.
+    std::uint32_t lastMapCode_ = 0;
+    Bytes lastMap_;
+    std::vector<std::pair<std::uint8_t, const CodePage*>> lastAssigned_;
 };
 
 // ---- the annotated form ------------------------------------------------------------
@@ -93,6 +99,15 @@ void renderViewLines(std::string& out, const ViewRecord& r, int indent);
 void renderViewJsonFields(std::string& out, const ViewRecord& r, DumpState* state = nullptr);
 // {"type": NAME, "name": LONG NAME, "fields": {...}}
 void renderViewJson(std::string& out, const ViewRecord& r, DumpState* state = nullptr);
+
+// The same renderings of the view of a record given by its type and bytes
+// (renderViewLines(out, recordOps(type).view(bytes), indent) and
+// renderViewJsonFields(out, recordOps(type).view(bytes), state)), written
+// straight from the decoded record without building the view: the output is
+// the same, at a fraction of the cost. A record that does not decode throws
+// the reader's error before anything is written.
+void renderRecordLines(std::string& out, TypeId type, const Bytes& bytes, int indent);
+void renderRecordJsonFields(std::string& out, TypeId type, const Bytes& bytes, DumpState* state = nullptr);
 // Appends s (Latin-1) as a JSON string literal in UTF-8, quotes included.
 void appendJsonString(std::string& out, std::string_view latin1);
 // Appends s (UTF-8) as a JSON string literal, quotes included.
