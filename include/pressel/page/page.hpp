@@ -206,8 +206,11 @@ public:
     PageInterpreter& operator=(const PageInterpreter&) = delete;
 
     // Takes the next structured field. Returns true when it ended a page;
-    // page() then holds that page until the next call. A field that does
-    // not decode is ignored, as a printer skips what it cannot read.
+    // page() then holds that page until the next call. Between that call and
+    // the end of the next page, page() is the interpreter's working page
+    // (its storage is reused from page to page) and is not a page to read.
+    // A field that does not decode is ignored, as a printer skips what it
+    // cannot read.
     bool feed(const AFP_& c);
     // The last page ended.
     const Page& page() const noexcept;
