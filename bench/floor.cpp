@@ -7,8 +7,9 @@
 // blocks:
 //
 //   hop     hops from structured field to structured field by the length
-//           after each X'5A' (what every command must at least do); writes
-//           nothing and prints the field count to standard error
+//           after each X'5A' (what every command must at least do), whole
+//           fields in the block at a time; writes nothing and prints the
+//           field count to standard error
 //   nest    hops as `hop` does and, in each presentation-text field
 //           (X'D3EE9B'), from control sequence to control sequence by their
 //           lengths (chains followed, text between chains found with
@@ -81,39 +82,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<char> out(4 * kBlock);
-    if (mode == "hop") {
-        // `skip` bytes of the current field remain to be passed over; a field
-        // header cut by a block boundary is completed from the next block.
-        std::uint64_t fields = 0, skip = 0;
-        unsigned char head[3];
-        unsigned have = 0;
-        eachBlock(fd, [&](const unsigned char* p, std::size_t n) {
-            std::size_t i = 0;
-            for (;;) {
-                if (skip >= n - i) {
-                    skip -= n - i;
-                    return;
-                }
-                i += skip;
-                skip = 0;
-                while (have < 3 && i < n) head[have++] = p[i++];
-                if (have < 3) return;
-                if (head[0] != 0x5A) {
-                    std::fprintf(stderr, "no X'5A' at a field start\n");
-                    std::exit(1);
-                }
-                const std::uint64_t length = (std::uint64_t(head[1]) << 8) | head[2];
-                if (length < 8) {
-                    std::fprintf(stderr, "a field shorter than its header\n");
-                    std::exit(1);
-                }
-                ++fields;
-                skip = length - 2;
-                have = 0;
-            }
-        });
-        std::fprintf(stderr, "%llu fields\n", static_cast<unsigned long long>(fields));
-    } else if (mode == "nest") {
+    if (mode == "hop" || mode == "nest") {
+        const bool nested = mode == "nest";
         // Whole fields are walked in place; the part of a field that a block
         // cuts off is moved to the front and completed by the next read.
         std::vector<unsigned char> buf(kBlock + 65536);
@@ -142,7 +112,7 @@ int main(int argc, char** argv) {
                 }
                 if (have - i < length + 1) break;
                 ++fields;
-                if (f[3] == 0xD3 && f[4] == 0xEE && f[5] == 0x9B) {
+                if (nested && f[3] == 0xD3 && f[4] == 0xEE && f[5] == 0x9B) {
                     // Control sequences start with X'2BD3'; an odd function
                     // type announces the next one of the chain.
                     const unsigned char* p = f + 9;
@@ -170,8 +140,11 @@ int main(int argc, char** argv) {
             std::memmove(buf.data(), buf.data() + i, have - i);
             have -= i;
         }
-        std::fprintf(stderr, "%llu fields, %llu control sequences\n", static_cast<unsigned long long>(fields),
-                     static_cast<unsigned long long>(controls));
+        if (nested)
+            std::fprintf(stderr, "%llu fields, %llu control sequences\n", static_cast<unsigned long long>(fields),
+                         static_cast<unsigned long long>(controls));
+        else
+            std::fprintf(stderr, "%llu fields\n", static_cast<unsigned long long>(fields));
     } else if (mode == "hex") {
         static const char digits[] = "0123456789ABCDEF";
         char pairs[512];
