@@ -64,6 +64,18 @@ std::string nameAt(std::span<const byte> b, std::size_t at, std::size_t n) {
 
 // The data of a structured field: after identifier, flag byte and reserved bytes.
 Bytes sfData(const AFP_& c) { return packChunk(c).dropFront(6); }
+// The same data as a view that owns nothing, valid while the field and
+// `packed` live: reading it touches no reference count. Only a field whose
+// introducer has an extension or padding is packed anew, into `packed`.
+Bytes sfDataView(const AFP_& c, Bytes& packed) {
+    const Bytes& p = c.payload;
+    if (p.size() < 6 || (p[3] & 0x88) == 0) {
+        const std::size_t skip = std::min<std::size_t>(6, p.size());
+        return Bytes::fromStatic(p.data() + skip, p.size() - skip);
+    }
+    packed = sfData(c);
+    return Bytes::fromStatic(packed.data(), packed.size());
+}
 
 // Points per unit of a unit base (00: 10 inches, 01: 10 centimetres) and units per base.
 double pointsPerUnit(unsigned base, unsigned units) {
@@ -527,7 +539,8 @@ struct PageInterpreter::Impl {
             else if (c.code == (collectBegin | 0x0100) && --collectNesting == 0) collecting.reset();
             return false;
         }
-        Bytes data = sfData(c);
+        Bytes packed;
+        const Bytes data = sfDataView(c, packed);
         std::span<const byte> d = data.span();
         if (fontResource(c.code, d)) return false;
         if (!inPage && formMap(c.code, d)) return false;
