@@ -248,11 +248,12 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
             const char c = text[k];
             if (static_cast<unsigned char>(c) >= 0x80 || (k > 0 && !(offsets[k - 1] <= offsets[k]))) return fail();
             const double u = u0 + offsets[k];
-            // A glyph printed again on top of the one before it.
-            if (havePrev && std::abs(prevU - u) < 0.1 * r.size && std::abs(prevV - v0) < 0.1 * r.size && prevChar == c)
+            // A glyph printed again on top of the one before it (the cheap
+            // test first: most characters differ from the one before).
+            if (havePrev && prevChar == c && std::abs(prevU - u) < 0.1 * r.size && std::abs(prevV - v0) < 0.1 * r.size)
                 continue;
             const bool space = c == ' ';
-            if (havePrev && u - (prevU + prevAdvance) > gap && !prevSpace && !space) out += ' ';
+            if (havePrev && !prevSpace && !space && u - (prevU + prevAdvance) > gap) out += ' ';
             if (!(c < 0x20 || c == 0x7F)) out.push_back(c);
             havePrev = true;
             prevU = u;
