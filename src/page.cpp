@@ -291,7 +291,8 @@ struct Vec {
     double x = 0, y = 0;
 };
 // Unit vector of an orientation (degrees clockwise from +x, y down).
-Vec direction(int deg) {
+// Inline: every text run places its origin through it several times.
+inline Vec direction(int deg) {
     if (deg < 0 || deg >= 360) deg = ((deg % 360) + 360) % 360;
     switch (deg) {
     case 90: return {0, 1};
@@ -447,6 +448,12 @@ struct PageInterpreter::Impl {
         const CodePage* page = nullptr;
         bool singleByte = false;
     } decoding;
+    // The ascent and descent of the last run's font, by its style and size.
+    struct Extent {
+        int family = -1, weight = -1;
+        double size = 0;
+        double ascent = 0, descent = 0;
+    } extent;
     // Font maps (MCF) already read, by their bytes, with the fonts they
     // resolve to: a stream maps the same fonts on page after page, and what
     // they resolve to changes only with the font resources read (the epoch).
@@ -1559,9 +1566,12 @@ struct PageInterpreter::Impl {
         run.doubleByte = dbcs;
         run.font = f.name;
         run.size = size;
-        const FontExtent& e = substituteExtents[f.family][f.weight];
-        run.ascent = e.ascent * size / 1000;
-        run.descent = -e.descent * size / 1000;
+        if (f.family != extent.family || f.weight != extent.weight || size != extent.size) {
+            const FontExtent& e = substituteExtents[f.family][f.weight];
+            extent = {f.family, f.weight, size, e.ascent * size / 1000, -e.descent * size / 1000};
+        }
+        run.ascent = extent.ascent;
+        run.descent = extent.descent;
         run.color = t.color;
         run.underscore = t.underscore;
         run.overstrike = t.overstrike;
