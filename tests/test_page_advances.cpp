@@ -321,6 +321,31 @@ TEST(PageAdvances, APageReadAfterAnotherComesOutAsIfReadAlone) {
     expectSamePage(pages.back(), together[0]);
 }
 
+// Runs one after another in fonts of one size and different styles, then of
+// one style and different sizes: each has the ascent and descent of its own.
+TEST(PageAdvances, EveryRunHasTheAscentAndDescentOfItsFont) {
+    const std::vector<std::pair<std::string, double>> fonts = {
+        {"C0H20000", 10}, {"C0N40000", 10}, {"C0430000", 10}, {"C0430000", 12}, {"C0H20000", 12}, {"C0H20000", 10}};
+    B groups, text;
+    for (std::size_t k = 0; k < fonts.size(); ++k) {
+        groups = groups + fontGroup(byte(k + 1), fonts[k].first, 500, fonts[k].second);
+        text = text + cs(0xF0, {byte(k + 1)}) + cs(0xDA, {0xC1});
+    }
+    PageInterpreter x;
+    std::vector<Page> pages;
+    for (const AFP_& c : page(groups, text))
+        if (x.feed(c)) pages.push_back(x.page());
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].text.size(), fonts.size());
+    for (std::size_t k = 0; k < fonts.size(); ++k) {
+        SCOPED_TRACE(fonts[k].first + " at " + std::to_string(fonts[k].second));
+        auto [family, weight] = styleOf(fonts[k].first);
+        const TextRun& r = pages[0].text[k];
+        EXPECT_EQ(r.ascent, substituteExtents[family][weight].ascent * fonts[k].second / 1000);
+        EXPECT_EQ(r.descent, -substituteExtents[family][weight].descent * fonts[k].second / 1000);
+    }
+}
+
 // Pages that map their fonts with one of several font maps, in turn and
 // again after others, and pages whose fonts a second map changes after the
 // first: each comes out as if read alone.
