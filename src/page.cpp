@@ -17,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "page_codepage.hpp"
@@ -63,6 +64,18 @@ std::string nameAt(std::span<const byte> b, std::size_t at, std::size_t n) {
 
 // The data of a structured field: after identifier, flag byte and reserved bytes.
 Bytes sfData(const AFP_& c) { return packChunk(c).dropFront(6); }
+// The same data as a view that owns nothing, valid while the field and
+// `packed` live: reading it touches no reference count. Only a field whose
+// introducer has an extension or padding is packed anew, into `packed`.
+Bytes sfDataView(const AFP_& c, Bytes& packed) {
+    const Bytes& p = c.payload;
+    if (p.size() < 6 || (p[3] & 0x88) == 0) {
+        const std::size_t skip = std::min<std::size_t>(6, p.size());
+        return Bytes::fromStatic(p.data() + skip, p.size() - skip);
+    }
+    packed = sfData(c);
+    return Bytes::fromStatic(packed.data(), packed.size());
+}
 
 // Points per unit of a unit base (00: 10 inches, 01: 10 centimetres) and units per base.
 double pointsPerUnit(unsigned base, unsigned units) {
@@ -278,7 +291,8 @@ struct Vec {
     double x = 0, y = 0;
 };
 // Unit vector of an orientation (degrees clockwise from +x, y down).
-Vec direction(int deg) {
+// Inline: every text run places its origin through it several times.
+inline Vec direction(int deg) {
     if (deg < 0 || deg >= 360) deg = ((deg % 360) + 360) % 360;
     switch (deg) {
     case 90: return {0, 1};
@@ -434,6 +448,12 @@ struct PageInterpreter::Impl {
         const CodePage* page = nullptr;
         bool singleByte = false;
     } decoding;
+    // The ascent and descent of the last run's font, by its style and size.
+    struct Extent {
+        int family = -1, weight = -1;
+        double size = 0;
+        double ascent = 0, descent = 0;
+    } extent;
     // Font maps (MCF) already read, by their bytes, with the fonts they
     // resolve to: a stream maps the same fonts on page after page, and what
     // they resolve to changes only with the font resources read (the epoch).
@@ -445,6 +465,23 @@ struct PageInterpreter::Impl {
     using FontNode = std::map<unsigned, Font>::node_type;
     std::vector<FontNode> fontNodes;
     std::uint64_t fontMapsEpoch = 0;
+    // Every emptying of fontMaps starts a new generation: an entry is known
+    // by its address only within one.
+    std::uint64_t fontMapsGeneration = 0;
+    // A page whose fonts are exactly one font map read on an empty map: the
+    // map's entry. Its fonts are kept whole at the page's end (for the last
+    // few entries: streams alternate between a few maps), and a later page
+    // that maps the same entry in the same generation takes them as they are
+    // instead of placing every font again.
+    const std::vector<MappedFont>* pageFontsFrom = nullptr;
+    struct KeptFonts {
+        const std::vector<MappedFont>* from = nullptr;
+        std::uint64_t generation = 0;
+        std::map<unsigned, Font> fonts;
+    };
+    static constexpr std::size_t maxKeptFonts = 4;
+    std::vector<KeptFonts> keptFonts;
+    std::size_t nextKeptFonts = 0;  // the slot a new entry's fonts replace when all are taken
     // Advance tables by the font resources, family, weight, size and code
     // page they are built from. A font resource field read later may change
     // what a table holds: every one bumps the epoch, which empties the
@@ -509,7 +546,8 @@ struct PageInterpreter::Impl {
             else if (c.code == (collectBegin | 0x0100) && --collectNesting == 0) collecting.reset();
             return false;
         }
-        Bytes data = sfData(c);
+        Bytes packed;
+        const Bytes data = sfDataView(c, packed);
         std::span<const byte> d = data.span();
         if (fontResource(c.code, d)) return false;
         if (!inPage && formMap(c.code, d)) return false;
@@ -532,7 +570,7 @@ struct PageInterpreter::Impl {
         case 0xD3A9AF:                                                                                 // EPG
             if (!inPage) return false;
             inPage = false;
-            if (!stack.empty()) keepFontNodes(stack.front());
+            if (!stack.empty()) keepPageFonts(stack.front());
             stack.clear();
             finishRuns();
             placeOnMedium();
@@ -557,6 +595,7 @@ struct PageInterpreter::Impl {
         recyclePage();
         page.number = pages;
         inPage = true;
+        pageFontsFrom = nullptr;
         stack.clear();
         stack.emplace_back();
     }
@@ -940,16 +979,33 @@ struct PageInterpreter::Impl {
     void fontMap(const Bytes& groups) {
         if (fontMapsEpoch != fontEpoch) {
             fontMaps.clear();
+            ++fontMapsGeneration;
             fontMapsEpoch = fontEpoch;
         }
         std::string_view key(reinterpret_cast<const char*>(groups.data()), groups.size());
         auto it = fontMaps.find(key);
         if (it == fontMaps.end()) {
-            if (fontMaps.size() >= 64) fontMaps.clear();
+            if (fontMaps.size() >= 64) {
+                fontMaps.clear();
+                ++fontMapsGeneration;
+            }
             std::vector<MappedFont> fonts = readFontMap(groups);
             it = fontMaps.emplace(std::string(key), std::move(fonts)).first;
         }
-        for (const MappedFont& m : it->second) placeFont(m.lid, m.font);
+        const std::vector<MappedFont>& mapped = it->second;
+        const bool pageLevel = inPage && stack.size() == 1;
+        if (pageLevel && ctx().fonts.empty()) {
+            KeptFonts* kept = keptFontsOf(&mapped);
+            if (kept && kept->generation == fontMapsGeneration) {
+                ctx().fonts.swap(kept->fonts);
+                kept->from = nullptr;
+            } else {
+                for (const MappedFont& m : mapped) placeFont(m.lid, m.font);
+            }
+            pageFontsFrom = &mapped;
+            return;
+        }
+        for (const MappedFont& m : mapped) placeFont(m.lid, m.font);
     }
     // The fonts of an MCF's groups, resolved, by local id in group order.
     std::vector<MappedFont> readFontMap(const Bytes& groups) {
@@ -1047,6 +1103,7 @@ struct PageInterpreter::Impl {
         if (codePageDoubleByte(f.cpgid)) f.doubleByte = true;
     }
     void placeFont(unsigned lid, const Font& f) {
+        if (stack.size() == 1) pageFontsFrom = nullptr;  // the page's fonts are no longer one map's alone
         auto& fonts = ctx().fonts;
         auto it = fonts.find(lid);
         if (it == fonts.end()) {
@@ -1064,9 +1121,33 @@ struct PageInterpreter::Impl {
         // The sections of a double-byte font share one local id: the first group names it.
         if (it->second.name.empty() || !f.doubleByte) it->second = f;
     }
-    // The fonts of a page's own font map, kept as nodes for the next page's.
-    void keepFontNodes(Context& x) {
-        while (!x.fonts.empty()) fontNodes.push_back(x.fonts.extract(x.fonts.begin()));
+    // The fonts of a page at its end: kept whole when they are one font
+    // map's, else as nodes for the next page's.
+    void keepPageFonts(Context& x) {
+        if (!pageFontsFrom) {
+            keepFontNodes(x);
+            return;
+        }
+        KeptFonts* slot = keptFontsOf(pageFontsFrom);
+        if (!slot) slot = keptFontsOf(nullptr);
+        if (!slot && keptFonts.size() < maxKeptFonts) slot = &keptFonts.emplace_back();
+        if (!slot) {
+            slot = &keptFonts[nextKeptFonts];
+            nextKeptFonts = (nextKeptFonts + 1) % maxKeptFonts;
+        }
+        keepFontNodes(slot->fonts);
+        slot->fonts.swap(x.fonts);
+        slot->from = std::exchange(pageFontsFrom, nullptr);
+        slot->generation = fontMapsGeneration;
+    }
+    KeptFonts* keptFontsOf(const std::vector<MappedFont>* from) {
+        for (KeptFonts& k : keptFonts)
+            if (k.from == from) return &k;
+        return nullptr;
+    }
+    void keepFontNodes(Context& x) { keepFontNodes(x.fonts); }
+    void keepFontNodes(std::map<unsigned, Font>& fonts) {
+        while (!fonts.empty()) fontNodes.push_back(fonts.extract(fonts.begin()));
     }
 
     // ---- the structured fields of a page or an included object ---------------
@@ -1250,13 +1331,18 @@ struct PageInterpreter::Impl {
         Context& x = ctx();
         x.ts = TextState{};
         if (!x.initialText.empty()) {
-            Bytes init = Bytes::copy(std::span<const byte>(x.initialText));
+            // A view of the descriptor's bytes, which live as long as the context.
+            Bytes init = Bytes::fromStatic(x.initialText.data(), x.initialText.size());
             bool prefixed = init.size() >= 2 && init[0] == 0x2B && init[1] == 0xD3;
             controlSequences(Chunks<PTX_>::fromPayload(prefixed ? init.dropFront(2) : init, true));
         }
     }
 
-    void presentationText(const Bytes& data) {
+    // The control sequences are read through a view of the field's bytes that
+    // owns nothing: the field outlives the walk, and the slices cut for each
+    // control sequence then cost no reference counting.
+    void presentationText(const Bytes& field) {
+        const Bytes data = Bytes::fromStatic(field.data(), field.size());
         if (data.size() >= 2 && data[0] == 0x2B && data[1] == 0xD3) {
             controlSequences(Chunks<PTX_>::fromPayload(data.dropFront(2), true));
         } else {
@@ -1480,9 +1566,12 @@ struct PageInterpreter::Impl {
         run.doubleByte = dbcs;
         run.font = f.name;
         run.size = size;
-        const FontExtent& e = substituteExtents[f.family][f.weight];
-        run.ascent = e.ascent * size / 1000;
-        run.descent = -e.descent * size / 1000;
+        if (f.family != extent.family || f.weight != extent.weight || size != extent.size) {
+            const FontExtent& e = substituteExtents[f.family][f.weight];
+            extent = {f.family, f.weight, size, e.ascent * size / 1000, -e.descent * size / 1000};
+        }
+        run.ascent = extent.ascent;
+        run.descent = extent.descent;
         run.color = t.color;
         run.underscore = t.underscore;
         run.overstrike = t.overstrike;
@@ -1510,25 +1599,39 @@ struct PageInterpreter::Impl {
             double i = t.i;
             bool fresh = t.fresh;
             const double adjust = t.adjust, varSpace = t.varSpace;
-            for (std::size_t k = 0; k < n; ++k) {
-                const byte b = bytes[k];
-                std::memcpy(text, table.utf8[b].data(), 4);
-                text += table.utf8Length[b];
-                const bool space = table.space[b];
-                if (!fresh) i += adjust;  // a space takes the adjustment; the character after it does not
-                if (startI < 0) startI = i;
-                double adv;  // text units
-                if (space && varSpace >= 0) {
-                    adv = varSpace;
-                    advances[k] = float(adv * unit);
-                } else {
-                    adv = table.advances[b];
-                    advances[k] = table.runAdvances[b];
+            // The loop comes in two forms: with an intercharacter adjustment,
+            // and without one, where the position only grows by the advances
+            // (one addition fewer in the chain every character waits on).
+            auto walk = [&]<bool Adjusted>(std::bool_constant<Adjusted>) {
+                for (std::size_t k = 0; k < n; ++k) {
+                    const byte b = bytes[k];
+                    std::memcpy(text, table.utf8[b].data(), 4);
+                    text += table.utf8Length[b];
+                    const bool space = table.space[b];
+                    // A space takes the adjustment; the character after it does not.
+                    if constexpr (Adjusted) {
+                        if (!fresh) i += adjust;
+                    }
+                    if (startI < 0) startI = i;
+                    double adv;  // text units
+                    if (space && varSpace >= 0) {
+                        adv = varSpace;
+                        advances[k] = float(adv * unit);
+                    } else {
+                        adv = table.advances[b];
+                        advances[k] = table.runAdvances[b];
+                    }
+                    offsets[k] = float((i - startI) * unit);
+                    i += adv;
+                    fresh = space;
                 }
-                offsets[k] = float((i - startI) * unit);
-                i += adv;
-                fresh = space;
-            }
+            };
+            // Adding a zero adjustment leaves the position as it is, except
+            // that it would turn a position of -0 into +0.
+            if (adjust == 0 && !(i == 0 && std::signbit(i)))
+                walk(std::false_type{});
+            else
+                walk(std::true_type{});
             run.text.resize(std::size_t(text - run.text.data()));
             t.i = i;
             t.fresh = fresh;

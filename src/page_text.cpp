@@ -244,16 +244,24 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
             return fail();
         }
         const double gap = r.size / 3;
+        // Room for every character and a space before each; what is not
+        // written is cut off after the run.
+        const std::size_t at = out.size();
+        out.resize(at + 2 * n);
+        char* w = out.data() + at;
         for (std::size_t k = 0; k < n; ++k) {
             const char c = text[k];
             if (static_cast<unsigned char>(c) >= 0x80 || (k > 0 && !(offsets[k - 1] <= offsets[k]))) return fail();
             const double u = u0 + offsets[k];
-            // A glyph printed again on top of the one before it.
-            if (havePrev && std::abs(prevU - u) < 0.1 * r.size && std::abs(prevV - v0) < 0.1 * r.size && prevChar == c)
+            // A glyph printed again on top of the one before it (the cheap
+            // test first: most characters differ from the one before).
+            if (havePrev && prevChar == c && std::abs(prevU - u) < 0.1 * r.size && std::abs(prevV - v0) < 0.1 * r.size)
                 continue;
             const bool space = c == ' ';
-            if (havePrev && u - (prevU + prevAdvance) > gap && !prevSpace && !space) out += ' ';
-            if (!(c < 0x20 || c == 0x7F)) out.push_back(c);
+            *w = ' ';
+            w += havePrev && !prevSpace && !space && u - (prevU + prevAdvance) > gap;
+            *w = c;
+            w += !(c < 0x20 || c == 0x7F);
             havePrev = true;
             prevU = u;
             prevV = v0;
@@ -261,6 +269,7 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
             prevSpace = space;
             prevChar = c;
         }
+        out.resize(std::size_t(w - out.data()));
         lastU = u0 + offsets[n - 1];
     }
     if (!first) endLine();

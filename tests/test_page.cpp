@@ -388,6 +388,49 @@ TEST(PageInterpreter, AnOverlayThatIncludesItselfStops) {
     EXPECT_EQ(onlyRun(interpret(open)).text, "A");
 }
 
+// A field with an introducer extension and padding reads as the same field
+// without them.
+TEST(PageInterpreter, FieldsWithAnExtensionOrPaddingReadAsWithout) {
+    const B text = at36x72 + cs(0xF0, {1}) + cs(0xDA, ebc("Hello")) + cs(0xD8) + cs(0xDA, ebc("again"));
+    const std::vector<AFP_> plain = page(helvetica10(), text);
+    const Result want = interpret(plain);
+    ASSERT_EQ(want.pages.size(), 1u);
+    ASSERT_EQ(want.pages[0].text.size(), 2u);
+    // Extension X'04' plus three bytes that look like data; padding of three
+    // bytes counted in its last byte, or of 259 counted in the two before a
+    // last X'00'.
+    const B ext = B{0x04, 0x2B, 0xD3, 0x04};
+    const B pad3 = B{0xDA, 0xC1, 0x03};
+    B pad259(256, 0xC1);
+    pad259 = pad259 + B{0x01, 0x03, 0x00};
+    for (int form = 0; form < 3; ++form) {
+        SCOPED_TRACE("form " + std::to_string(form));
+        std::vector<AFP_> framed;
+        for (const AFP_& f : plain) {
+            const std::span<const byte> p = f.payload.span();
+            B bytes(p.begin(), p.begin() + 6);
+            if (form != 1) bytes = bytes + ext;
+            bytes = bytes + B(p.begin() + 6, p.end());
+            if (form == 1) bytes = bytes + pad259;
+            if (form == 2) bytes = bytes + pad3;
+            bytes[3] = form == 0 ? 0x80 : form == 1 ? 0x08 : 0x88;
+            framed.push_back(AFP_{f.code, Bytes::copy(std::span<const byte>(bytes))});
+        }
+        const Result got = interpret(framed);
+        ASSERT_EQ(got.pages.size(), 1u);
+        ASSERT_EQ(got.pages[0].text.size(), 2u);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const TextRun &a = got.pages[0].text[k], &b = want.pages[0].text[k];
+            EXPECT_EQ(a.text, b.text);
+            EXPECT_EQ(a.x, b.x);
+            EXPECT_EQ(a.y, b.y);
+            EXPECT_EQ(a.font, b.font);
+            EXPECT_EQ(a.offsets, b.offsets);
+        }
+        EXPECT_EQ(got.pages[0].width, want.pages[0].width);
+    }
+}
+
 TEST(PageInterpreter, ShortAndGarbledFieldsAreSkipped) {
     std::vector<AFP_> good = page(helvetica10(), at36x72 + cs(0xF0, {1}) + cs(0xDA, ebc("AB")) +
                                                      cs(0xF6, be(0x2D00, 2) + be(0x5A00, 2)) +

@@ -321,6 +321,72 @@ TEST(PageAdvances, APageReadAfterAnotherComesOutAsIfReadAlone) {
     expectSamePage(pages.back(), together[0]);
 }
 
+// Runs one after another in fonts of one size and different styles, then of
+// one style and different sizes: each has the ascent and descent of its own.
+TEST(PageAdvances, EveryRunHasTheAscentAndDescentOfItsFont) {
+    const std::vector<std::pair<std::string, double>> fonts = {
+        {"C0H20000", 10}, {"C0N40000", 10}, {"C0430000", 10}, {"C0430000", 12}, {"C0H20000", 12}, {"C0H20000", 10}};
+    B groups, text;
+    for (std::size_t k = 0; k < fonts.size(); ++k) {
+        groups = groups + fontGroup(byte(k + 1), fonts[k].first, 500, fonts[k].second);
+        text = text + cs(0xF0, {byte(k + 1)}) + cs(0xDA, {0xC1});
+    }
+    PageInterpreter x;
+    std::vector<Page> pages;
+    for (const AFP_& c : page(groups, text))
+        if (x.feed(c)) pages.push_back(x.page());
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].text.size(), fonts.size());
+    for (std::size_t k = 0; k < fonts.size(); ++k) {
+        SCOPED_TRACE(fonts[k].first + " at " + std::to_string(fonts[k].second));
+        auto [family, weight] = styleOf(fonts[k].first);
+        const TextRun& r = pages[0].text[k];
+        EXPECT_EQ(r.ascent, substituteExtents[family][weight].ascent * fonts[k].second / 1000);
+        EXPECT_EQ(r.descent, -substituteExtents[family][weight].descent * fonts[k].second / 1000);
+    }
+}
+
+// Pages that map their fonts with one of several font maps, in turn and
+// again after others, and pages whose fonts a second map changes after the
+// first: each comes out as if read alone.
+TEST(PageAdvances, PagesTakingTurnsWithTheirFontMapsComeOutAsIfReadAlone) {
+    // Local id 1 in a code page and size of its own per map: X'4A' is a
+    // bracket in code page 500 and a cent sign in 37.
+    std::vector<B> maps;
+    for (unsigned k = 0; k < 6; ++k) maps.push_back(fontGroup(1, "C0H20000", k % 2 ? 37 : 500, 8 + k));
+    const B text = cs(0xF0, {1}) + cs(0xDA, {0x4A, 0xC1, 0x40, 0x82});
+    // A page mapping `first`, then `second` over it when there is one.
+    auto pageOf = [&](std::size_t first, int second) {
+        std::vector<AFP_> p = page(maps[first], text);
+        if (second >= 0) p.insert(p.begin() + 3, sf(0xD3AB8A, maps[std::size_t(second)]));
+        return p;
+    };
+    const std::vector<std::pair<std::size_t, int>> order = {
+        {0, -1}, {1, -1}, {0, -1}, {1, -1}, {2, -1}, {3, -1}, {4, -1}, {5, -1}, {0, -1}, {1, -1},
+        {0, 1},  {0, -1}, {1, 0},  {1, -1}, {0, -1}, {5, -1}, {5, 0},  {5, -1},
+    };
+    std::vector<AFP_> all;
+    for (auto [first, second] : order) all = all + pageOf(first, second);
+    PageInterpreter x;
+    std::vector<Page> together;
+    for (const AFP_& c : all)
+        if (x.feed(c)) together.push_back(x.page());
+    ASSERT_EQ(together.size(), order.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        SCOPED_TRACE("page " + std::to_string(k));
+        PageInterpreter alone;
+        std::vector<Page> pages;
+        for (const AFP_& c : pageOf(order[k].first, order[k].second))
+            if (alone.feed(c)) pages.push_back(alone.page());
+        ASSERT_EQ(pages.size(), 1u);
+        expectSamePage(together[k], pages[0]);
+        const std::size_t mapped = order[k].second >= 0 ? std::size_t(order[k].second) : order[k].first;
+        ASSERT_EQ(together[k].text.size(), 1u);
+        EXPECT_EQ(together[k].text[0].size, 8.0 + double(mapped));
+        EXPECT_EQ(together[k].text[0].text, mapped % 2 ? "\u00A2A b" : "[A b");
+    }
+}
+
 // ---- reading order of pages read one after another -------------------------
 
 TextRun run(double x, double y, std::string_view text, std::vector<float> offsets) {
