@@ -215,10 +215,18 @@ void putHex(std::string& out, std::span<const byte> b) {
 void putHexValue(std::string& out, std::uint64_t v, int width) {
     for (int i = width - 1; i >= 0; --i) out.append(hexTable.pairs + 2 * byte(v >> (8 * i)), 2);
 }
+// X'..' of the low `width` bytes of v, made on the stack and appended once.
 void putCode(std::string& out, std::uint64_t v, int width) {
-    out += "X'";
-    putHexValue(out, v, width);
-    out += '\'';
+    char buf[20];
+    char* p = buf;
+    *p++ = 'X';
+    *p++ = '\'';
+    for (int i = width - 1; i >= 0; --i) {
+        std::memcpy(p, hexTable.pairs + 2 * byte(v >> (8 * i)), 2);
+        p += 2;
+    }
+    *p++ = '\'';
+    out.append(buf, std::size_t(p - buf));
 }
 template <class I>
 void putNumber(std::string& out, I v) {
@@ -251,9 +259,64 @@ void putQuotedUtf8(std::string& out, std::string_view utf8) {
     out.append(utf8.data() + run, utf8.size() - run);
     out += '"';
 }
+// The quoted form of every byte of a single-byte code page, as
+// putQuotedUtf8 writes its character: each byte is one character, so the
+// quoted text of a run of bytes is the run of their forms.
+struct QuotedPage {
+    const CodePage* page = nullptr;
+    std::uint8_t length[256] = {};
+    char form[256][8] = {};
+    void build(const CodePage& p) {
+        page = &p;
+        std::string utf8, quoted;
+        for (int i = 0; i < 256; ++i) {
+            const char ch = char(i);
+            utf8.clear();
+            p.appendUtf8(utf8, std::string_view(&ch, 1));
+            quoted.clear();
+            putQuotedUtf8(quoted, utf8);
+            // Without its quotes: at most four bytes of UTF-8 or an escape.
+            const std::size_t n = std::min<std::size_t>(quoted.size() - 2, sizeof form[i]);
+            std::memcpy(form[i], quoted.data() + 1, n);
+            length[i] = std::uint8_t(n);
+        }
+    }
+};
+// The forms of the pages used last; a stream's text uses few.
+const QuotedPage& quotedPage(const CodePage& page) {
+    thread_local QuotedPage pages[4];
+    thread_local unsigned next = 0;
+    for (const QuotedPage& q : pages)
+        if (q.page == &page) return q;
+    QuotedPage& q = pages[next++ % 4];
+    q.build(page);
+    return q;
+}
 // Bytes as text of a code page, quoted.
-// (The text is converted in a buffer kept from call to call.)
+// (Single-byte text is written form by form through a buffer on the stack;
+// other text is converted in a buffer kept from call to call.)
 void putText(std::string& out, const CodePage& page, std::span<const byte> b) {
+    if (page.isSingleByte()) {
+        const QuotedPage& q = quotedPage(page);
+        char buffer[1024];
+        std::size_t n = 0;
+        buffer[n++] = '"';
+        for (byte x : b) {
+            if (n + sizeof q.form[x] > sizeof buffer) {
+                out.append(buffer, n);
+                n = 0;
+            }
+            std::memcpy(buffer + n, q.form[x], sizeof q.form[x]);
+            n += q.length[x];
+        }
+        if (n == sizeof buffer) {
+            out.append(buffer, n);
+            n = 0;
+        }
+        buffer[n++] = '"';
+        out.append(buffer, n);
+        return;
+    }
     thread_local std::string t;
     t.clear();
     page.appendUtf8(t, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
@@ -1006,18 +1069,36 @@ void annotateGroups(Ann& a, const Chunks<MCF_>& gs, int indent) {
 }
 }  // namespace
 
-void annotateField(std::string& out, DumpState& state, std::uint64_t offset, const AFP_& c) {
+void annotateField(std::string& out, DumpState& state, std::uint64_t offset, const AFP_& owned) {
+    // The field is read through slices that own nothing: every record and
+    // nested item cut from it lives only during this call, so no reference
+    // count is taken per slice.
+    const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
     putNumber(out, offset);
-    out += ": ";
-    putHexValue(out, c.code, 3);
-    out += ' ';
     const TypeId type = chunkType(c).id;
-    out += type->name;
-    if (const char* name = structuredFieldName(c.code)) {
-        out += ' ';
-        out += name;
+    // ": D3A8AF BPG Begin Page (", made once per identifier; a stream
+    // repeats few.
+    struct Head {
+        std::uint32_t code = 0;
+        TypeId type = nullptr;
+        std::string text;
+    };
+    thread_local Head heads[64];
+    Head& h = heads[(c.code ^ (c.code >> 8)) & 63];
+    if (h.code != c.code || h.type != type || h.text.empty()) {
+        h.code = c.code;
+        h.type = type;
+        h.text = ": ";
+        putHexValue(h.text, c.code, 3);
+        h.text += ' ';
+        h.text += type->name;
+        if (const char* name = structuredFieldName(c.code)) {
+            h.text += ' ';
+            h.text += name;
+        }
+        h.text += " (";
     }
-    out += " (";
+    out += h.text;
     putNumber(out, c.payload.size() + 2);
     out += " bytes)\n";
     Ann a{out, state};
