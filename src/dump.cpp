@@ -234,6 +234,14 @@ void putNumber(std::string& out, I v) {
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     out.append(buf, r.ptr);
 }
+// `n` spaces of indentation, copied from a row of them (an append of a
+// count of one character goes through a fill of its own).
+void putIndent(std::string& out, int n) {
+    static constexpr char spaces[] = "                                                                ";
+    constexpr int row = int(sizeof spaces) - 1;
+    for (; n > row; n -= row) out.append(spaces, std::size_t(row));
+    out.append(spaces, std::size_t(n));
+}
 std::span<const byte> spanOf(std::string_view s) { return {reinterpret_cast<const byte*>(s.data()), s.size()}; }
 
 // UTF-8 text between double quotes: the quote, the backslash and the control
@@ -336,6 +344,10 @@ std::string printableText(std::span<const byte> ebcdic) {
     }
     return alnum ? t : std::string{};
 }
+
+// The same test and its quoting without making the text (defined below).
+bool printable(std::span<const byte> ebcdic);
+void putPrintableQuoted(std::string& out, std::span<const byte> ebcdic);
 
 // Raw bytes: hex, at most 32 bytes of them, then the whole length.
 constexpr std::size_t rawShown = 32;
@@ -490,14 +502,21 @@ struct Ann {
 
     void newLine(int in) {
         out += '\n';
-        out.append(std::size_t(in), ' ');
+        putIndent(out, in);
     }
     // Starts a field: its own line, or the next item of an inline line.
     void label(std::string_view l, Mode mode, bool withLabel = true) {
         if (mode == Mode::Lines) {
-            out.append(std::size_t(indent), ' ');
-            out += l;
-            out += ": ";
+            putIndent(out, indent);
+            char buf[64];
+            if (l.size() + 2 <= sizeof buf) {
+                std::memcpy(buf, l.data(), l.size());
+                std::memcpy(buf + l.size(), ": ", 2);
+                out.append(buf, l.size() + 2);
+            } else {
+                out += l;
+                out += ": ";
+            }
         } else {
             if (!first) out += mode == Mode::Control ? " " : ", ";
             if (withLabel) {
@@ -603,12 +622,14 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
         if ((info.kind == Kind::Flags || info.kind == Kind::Reserved) && allZero(b)) return;
         a.label(info.label, mode, mode != Mode::Control);
         // Names (GCGIDs, resource names) read as text, blank ones too.
-        const bool blank = std::all_of(b.begin(), b.end(), [](byte c) { return c == 0x40; });
-        std::string t = info.kind == Kind::Flags || info.kind == Kind::Reserved ? std::string()
-                        : blank ? std::string(b.size(), ' ')
-                                : printableText(b);
-        if (!t.empty()) putQuotedUtf8(out, t);
-        else {
+        const bool name = info.kind != Kind::Flags && info.kind != Kind::Reserved;
+        if (name && !b.empty() && std::all_of(b.begin(), b.end(), [](byte c) { return c == 0x40; })) {
+            out += '"';
+            putIndent(out, int(b.size()));
+            out += '"';
+        } else if (name && printable(b)) {
+            putPrintableQuoted(out, b);
+        } else {
             out += "X'";
             putHex(out, b);
             out += '\'';
@@ -657,7 +678,7 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
                 else annotateGroups(an, xs, in);
             } else {
                 for (const auto& g : xs) {
-                    an.out.append(std::size_t(in), ' ');
+                    putIndent(an.out, in);
                     const int saved = an.indent;
                     an.indent = in + 2;
                     an.first = true;
@@ -909,7 +930,7 @@ void annotateRecord(Ann& a, const G& v, Mode mode) {
     if constexpr (std::is_same_v<G, PTX_SCFL>) a.st.selectFont(v.ptx_scfl_LocalId.value);
     for (std::size_t i = 0; i < npending; ++i) {
         if (mode == Mode::Lines) {
-            a.out.append(std::size_t(a.indent), ' ');
+            putIndent(a.out, a.indent);
             a.out += pending[i].label;
             a.out += ":\n";
             pending[i].write(a, pending[i].value, a.indent + 2);
@@ -978,7 +999,7 @@ void annotateTriplets(Ann& a, const Chunks<T_>& ts, int indent) {
     const int savedCp = a.cp;
     a.cp = declaredCodePage(ts);
     for (const T_& t : ts) {
-        a.out.append(std::size_t(indent), ' ');
+        putIndent(a.out, indent);
         if (t.frame != Frame::Item) {
             a.out += "raw ";
             putRaw(a.out, packChunk(t).span());
@@ -1023,7 +1044,7 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
     const bool saved = a.control;
     a.control = true;
     for (const PTX_& c : cs) {
-        a.out.append(std::size_t(indent), ' ');
+        putIndent(a.out, indent);
         if (c.frame == Frame::Text) {
             a.out += "text ";
             putText(a.out, a.st.textPage(), packChunk(c).span());
@@ -1049,7 +1070,7 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
 
 void annotateGroups(Ann& a, const Chunks<MCF_>& gs, int indent) {
     for (const MCF_& g : gs) {
-        a.out.append(std::size_t(indent), ' ');
+        putIndent(a.out, indent);
         if (g.frame != Frame::Item) {
             a.out += "raw ";
             putRaw(a.out, packChunk(g).span());
@@ -1060,7 +1081,7 @@ void annotateGroups(Ann& a, const Chunks<MCF_>& gs, int indent) {
         try {
             annotateTriplets(a, decodeChunk<MCF_T>(g).mcf_t_Chunks, indent + 2);
         } catch (const Error& e) {
-            a.out.append(std::size_t(indent + 2), ' ');
+            putIndent(a.out, indent + 2);
             a.out += "*** ";
             a.out += e.what();
             a.out += '\n';
@@ -1158,7 +1179,7 @@ void appendHexWithText(std::string& out, std::span<const byte> bytes) {
 void renderRecordLines(std::string& out, const ViewRecord& r, int indent);
 
 void renderFieldLine(std::string& out, const ViewField& f, int indent) {
-    out.append(std::size_t(indent), ' ');
+    putIndent(out, indent);
     out += f.label.chars();
     out += ": ";
     std::visit(
@@ -1195,7 +1216,7 @@ void renderFieldLine(std::string& out, const ViewField& f, int indent) {
     out += '\n';
     if (const ViewData* d = std::get_if<ViewData>(&f.content))
         for (const ViewRecord& r : d->records) {
-            out.append(std::size_t(indent + 2), ' ');
+            putIndent(out, indent + 2);
             out += typeName(r.type);
             out += '\n';
             renderRecordLines(out, r, indent + 4);
