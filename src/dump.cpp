@@ -1006,23 +1006,35 @@ void annotateTriplets(Ann& a, const Chunks<T_>& ts, int indent) {
             a.out += '\n';
             continue;
         }
-        putCode(a.out, t.code, 1);
-        a.out += ' ';
+        // "X'02' FQN Fully Qualified Name: ", made once per identifier.
         const TypeId type = chunkType(t).id;
-        const bool known = type->index != idx_T_Unknown;
-        const std::string_view name = nameViews().triplets[t.code];
-        if (known) {
-            a.out += nameViews().types[type->index].substr(2);  // the label without "T_"
-            if (!name.empty()) {
-                a.out += ' ';
-                a.out += name;
+        struct Head {
+            TypeId type = nullptr;
+            std::string text;
+        };
+        thread_local Head heads[256];
+        Head& h = heads[t.code];
+        if (h.type != type || h.text.empty()) {
+            h.type = type;
+            h.text.clear();
+            putCode(h.text, t.code, 1);
+            h.text += ' ';
+            const bool known = type->index != idx_T_Unknown;
+            const std::string_view name = nameViews().triplets[t.code];
+            if (known) {
+                h.text += nameViews().types[type->index].substr(2);  // the label without "T_"
+                if (!name.empty()) {
+                    h.text += ' ';
+                    h.text += name;
+                }
+            } else if (!name.empty()) {
+                h.text += name;
+            } else {
+                h.text += "(unknown triplet)";
             }
-        } else if (!name.empty()) {
-            a.out += name;
-        } else {
-            a.out += "(unknown triplet)";
+            h.text += ": ";
         }
-        a.out += ": ";
+        a.out += h.text;
         const Bytes& p = packChunk(t);
         if (t.code == 0x02 && p.size() >= 3 && p[2] == 0x10) {
             // A fully qualified name in object identifier form.
@@ -1056,10 +1068,20 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
             if (type->index == idx_PTX_Unknown) {
                 a.out += "(unknown control sequence) ";
                 putCode(a.out, c.code, 1);
+                a.out += ' ';
             } else {
-                a.out += nameViews().types[type->index].substr(4);  // the abbreviation without "PTX_"
+                // The abbreviation without "PTX_", and its space.
+                const std::string_view name = nameViews().types[type->index].substr(4);
+                char buf[32];
+                if (name.size() < sizeof buf) {
+                    std::memcpy(buf, name.data(), name.size());
+                    buf[name.size()] = ' ';
+                    a.out.append(buf, name.size() + 1);
+                } else {
+                    a.out += name;
+                    a.out += ' ';
+                }
             }
-            a.out += ' ';
             annotateNested(a, c, Mode::Control, indent);
             while (!a.out.empty() && a.out.back() == ' ') a.out.pop_back();
         }
@@ -1095,7 +1117,6 @@ void annotateField(std::string& out, DumpState& state, std::uint64_t offset, con
     // nested item cut from it lives only during this call, so no reference
     // count is taken per slice.
     const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
-    putNumber(out, offset);
     const TypeId type = chunkType(c).id;
     // ": D3A8AF BPG Begin Page (", made once per identifier; a stream
     // repeats few.
@@ -1119,9 +1140,21 @@ void annotateField(std::string& out, DumpState& state, std::uint64_t offset, con
         }
         h.text += " (";
     }
-    out += h.text;
-    putNumber(out, c.payload.size() + 2);
-    out += " bytes)\n";
+    // The offset, the header and the length in one append.
+    char buf[160];
+    char* p = std::to_chars(buf, buf + 24, offset).ptr;
+    if (h.text.size() <= sizeof buf - 64) {
+        std::memcpy(p, h.text.data(), h.text.size());
+        p += h.text.size();
+        p = std::to_chars(p, p + 24, c.payload.size() + 2).ptr;
+        std::memcpy(p, " bytes)\n", 8);
+        out.append(buf, std::size_t(p + 8 - buf));
+    } else {
+        out.append(buf, std::size_t(p - buf));
+        out += h.text;
+        putNumber(out, c.payload.size() + 2);
+        out += " bytes)\n";
+    }
     Ann a{out, state};
     annotateTable()[type->index](a, packChunk(c), Mode::Lines);
 }
