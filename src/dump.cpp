@@ -416,15 +416,17 @@ const FieldInfo& fieldInfo(const char* name, bool first) {
     return info;
 }
 
+// Names of known lengths: written without measuring them; empty when the
+// value has none.
 struct Enum {
     std::uint16_t value;
-    const char* name;
+    std::string_view name;
 };
 template <std::size_t N>
-const char* enumName(const Enum (&table)[N], std::uint64_t v) {
+std::string_view enumName(const Enum (&table)[N], std::uint64_t v) {
     for (const Enum& e : table)
         if (e.value == v) return e.name;
-    return nullptr;
+    return {};
 }
 constexpr Enum fqnTypes[] = {
     {0x01, "replace first GID"}, {0x07, "font family"}, {0x08, "typeface"}, {0x09, "resource hierarchy"},
@@ -534,9 +536,9 @@ struct Ann {
 using AnnotateFn = void (*)(Ann&, const Bytes&, Mode);
 const AnnotateFn* annotateTable();
 
-void putEnum(std::string& out, std::uint64_t v, int width, const char* name) {
+void putEnum(std::string& out, std::uint64_t v, int width, std::string_view name) {
     putCode(out, v, width);
-    if (name) {
+    if (!name.empty()) {
         out += ' ';
         out += name;
     }
@@ -694,7 +696,7 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
 }
 
 // ---- image and graphics self-defining fields --------------------------------------------
-const char* imageFieldName(unsigned code) {
+std::string_view imageFieldName(unsigned code) {
     static constexpr Enum names[] = {
         {0x70, "Begin Segment"}, {0x71, "End Segment"}, {0x8C, "Begin Tile"}, {0x8D, "End Tile"},
         {0x8E, "Begin Transparency Mask"}, {0x8F, "End Transparency Mask"}, {0x91, "Begin Image Content"},
@@ -707,7 +709,7 @@ const char* imageFieldName(unsigned code) {
     };
     return enumName(names, code);
 }
-const char* compressionName(unsigned id) {
+std::string_view compressionName(unsigned id) {
     static constexpr Enum names[] = {
         {0x01, "IBM MMR"}, {0x03, "none"}, {0x06, "RL4"}, {0x08, "ABIC"}, {0x09, "TIFF algorithm 2"},
         {0x0A, "concatenated ABIC"}, {0x0B, "OS/2 colour compression"}, {0x0C, "TIFF PackBits"},
@@ -778,7 +780,7 @@ void annotateImageFields(Ann& a, std::span<const byte> b, bool carries) {
         const unsigned code = extended ? be16(b, i) : b[i];
         const std::size_t len = extended ? be16(b, i + 2) : b[i + 1];
         putCode(out, code, extended ? 2 : 1);
-        if (const char* name = imageFieldName(code)) {
+        if (const std::string_view name = imageFieldName(code); !name.empty()) {
             out += ' ';
             out += name;
         }
