@@ -520,7 +520,7 @@ struct Ann {
                 out += ": ";
             }
         } else {
-            if (!first) out += mode == Mode::Control ? " " : ", ";
+            if (!first) out += mode == Mode::Control ? std::string_view(" ") : std::string_view(", ");
             if (withLabel) {
                 out += l;
                 out += ' ';
@@ -564,7 +564,7 @@ void putNumberOfKind(Ann& a, Kind kind, std::uint64_t v, std::int64_t sv, int wi
         if (a.base <= 1 && v % 10 == 0) {
             out += " (";
             putNumber(out, v / 10);
-            out += a.base == 0 ? " per inch)" : " per centimetre)";
+            out += a.base == 0 ? std::string_view(" per inch)") : std::string_view(" per centimetre)");
         }
         break;
     case Kind::FqnType: putEnum(out, v, width, enumName(fqnTypes, v)); break;
