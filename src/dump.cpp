@@ -215,16 +215,32 @@ void putHex(std::string& out, std::span<const byte> b) {
 void putHexValue(std::string& out, std::uint64_t v, int width) {
     for (int i = width - 1; i >= 0; --i) out.append(hexTable.pairs + 2 * byte(v >> (8 * i)), 2);
 }
+// X'..' of the low `width` bytes of v, made on the stack and appended once.
 void putCode(std::string& out, std::uint64_t v, int width) {
-    out += "X'";
-    putHexValue(out, v, width);
-    out += '\'';
+    char buf[20];
+    char* p = buf;
+    *p++ = 'X';
+    *p++ = '\'';
+    for (int i = width - 1; i >= 0; --i) {
+        std::memcpy(p, hexTable.pairs + 2 * byte(v >> (8 * i)), 2);
+        p += 2;
+    }
+    *p++ = '\'';
+    out.append(buf, std::size_t(p - buf));
 }
 template <class I>
 void putNumber(std::string& out, I v) {
     char buf[24];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     out.append(buf, r.ptr);
+}
+// `n` spaces of indentation, copied from a row of them (an append of a
+// count of one character goes through a fill of its own).
+void putIndent(std::string& out, int n) {
+    static constexpr char spaces[] = "                                                                ";
+    constexpr int row = int(sizeof spaces) - 1;
+    for (; n > row; n -= row) out.append(spaces, std::size_t(row));
+    out.append(spaces, std::size_t(n));
 }
 std::span<const byte> spanOf(std::string_view s) { return {reinterpret_cast<const byte*>(s.data()), s.size()}; }
 
@@ -251,9 +267,64 @@ void putQuotedUtf8(std::string& out, std::string_view utf8) {
     out.append(utf8.data() + run, utf8.size() - run);
     out += '"';
 }
+// The quoted form of every byte of a single-byte code page, as
+// putQuotedUtf8 writes its character: each byte is one character, so the
+// quoted text of a run of bytes is the run of their forms.
+struct QuotedPage {
+    const CodePage* page = nullptr;
+    std::uint8_t length[256] = {};
+    char form[256][8] = {};
+    void build(const CodePage& p) {
+        page = &p;
+        std::string utf8, quoted;
+        for (int i = 0; i < 256; ++i) {
+            const char ch = char(i);
+            utf8.clear();
+            p.appendUtf8(utf8, std::string_view(&ch, 1));
+            quoted.clear();
+            putQuotedUtf8(quoted, utf8);
+            // Without its quotes: at most four bytes of UTF-8 or an escape.
+            const std::size_t n = std::min<std::size_t>(quoted.size() - 2, sizeof form[i]);
+            std::memcpy(form[i], quoted.data() + 1, n);
+            length[i] = std::uint8_t(n);
+        }
+    }
+};
+// The forms of the pages used last; a stream's text uses few.
+const QuotedPage& quotedPage(const CodePage& page) {
+    thread_local QuotedPage pages[4];
+    thread_local unsigned next = 0;
+    for (const QuotedPage& q : pages)
+        if (q.page == &page) return q;
+    QuotedPage& q = pages[next++ % 4];
+    q.build(page);
+    return q;
+}
 // Bytes as text of a code page, quoted.
-// (The text is converted in a buffer kept from call to call.)
+// (Single-byte text is written form by form through a buffer on the stack;
+// other text is converted in a buffer kept from call to call.)
 void putText(std::string& out, const CodePage& page, std::span<const byte> b) {
+    if (page.isSingleByte()) {
+        const QuotedPage& q = quotedPage(page);
+        char buffer[1024];
+        std::size_t n = 0;
+        buffer[n++] = '"';
+        for (byte x : b) {
+            if (n + sizeof q.form[x] > sizeof buffer) {
+                out.append(buffer, n);
+                n = 0;
+            }
+            std::memcpy(buffer + n, q.form[x], sizeof q.form[x]);
+            n += q.length[x];
+        }
+        if (n == sizeof buffer) {
+            out.append(buffer, n);
+            n = 0;
+        }
+        buffer[n++] = '"';
+        out.append(buffer, n);
+        return;
+    }
     thread_local std::string t;
     t.clear();
     page.appendUtf8(t, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
@@ -273,6 +344,10 @@ std::string printableText(std::span<const byte> ebcdic) {
     }
     return alnum ? t : std::string{};
 }
+
+// The same test and its quoting without making the text (defined below).
+bool printable(std::span<const byte> ebcdic);
+void putPrintableQuoted(std::string& out, std::span<const byte> ebcdic);
 
 // Raw bytes: hex, at most 32 bytes of them, then the whole length.
 constexpr std::size_t rawShown = 32;
@@ -341,15 +416,17 @@ const FieldInfo& fieldInfo(const char* name, bool first) {
     return info;
 }
 
+// Names of known lengths: written without measuring them; empty when the
+// value has none.
 struct Enum {
     std::uint16_t value;
-    const char* name;
+    std::string_view name;
 };
 template <std::size_t N>
-const char* enumName(const Enum (&table)[N], std::uint64_t v) {
+std::string_view enumName(const Enum (&table)[N], std::uint64_t v) {
     for (const Enum& e : table)
         if (e.value == v) return e.name;
-    return nullptr;
+    return {};
 }
 constexpr Enum fqnTypes[] = {
     {0x01, "replace first GID"}, {0x07, "font family"}, {0x08, "typeface"}, {0x09, "resource hierarchy"},
@@ -427,16 +504,23 @@ struct Ann {
 
     void newLine(int in) {
         out += '\n';
-        out.append(std::size_t(in), ' ');
+        putIndent(out, in);
     }
     // Starts a field: its own line, or the next item of an inline line.
     void label(std::string_view l, Mode mode, bool withLabel = true) {
         if (mode == Mode::Lines) {
-            out.append(std::size_t(indent), ' ');
-            out += l;
-            out += ": ";
+            putIndent(out, indent);
+            char buf[64];
+            if (l.size() + 2 <= sizeof buf) {
+                std::memcpy(buf, l.data(), l.size());
+                std::memcpy(buf + l.size(), ": ", 2);
+                out.append(buf, l.size() + 2);
+            } else {
+                out += l;
+                out += ": ";
+            }
         } else {
-            if (!first) out += mode == Mode::Control ? " " : ", ";
+            if (!first) out += mode == Mode::Control ? std::string_view(" ") : std::string_view(", ");
             if (withLabel) {
                 out += l;
                 out += ' ';
@@ -452,9 +536,9 @@ struct Ann {
 using AnnotateFn = void (*)(Ann&, const Bytes&, Mode);
 const AnnotateFn* annotateTable();
 
-void putEnum(std::string& out, std::uint64_t v, int width, const char* name) {
+void putEnum(std::string& out, std::uint64_t v, int width, std::string_view name) {
     putCode(out, v, width);
-    if (name) {
+    if (!name.empty()) {
         out += ' ';
         out += name;
     }
@@ -480,7 +564,7 @@ void putNumberOfKind(Ann& a, Kind kind, std::uint64_t v, std::int64_t sv, int wi
         if (a.base <= 1 && v % 10 == 0) {
             out += " (";
             putNumber(out, v / 10);
-            out += a.base == 0 ? " per inch)" : " per centimetre)";
+            out += a.base == 0 ? std::string_view(" per inch)") : std::string_view(" per centimetre)");
         }
         break;
     case Kind::FqnType: putEnum(out, v, width, enumName(fqnTypes, v)); break;
@@ -540,12 +624,14 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
         if ((info.kind == Kind::Flags || info.kind == Kind::Reserved) && allZero(b)) return;
         a.label(info.label, mode, mode != Mode::Control);
         // Names (GCGIDs, resource names) read as text, blank ones too.
-        const bool blank = std::all_of(b.begin(), b.end(), [](byte c) { return c == 0x40; });
-        std::string t = info.kind == Kind::Flags || info.kind == Kind::Reserved ? std::string()
-                        : blank ? std::string(b.size(), ' ')
-                                : printableText(b);
-        if (!t.empty()) putQuotedUtf8(out, t);
-        else {
+        const bool name = info.kind != Kind::Flags && info.kind != Kind::Reserved;
+        if (name && !b.empty() && std::all_of(b.begin(), b.end(), [](byte c) { return c == 0x40; })) {
+            out += '"';
+            putIndent(out, int(b.size()));
+            out += '"';
+        } else if (name && printable(b)) {
+            putPrintableQuoted(out, b);
+        } else {
             out += "X'";
             putHex(out, b);
             out += '\'';
@@ -594,7 +680,7 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
                 else annotateGroups(an, xs, in);
             } else {
                 for (const auto& g : xs) {
-                    an.out.append(std::size_t(in), ' ');
+                    putIndent(an.out, in);
                     const int saved = an.indent;
                     an.indent = in + 2;
                     an.first = true;
@@ -610,7 +696,7 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
 }
 
 // ---- image and graphics self-defining fields --------------------------------------------
-const char* imageFieldName(unsigned code) {
+std::string_view imageFieldName(unsigned code) {
     static constexpr Enum names[] = {
         {0x70, "Begin Segment"}, {0x71, "End Segment"}, {0x8C, "Begin Tile"}, {0x8D, "End Tile"},
         {0x8E, "Begin Transparency Mask"}, {0x8F, "End Transparency Mask"}, {0x91, "Begin Image Content"},
@@ -623,7 +709,7 @@ const char* imageFieldName(unsigned code) {
     };
     return enumName(names, code);
 }
-const char* compressionName(unsigned id) {
+std::string_view compressionName(unsigned id) {
     static constexpr Enum names[] = {
         {0x01, "IBM MMR"}, {0x03, "none"}, {0x06, "RL4"}, {0x08, "ABIC"}, {0x09, "TIFF algorithm 2"},
         {0x0A, "concatenated ABIC"}, {0x0B, "OS/2 colour compression"}, {0x0C, "TIFF PackBits"},
@@ -694,7 +780,7 @@ void annotateImageFields(Ann& a, std::span<const byte> b, bool carries) {
         const unsigned code = extended ? be16(b, i) : b[i];
         const std::size_t len = extended ? be16(b, i + 2) : b[i + 1];
         putCode(out, code, extended ? 2 : 1);
-        if (const char* name = imageFieldName(code)) {
+        if (const std::string_view name = imageFieldName(code); !name.empty()) {
             out += ' ';
             out += name;
         }
@@ -846,7 +932,7 @@ void annotateRecord(Ann& a, const G& v, Mode mode) {
     if constexpr (std::is_same_v<G, PTX_SCFL>) a.st.selectFont(v.ptx_scfl_LocalId.value);
     for (std::size_t i = 0; i < npending; ++i) {
         if (mode == Mode::Lines) {
-            a.out.append(std::size_t(a.indent), ' ');
+            putIndent(a.out, a.indent);
             a.out += pending[i].label;
             a.out += ":\n";
             pending[i].write(a, pending[i].value, a.indent + 2);
@@ -915,30 +1001,42 @@ void annotateTriplets(Ann& a, const Chunks<T_>& ts, int indent) {
     const int savedCp = a.cp;
     a.cp = declaredCodePage(ts);
     for (const T_& t : ts) {
-        a.out.append(std::size_t(indent), ' ');
+        putIndent(a.out, indent);
         if (t.frame != Frame::Item) {
             a.out += "raw ";
             putRaw(a.out, packChunk(t).span());
             a.out += '\n';
             continue;
         }
-        putCode(a.out, t.code, 1);
-        a.out += ' ';
+        // "X'02' FQN Fully Qualified Name: ", made once per identifier.
         const TypeId type = chunkType(t).id;
-        const bool known = type->index != idx_T_Unknown;
-        const std::string_view name = nameViews().triplets[t.code];
-        if (known) {
-            a.out += nameViews().types[type->index].substr(2);  // the label without "T_"
-            if (!name.empty()) {
-                a.out += ' ';
-                a.out += name;
+        struct Head {
+            TypeId type = nullptr;
+            std::string text;
+        };
+        thread_local Head heads[256];
+        Head& h = heads[t.code];
+        if (h.type != type || h.text.empty()) {
+            h.type = type;
+            h.text.clear();
+            putCode(h.text, t.code, 1);
+            h.text += ' ';
+            const bool known = type->index != idx_T_Unknown;
+            const std::string_view name = nameViews().triplets[t.code];
+            if (known) {
+                h.text += nameViews().types[type->index].substr(2);  // the label without "T_"
+                if (!name.empty()) {
+                    h.text += ' ';
+                    h.text += name;
+                }
+            } else if (!name.empty()) {
+                h.text += name;
+            } else {
+                h.text += "(unknown triplet)";
             }
-        } else if (!name.empty()) {
-            a.out += name;
-        } else {
-            a.out += "(unknown triplet)";
+            h.text += ": ";
         }
-        a.out += ": ";
+        a.out += h.text;
         const Bytes& p = packChunk(t);
         if (t.code == 0x02 && p.size() >= 3 && p[2] == 0x10) {
             // A fully qualified name in object identifier form.
@@ -960,7 +1058,7 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
     const bool saved = a.control;
     a.control = true;
     for (const PTX_& c : cs) {
-        a.out.append(std::size_t(indent), ' ');
+        putIndent(a.out, indent);
         if (c.frame == Frame::Text) {
             a.out += "text ";
             putText(a.out, a.st.textPage(), packChunk(c).span());
@@ -972,10 +1070,20 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
             if (type->index == idx_PTX_Unknown) {
                 a.out += "(unknown control sequence) ";
                 putCode(a.out, c.code, 1);
+                a.out += ' ';
             } else {
-                a.out += nameViews().types[type->index].substr(4);  // the abbreviation without "PTX_"
+                // The abbreviation without "PTX_", and its space.
+                const std::string_view name = nameViews().types[type->index].substr(4);
+                char buf[32];
+                if (name.size() < sizeof buf) {
+                    std::memcpy(buf, name.data(), name.size());
+                    buf[name.size()] = ' ';
+                    a.out.append(buf, name.size() + 1);
+                } else {
+                    a.out += name;
+                    a.out += ' ';
+                }
             }
-            a.out += ' ';
             annotateNested(a, c, Mode::Control, indent);
             while (!a.out.empty() && a.out.back() == ' ') a.out.pop_back();
         }
@@ -986,7 +1094,7 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
 
 void annotateGroups(Ann& a, const Chunks<MCF_>& gs, int indent) {
     for (const MCF_& g : gs) {
-        a.out.append(std::size_t(indent), ' ');
+        putIndent(a.out, indent);
         if (g.frame != Frame::Item) {
             a.out += "raw ";
             putRaw(a.out, packChunk(g).span());
@@ -997,7 +1105,7 @@ void annotateGroups(Ann& a, const Chunks<MCF_>& gs, int indent) {
         try {
             annotateTriplets(a, decodeChunk<MCF_T>(g).mcf_t_Chunks, indent + 2);
         } catch (const Error& e) {
-            a.out.append(std::size_t(indent + 2), ' ');
+            putIndent(a.out, indent + 2);
             a.out += "*** ";
             a.out += e.what();
             a.out += '\n';
@@ -1006,20 +1114,49 @@ void annotateGroups(Ann& a, const Chunks<MCF_>& gs, int indent) {
 }
 }  // namespace
 
-void annotateField(std::string& out, DumpState& state, std::uint64_t offset, const AFP_& c) {
-    putNumber(out, offset);
-    out += ": ";
-    putHexValue(out, c.code, 3);
-    out += ' ';
+void annotateField(std::string& out, DumpState& state, std::uint64_t offset, const AFP_& owned) {
+    // The field is read through slices that own nothing: every record and
+    // nested item cut from it lives only during this call, so no reference
+    // count is taken per slice.
+    const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
     const TypeId type = chunkType(c).id;
-    out += type->name;
-    if (const char* name = structuredFieldName(c.code)) {
-        out += ' ';
-        out += name;
+    // ": D3A8AF BPG Begin Page (", made once per identifier; a stream
+    // repeats few.
+    struct Head {
+        std::uint32_t code = 0;
+        TypeId type = nullptr;
+        std::string text;
+    };
+    thread_local Head heads[64];
+    Head& h = heads[(c.code ^ (c.code >> 8)) & 63];
+    if (h.code != c.code || h.type != type || h.text.empty()) {
+        h.code = c.code;
+        h.type = type;
+        h.text = ": ";
+        putHexValue(h.text, c.code, 3);
+        h.text += ' ';
+        h.text += type->name;
+        if (const char* name = structuredFieldName(c.code)) {
+            h.text += ' ';
+            h.text += name;
+        }
+        h.text += " (";
     }
-    out += " (";
-    putNumber(out, c.payload.size() + 2);
-    out += " bytes)\n";
+    // The offset, the header and the length in one append.
+    char buf[160];
+    char* p = std::to_chars(buf, buf + 24, offset).ptr;
+    if (h.text.size() <= sizeof buf - 64) {
+        std::memcpy(p, h.text.data(), h.text.size());
+        p += h.text.size();
+        p = std::to_chars(p, p + 24, c.payload.size() + 2).ptr;
+        std::memcpy(p, " bytes)\n", 8);
+        out.append(buf, std::size_t(p + 8 - buf));
+    } else {
+        out.append(buf, std::size_t(p - buf));
+        out += h.text;
+        putNumber(out, c.payload.size() + 2);
+        out += " bytes)\n";
+    }
     Ann a{out, state};
     annotateTable()[type->index](a, packChunk(c), Mode::Lines);
 }
@@ -1077,7 +1214,7 @@ void appendHexWithText(std::string& out, std::span<const byte> bytes) {
 void renderRecordLines(std::string& out, const ViewRecord& r, int indent);
 
 void renderFieldLine(std::string& out, const ViewField& f, int indent) {
-    out.append(std::size_t(indent), ' ');
+    putIndent(out, indent);
     out += f.label.chars();
     out += ": ";
     std::visit(
@@ -1114,7 +1251,7 @@ void renderFieldLine(std::string& out, const ViewField& f, int indent) {
     out += '\n';
     if (const ViewData* d = std::get_if<ViewData>(&f.content))
         for (const ViewRecord& r : d->records) {
-            out.append(std::size_t(indent + 2), ' ');
+            putIndent(out, indent + 2);
             out += typeName(r.type);
             out += '\n';
             renderRecordLines(out, r, indent + 4);
