@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.hpp"
+#include "dump_helpers.hpp"
 #include "pressel/view/dump.hpp"
 #include "pressel/text/ebcdic.hpp"
 #include "pressel/stream/io.hpp"
@@ -27,19 +28,6 @@ AFP_ firstOf(const std::string& file, std::uint32_t code) {
     for (const AFP_& c : readAFP(dataPath(file)))
         if (c.code == code) return c;
     throw std::runtime_error("no such field in " + file);
-}
-
-// The annotated form of the fields, one after another through one state.
-std::string annotated(const std::vector<AFP_>& cs) {
-    std::string out;
-    DumpState st;
-    std::uint64_t offset = 0;
-    for (const AFP_& c : cs) {
-        st.observe(c);
-        annotateField(out, st, offset, c);
-        offset += c.payload.size() + 3;
-    }
-    return out;
 }
 
 template <class T>

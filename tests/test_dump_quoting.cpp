@@ -7,6 +7,7 @@
 #include "byte_builders.hpp"
 #include "pressel/records.hpp"
 #include "pressel/text/codepages.hpp"
+#include "dump_helpers.hpp"
 #include "pressel/view/dump.hpp"
 
 using namespace pressel;
@@ -37,18 +38,6 @@ std::string dumpQuoted(std::string_view utf8) {
         }
     }
     return q + "\"";
-}
-
-std::string annotated(const std::vector<AFP_>& cs) {
-    std::string out;
-    DumpState st;
-    std::uint64_t offset = 0;
-    for (const AFP_& c : cs) {
-        st.observe(c);
-        annotateField(out, st, offset, c);
-        offset += c.payload.size() + 3;
-    }
-    return out;
 }
 
 B bytesFrom(unsigned first, unsigned count) {
