@@ -7,6 +7,7 @@
 #pragma once
 
 #include "pressel/catalogue.hpp"
+#include "record_types.hpp"
 
 namespace pressel {
 
@@ -115,17 +116,8 @@ void add(RecordOps* ops) {
 template <>
 void fillShard<PRESSEL_CATALOGUE_SHARD>(RecordOps* ops) {
 #define PRESSEL_X(code, name) add<name>(ops);
-    PRESSEL_AFP_CODES(PRESSEL_X)
-    PRESSEL_T_CODES(PRESSEL_X)
-    PRESSEL_PTX_CODES(PRESSEL_X)
+    PRESSEL_EACH_RECORD_TYPE(PRESSEL_X)
 #undef PRESSEL_X
-    add<Unknown>(ops);
-    add<T_Unknown>(ops);
-    add<T_Raw>(ops);
-    add<PTX_Unknown>(ops);
-    add<PTX_Text>(ops);
-    add<PTX_Raw>(ops);
-    add<MCF_T>(ops);
 }
 
 }  // namespace catalogue

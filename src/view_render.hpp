@@ -26,6 +26,7 @@
 #include "pressel/catalogue.hpp"
 #include "pressel/view.hpp"
 #include "pressel/view/dump.hpp"
+#include "record_types.hpp"
 
 namespace pressel::viewrender {
 
@@ -404,17 +405,8 @@ void add(RenderOps* ops) {
 template <>
 void fillShard<PRESSEL_VIEW_RENDER_SHARD>(RenderOps* ops) {
 #define PRESSEL_X(code, name) add<name>(ops);
-    PRESSEL_AFP_CODES(PRESSEL_X)
-    PRESSEL_T_CODES(PRESSEL_X)
-    PRESSEL_PTX_CODES(PRESSEL_X)
+    PRESSEL_EACH_RECORD_TYPE(PRESSEL_X)
 #undef PRESSEL_X
-    add<Unknown>(ops);
-    add<T_Unknown>(ops);
-    add<T_Raw>(ops);
-    add<PTX_Unknown>(ops);
-    add<PTX_Text>(ops);
-    add<PTX_Raw>(ops);
-    add<MCF_T>(ops);
 }
 
 }  // namespace pressel::viewrender
