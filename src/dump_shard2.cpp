@@ -1,0 +1,3 @@
+// Shard 2 of the annotated dump's per-type annotators (see dump_annotate.hpp).
+#define PRESSEL_DUMP_SHARD 2
+#include "dump_annotate.hpp"

@@ -1,0 +1,3 @@
+// Shard 3 of the annotated dump's per-type annotators (see dump_annotate.hpp).
+#define PRESSEL_DUMP_SHARD 3
+#include "dump_annotate.hpp"
