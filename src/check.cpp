@@ -6,6 +6,7 @@
 #include <memory>
 #include <tuple>
 
+#include "check_scan.hpp"
 #include "pressel/catalogue.hpp"
 #include "pressel/text/ebcdic.hpp"
 #include "pressel/stream/nested.hpp"
@@ -156,9 +157,14 @@ struct Open {
     Bytes nameBytes() const noexcept { return Bytes::fromStatic(name, named ? 8 : 0); }
 };
 
+using checkscan::Answer;
+
 class Checker {
 public:
-    Checker(const std::function<void(const Finding&)>& report) : report_(report) {}
+    // With `tables`, records and nested items are measured against the
+    // tables of check_scan.hpp and decoded only when those cannot tell or
+    // find a payload too short; without, every one is decoded.
+    Checker(const std::function<void(const Finding&)>& report, bool tables) : report_(report), tables_(tables) {}
 
     void add(std::uint64_t offset, Severity s, std::string msg) {
         if (s == Severity::Error) ++errors_;
@@ -186,22 +192,33 @@ public:
         else if ((c.code >> 8) == 0xD3A9) end(c, packed, offset);
 
         if (t->index == idx_Unknown) return;
-        // One decode gives both the bytes the record covers and, for a
-        // record that has one, its nested list.
-        std::size_t covered = 0;
+        checkscan::FieldScan scan;
+        const Answer answer = tables_ ? checkscan::scanField(t->index, packed.data(), packed.size(), scan) : Answer::Decode;
+        if (answer == Answer::Short) return tooShort(name, packed.size(), offset);
         NestedList list;
-        bool hasList = false;
-        try {
-            hasList = listOfType(t, packed, list, &covered);
-            if (!hasList) covered = recordOps(t).covered(packed);
-        } catch (const Error&) {
-            add(offset, Severity::Warning, std::string(name) + " of " + std::to_string(packed.size()) +
-                                               " bytes is too short for its record's fixed parameters");
-            return;
+        bool hasList = false, groups = false;
+        if (answer == Answer::Decode) {
+            // One decode gives both the bytes the record covers and, for a
+            // record that has one, its nested list.
+            try {
+                hasList = listOfType(t, packed, list, &scan.covered);
+                if (!hasList) scan.covered = recordOps(t).covered(packed);
+            } catch (const Error&) {
+                return tooShort(name, packed.size(), offset);
+            }
+            groups = recordEndsInGroups(t);
+        } else if (scan.list != Family::Other) {
+            hasList = true;
+            list.family = scan.list;
+            list.offset = scan.listAt;
+            list.bytes = packed.dropFront(scan.listAt);
+            list.leadChained = scan.leadChained;
+            list.groupsHoldTriplets = scan.groupsHoldTriplets;
         }
+        const std::size_t covered = scan.covered;
         if (t->index == idx_PGD) pageExtent(packed, offset);
         if (covered < packed.size()) {
-            if (recordEndsInGroups(t))
+            if (groups)
                 add(streamOffset(covered), Severity::Warning,
                     std::string(name) + ": " + std::to_string(packed.size() - covered) +
                         " bytes at the end do not make a whole repeating group");
@@ -212,6 +229,17 @@ public:
 
         if (!hasList) return;
         const std::uint64_t base = streamOffset(list.offset);
+        if (tables_) {
+            const byte* p = list.bytes.data();
+            const std::size_t n = list.bytes.size();
+            switch (list.family) {
+            case Family::T: tripletsIn(name, 0, p, n, base); break;
+            case Family::MCF: groupsIn(name, p, n, list.groupsHoldTriplets, base); break;
+            case Family::PTX: controlsIn(name, p, n, list.leadChained, base); break;
+            default: break;
+            }
+            return;
+        }
         switch (list.family) {
         case Family::T: triplets(name, 0, list.bytes, base); break;
         case Family::MCF: {
@@ -220,9 +248,7 @@ public:
             std::size_t k = 0;
             for (std::size_t pos = 0; nextNested(list.bytes, cur, g); pos = cur.pos, ++k) {
                 if (g.frame == Frame::Raw) {
-                    add(base + pos, Severity::Error,
-                        std::string(name) + ": repeating-group length does not add up (" + std::to_string(g.payload.size()) +
-                            " bytes left do not frame as a group)");
+                    groupsDoNotFrame(name, g.payload.size(), base + pos);
                     break;
                 }
                 if (list.groupsHoldTriplets) triplets(name, k + 1, g.payload, base + pos + 2);
@@ -232,6 +258,134 @@ public:
         case Family::PTX: controls(name, list, base); break;
         default: break;
         }
+    }
+
+    void tooShort(const char* name, std::size_t size, std::uint64_t offset) {
+        add(offset, Severity::Warning,
+            std::string(name) + " of " + std::to_string(size) + " bytes is too short for its record's fixed parameters");
+    }
+
+    // ---- nested items over the raw bytes, measured against the tables ----
+    // Each walk frames its items as nextNested does, item for item; a
+    // finding's words are put together only when there is one.
+
+    // The repeating groups of a record: a 2-byte length that counts itself.
+    void groupsIn(const char* name, const byte* p, std::size_t n, bool holdTriplets, std::uint64_t base) {
+        std::size_t pos = 0;
+        for (std::size_t k = 1; pos < n; ++k) {
+            const std::size_t len = n - pos < 2 ? 0 : (std::size_t(p[pos]) << 8 | p[pos + 1]);
+            if (len < 2 || len > n - pos) return groupsDoNotFrame(name, n - pos, base + pos);
+            if (holdTriplets) tripletsIn(name, k, p + pos + 2, len - 2, base + pos + 2);
+            pos += len;
+        }
+    }
+
+    void tripletsIn(const char* name, std::size_t group, const byte* p, std::size_t n, std::uint64_t base) {
+        auto where = [&] { return group ? std::string(name) + " group " + std::to_string(group) : std::string(name); };
+        std::size_t pos = 0;
+        while (pos < n) {
+            const std::size_t len = p[pos];
+            if (len < 2 || len > n - pos) return tripletDoesNotFrame(where(), len, n - pos, base + pos);
+            const byte code = p[pos + 1];
+            const checkscan::NestedCode& e = checkscan::tripletCodes[code];
+            if (e.byLength == Answer::Fits) {
+                if (!e.fitsLength(len - 1)) shortFound(where(), "triplet", e.index, code, len, base + pos);
+            } else if (e.index == idx_T_Unknown) {
+                unknownTriplet(where(), code, base + pos);
+            } else {
+                const T_ x{code, Bytes::fromStatic(p + pos + 1, len - 1), Frame::Item};
+                shortItem(where, "triplet", x, base + pos);
+            }
+            pos += len;
+        }
+    }
+
+    void controlsIn(const char* where, const byte* p, std::size_t n, bool leadChained, std::uint64_t base) {
+        std::size_t pos = 0;
+        bool inChain = leadChained, lastOdd = false;
+        std::uint64_t lastAt = 0;
+        std::uint8_t lastCode = 0;
+        while (pos < n) {
+            std::size_t at = pos;
+            if (!inChain) {
+                if (!(p[at] == 0x2B && at + 1 < n && p[at + 1] == 0xD3)) {
+                    // Code points up to the next control-sequence prefix.
+                    pos = nextPrefix(p, at + 1, n);
+                    lastOdd = false;
+                    continue;
+                }
+                at += 2;
+            }
+            const std::size_t len = at < n ? p[at] : 0;
+            if (len < 2 || len > n - at) {
+                controlsDoNotFrame(where, n - pos, base + pos);
+                lastOdd = false;
+                break;
+            }
+            const byte code = p[at + 1];
+            const checkscan::NestedCode& e = checkscan::controlCodes[code];
+            if (e.byLength == Answer::Fits) {
+                if (!e.fitsLength(len - 1)) shortFound(where, "control sequence", e.index, code, len, base + pos);
+            } else if (e.index == idx_PTX_Unknown) {
+                unknownControl(where, code, base + pos);
+            } else {
+                const PTX_ x{code, Bytes::fromStatic(p + at + 1, len - 1), Frame::Item};
+                shortItem([&] { return std::string(where); }, "control sequence", x, base + pos);
+            }
+            inChain = lastOdd = (code & 1) != 0;
+            lastAt = base + pos;
+            lastCode = code;
+            pos = at + len;
+        }
+        if (lastOdd) chainDoesNotEnd(where, lastCode, lastAt);
+    }
+
+    static std::size_t nextPrefix(const byte* p, std::size_t k, std::size_t n) {
+        while (k < n) {
+            const void* hit = std::memchr(p + k, 0x2B, n - k);
+            if (!hit) return n;
+            k = std::size_t(static_cast<const byte*>(hit) - p);
+            if (k + 1 < n && p[k + 1] == 0xD3) return k;
+            ++k;
+        }
+        return n;
+    }
+
+    // ---- the findings about nested items, shared by both walks ----
+    void groupsDoNotFrame(const char* name, std::size_t left, std::uint64_t at) {
+        add(at, Severity::Error,
+            std::string(name) + ": repeating-group length does not add up (" + std::to_string(left) +
+                " bytes left do not frame as a group)");
+    }
+    void tripletDoesNotFrame(const std::string& where, std::size_t len, std::size_t left, std::uint64_t at) {
+        add(at, Severity::Error,
+            where + ": triplet length " + std::to_string(len) + " does not add up (" + std::to_string(left) + " byte" +
+                (left == 1 ? "" : "s") + " left)");
+    }
+    void unknownTriplet(const std::string& where, std::uint8_t code, std::uint64_t at) {
+        add(at, Severity::Warning, where + ": triplet identifier " + hex(code, 1) + " is not in the tables");
+    }
+    void controlsDoNotFrame(const char* where, std::size_t left, std::uint64_t at) {
+        add(at, Severity::Error,
+            std::string(where) + ": control-sequence length does not add up (" + std::to_string(left) +
+                " bytes left do not frame as a control sequence)");
+    }
+    void unknownControl(const char* where, std::uint8_t code, std::uint64_t at) {
+        add(at, Severity::Warning,
+            std::string(where) + ": control-sequence function type " + hex(code, 1) + " is not in the tables");
+    }
+    void chainDoesNotEnd(const char* where, std::uint8_t code, std::uint64_t at) {
+        add(at, Severity::Warning,
+            std::string(where) + ": control-sequence chain does not end: the last control sequence of the presentation text "
+                    "(function type " + hex(code, 1) + ") announces another, and a chain does not continue "
+                    "into the next structured field");
+    }
+    // `size` counts the item's length byte.
+    void shortFound(const std::string& where, const char* kind, std::uint16_t type, std::uint8_t code, std::size_t size,
+                    std::uint64_t at) {
+        add(at, Severity::Warning,
+            where + ": " + kind + " " + tableType(RecordIndex(type)).name + " (" + hex(code, 1) + ") of " +
+                std::to_string(size) + " bytes is too short for its record; it is kept as it is");
     }
 
     // A page must have an area: both 3-byte extents (each split into a
@@ -253,15 +407,8 @@ public:
         NestedCursor cur;
         T_ x;
         for (std::size_t pos = 0; nextNested(bytes, cur, x); pos = cur.pos) {
-            if (x.frame == Frame::Raw) {
-                std::size_t len = bytes[pos];
-                add(base + pos, Severity::Error,
-                    where() + ": triplet length " + std::to_string(len) + " does not add up (" +
-                        std::to_string(x.payload.size()) + " byte" + (x.payload.size() == 1 ? "" : "s") + " left)");
-                return;
-            }
-            if (chunkType(x).id->index == idx_T_Unknown)
-                add(base + pos, Severity::Warning, where() + ": triplet identifier " + hex(x.code, 1) + " is not in the tables");
+            if (x.frame == Frame::Raw) return tripletDoesNotFrame(where(), bytes[pos], x.payload.size(), base + pos);
+            if (chunkType(x).id->index == idx_T_Unknown) unknownTriplet(where(), x.code, base + pos);
             else shortItem(where, "triplet", x, base + pos);
         }
     }
@@ -297,11 +444,7 @@ public:
             }
             if (known) *known = fits ? kFits : kShort;
         }
-        if (!fits) {
-            add(at, Severity::Warning,
-                where() + ": " + kind + " " + t->name + " (" + hex(x.code, 1) + ") of " + std::to_string(x.payload.size() + 1) +
-                    " bytes is too short for its record; it is kept as it is");
-        }
+        if (!fits) shortFound(where(), kind, t->index, x.code, x.payload.size() + 1, at);
     }
 
     void controls(const char* where, const NestedList& list, std::uint64_t base) {
@@ -313,9 +456,7 @@ public:
         std::uint8_t lastCode = 0;
         for (std::size_t pos = 0; nextNested(list.bytes, cur, x); pos = cur.pos) {
             if (x.frame == Frame::Raw) {
-                add(base + pos, Severity::Error,
-                    std::string(where) + ": control-sequence length does not add up (" + std::to_string(x.payload.size()) +
-                        " bytes left do not frame as a control sequence)");
+                controlsDoNotFrame(where, x.payload.size(), base + pos);
                 lastOdd = false;
                 break;
             }
@@ -323,8 +464,7 @@ public:
                 lastOdd = false;
                 continue;
             }
-            if (chunkType(x).id->index == idx_PTX_Unknown)
-                add(base + pos, Severity::Warning, std::string(where) + ": control-sequence function type " + hex(x.code, 1) + " is not in the tables");
+            if (chunkType(x).id->index == idx_PTX_Unknown) unknownControl(where, x.code, base + pos);
             else shortItem([&] { return std::string(where); }, "control sequence", x, base + pos);
             lastOdd = (x.code & 1) != 0;
             lastAt = base + pos;
@@ -332,11 +472,7 @@ public:
         }
         // Each presentation-text field is read on its own: a chain does not
         // continue into the next one.
-        if (lastOdd)
-            add(lastAt, Severity::Warning,
-                std::string(where) + ": control-sequence chain does not end: the last control sequence of the presentation text "
-                        "(function type " + hex(lastCode, 1) + ") announces another, and a chain does not continue "
-                        "into the next structured field");
+        if (lastOdd) chainDoesNotEnd(where, lastCode, lastAt);
     }
 
     void begin(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
@@ -399,6 +535,7 @@ public:
 
 private:
     const std::function<void(const Finding&)>& report_;
+    const bool tables_;
     std::vector<Open> open_;
     // Open Begins per identifier: every Begin is X'D3A8xx', so its last byte tells them apart.
     std::array<std::size_t, 256> openOf_{};
@@ -415,49 +552,46 @@ private:
 
 bool nestedListOf(const AFP_& c, NestedList& out) { return listOfType(chunkType(c).id, packChunk(c), out, nullptr); }
 
-struct StreamChecker::Impl {
-    explicit Impl(std::function<void(const Finding&)> r) : report(std::move(r)), ck(report) {}
+namespace {
+
+// The checks fed one structured field at a time (StreamChecker, checkStream).
+struct CheckRun {
+    CheckRun(std::function<void(const Finding&)> r, bool tables) : report(std::move(r)), ck(report, tables) {}
     std::function<void(const Finding&)> report;
     Checker ck;
     std::uint64_t fields = 0;
     // Font and code page indexes are read with the group lengths their
     // control records declare.
     DecodeContext lengths;
+
+    void field(const AFP_& c, AfpReader& reader) {
+        ++fields;
+        lengths.observe(c);
+        DecodeScope scope(lengths);
+        std::uint64_t head = 3;
+        if (reader.framing() == Framing::NoIntroducer) head = 2;
+        else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
+            head = reader.rawRef().length - c.payload.size();
+        ck.field(c, reader.offset(), reader.offset() + head);
+    }
+
+    void failed(const Error& e, const AfpReader& reader) {
+        if (const auto* fe = dynamic_cast<const FormatError*>(&e))
+            ck.add(fe->offset(), Severity::Error, withoutOffset(fe->what(), fe->offset()));
+        else
+            ck.add(reader.consumed(), Severity::Error, e.what());
+    }
+
+    void finish(const AfpReader& reader) {
+        if (fields == 0 && reader.consumed() == 0 && ck.errors() == 0)
+            ck.add(0, Severity::Warning, "the stream holds no structured field");
+        ck.finish();
+    }
 };
 
-StreamChecker::StreamChecker(std::function<void(const Finding&)> report)
-    : impl_(std::make_unique<Impl>(std::move(report))) {}
-StreamChecker::~StreamChecker() = default;
-
-void StreamChecker::field(const AFP_& c, AfpReader& reader) {
-    ++impl_->fields;
-    impl_->lengths.observe(c);
-    DecodeScope scope(impl_->lengths);
-    std::uint64_t head = 3;
-    if (reader.framing() == Framing::NoIntroducer) head = 2;
-    else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
-        head = reader.rawRef().length - c.payload.size();
-    impl_->ck.field(c, reader.offset(), reader.offset() + head);
-}
-
-void StreamChecker::failed(const Error& e, const AfpReader& reader) {
-    if (const auto* fe = dynamic_cast<const FormatError*>(&e))
-        impl_->ck.add(fe->offset(), Severity::Error, withoutOffset(fe->what(), fe->offset()));
-    else
-        impl_->ck.add(reader.consumed(), Severity::Error, e.what());
-}
-
-void StreamChecker::finish(const AfpReader& reader) {
-    if (impl_->fields == 0 && reader.consumed() == 0 && impl_->ck.errors() == 0)
-        impl_->ck.add(0, Severity::Warning, "the stream holds no structured field");
-    impl_->ck.finish();
-}
-
-std::size_t StreamChecker::errors() const noexcept { return impl_->ck.errors(); }
-
-std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
-                        ReaderLimits limits) {
-    StreamChecker ck(report);
+std::size_t runCheck(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
+                     ReaderLimits limits, bool tables) {
+    CheckRun ck(report, tables);
     AfpReader reader(std::move(src), limits);
     AFP_ c;
     // Only the reader's failures and the record machinery's are findings; a
@@ -479,7 +613,32 @@ std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<voi
         }
     }
     ck.finish(reader);
-    return ck.errors();
+    return ck.ck.errors();
+}
+
+}  // namespace
+
+struct StreamChecker::Impl : CheckRun {
+    using CheckRun::CheckRun;
+};
+
+StreamChecker::StreamChecker(std::function<void(const Finding&)> report)
+    : impl_(std::make_unique<Impl>(std::move(report), true)) {}
+StreamChecker::~StreamChecker() = default;
+
+void StreamChecker::field(const AFP_& c, AfpReader& reader) { impl_->field(c, reader); }
+void StreamChecker::failed(const Error& e, const AfpReader& reader) { impl_->failed(e, reader); }
+void StreamChecker::finish(const AfpReader& reader) { impl_->finish(reader); }
+std::size_t StreamChecker::errors() const noexcept { return impl_->ck.errors(); }
+
+std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
+                        ReaderLimits limits) {
+    return runCheck(std::move(src), report, limits, true);
+}
+
+std::size_t checkscan::checkStreamWith(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
+                                       bool tables, ReaderLimits limits) {
+    return runCheck(std::move(src), report, limits, tables);
 }
 
 std::vector<Finding> checkStream(std::unique_ptr<ByteSource> src, ReaderLimits limits) {
