@@ -126,6 +126,37 @@ bool nestedDecodesBySize(TypeId t) {
     }
 }
 
+// Where member M of record T starts in the record's bytes, when every field
+// before it has a fixed width.
+template <class T, auto M>
+constexpr std::size_t memberOffset() {
+    std::size_t at = 0;
+    bool found = false;
+    [&]<class... D>(FieldList<D...>*) {
+        bool fixed = true;
+        auto step = [&]<class Dk>() {
+            if constexpr (std::is_same_v<std::remove_cv_t<decltype(Dk::member)>, std::remove_cv_t<decltype(M)>>)
+                if (Dk::member == M) found = true;
+            if (found) return;
+            if constexpr (FixedWidthFieldType<typename Dk::type>) at += std::size_t(Dk::type::width);
+            else fixed = false;
+        };
+        (step.template operator()<D>(), ...);
+        if (!fixed) throw "a field before the member has no fixed width";
+    }(static_cast<decltype(RecordDecl<T>::fields())*>(nullptr));
+    if (!found) throw "not a member of the record's field list";
+    return at;
+}
+// Reads the fixed-width member M of a record from its bytes `p`.
+template <auto M, class T>
+void readMember(T& v, const byte* p) {
+    using V = decltype(memberTypeOf(M));
+    constexpr std::size_t at = memberOffset<T, M>();
+    std::uint64_t x = 0;
+    for (std::size_t i = 0; i < std::size_t(V::width); ++i) x = x << 8 | p[at + i];
+    v.*M = V(x);
+}
+
 std::string hex(std::uint64_t v, int width) { return "X'" + zeropad(width, v) + "'"; }
 
 // An 8-byte name as text when it reads as EBCDIC characters, else as hex.
@@ -150,9 +181,9 @@ std::string withoutOffset(const std::string& msg, std::uint64_t offset) {
 }
 
 struct Open {
-    std::uint32_t code;
-    std::uint64_t offset;
-    bool named;  // the Begin carries a name
+    std::uint32_t code = 0;
+    std::uint64_t offset = 0;
+    bool named = false;  // the Begin carries a name
     byte name[8];
     Bytes nameBytes() const noexcept { return Bytes::fromStatic(name, named ? 8 : 0); }
 };
@@ -183,7 +214,12 @@ public:
         if (t->index == idx_Unknown) {
             add(offset, Severity::Warning, "structured field identifier " + hex(c.code, 3) + " is not in the tables");
         }
-        Bytes packed = packChunk(c);
+        // Almost every field is its own record bytes: only a flag for an
+        // extension or padding makes packChunk cut them out.
+        Bytes repacked;
+        const bool framed = c.payload.size() >= 6 && (c.payload[3] & 0x88) != 0;
+        if (framed) repacked = packChunk(c);
+        const Bytes& packed = framed ? repacked : c.payload;
         std::size_t ext = 0;
         if (packed.data() != c.payload.data() && (c.payload[3] & 0x80)) ext = c.payload[6];
         auto streamOffset = [&](std::size_t p) { return payloadAt + (p < 6 ? p : p + ext); };
@@ -195,27 +231,34 @@ public:
         checkscan::FieldScan scan;
         const Answer answer = tables_ ? checkscan::scanField(t->index, packed.data(), packed.size(), scan) : Answer::Decode;
         if (answer == Answer::Short) return tooShort(name, packed.size(), offset);
-        NestedList list;
-        bool hasList = false, groups = false;
-        if (answer == Answer::Decode) {
-            // One decode gives both the bytes the record covers and, for a
-            // record that has one, its nested list.
-            try {
-                hasList = listOfType(t, packed, list, &scan.covered);
-                if (!hasList) scan.covered = recordOps(t).covered(packed);
-            } catch (const Error&) {
-                return tooShort(name, packed.size(), offset);
+        if (answer == Answer::Fits) {
+            const std::size_t n = packed.size(), covered = scan.covered;
+            if (t->index == idx_PGD) pageExtentOf(packed.data(), offset);
+            if (covered < n)
+                add(streamOffset(covered), Severity::Info,
+                    std::string(name) + ": " + std::to_string(n - covered) + " bytes at the end are not read");
+            const byte* p = packed.data() + scan.listAt;
+            const std::uint64_t base = streamOffset(scan.listAt);
+            switch (scan.list) {
+            case Family::T: tripletsIn(name, 0, p, n - scan.listAt, base); break;
+            case Family::MCF: groupsIn(name, p, n - scan.listAt, scan.groupsHoldTriplets, base); break;
+            case Family::PTX: controlsIn(name, p, n - scan.listAt, scan.leadChained, base); break;
+            default: break;
             }
-            groups = recordEndsInGroups(t);
-        } else if (scan.list != Family::Other) {
-            hasList = true;
-            list.family = scan.list;
-            list.offset = scan.listAt;
-            list.bytes = packed.dropFront(scan.listAt);
-            list.leadChained = scan.leadChained;
-            list.groupsHoldTriplets = scan.groupsHoldTriplets;
+            return;
         }
-        const std::size_t covered = scan.covered;
+        // One decode gives both the bytes the record covers and, for a
+        // record that has one, its nested list.
+        NestedList list;
+        bool hasList = false;
+        std::size_t covered = 0;
+        try {
+            hasList = listOfType(t, packed, list, &covered);
+            if (!hasList) covered = recordOps(t).covered(packed);
+        } catch (const Error&) {
+            return tooShort(name, packed.size(), offset);
+        }
+        const bool groups = recordEndsInGroups(t);
         if (t->index == idx_PGD) pageExtent(packed, offset);
         if (covered < packed.size()) {
             if (groups)
@@ -393,6 +436,19 @@ public:
     void pageExtent(const Bytes& packed, std::uint64_t offset) {
         ByteReader r(packed);
         const PGD v = recGet<PGD>(r);
+        noArea(v, offset);
+    }
+    // The same from the record bytes of a PGD known to hold its fixed
+    // fields: only the four fields of the extents are read.
+    void pageExtentOf(const byte* p, std::uint64_t offset) {
+        PGD v{};
+        readMember<&PGD::pgd_Field7>(v, p);
+        readMember<&PGD::pgd_XSize>(v, p);
+        readMember<&PGD::pgd_Field9>(v, p);
+        readMember<&PGD::pgd_YSize>(v, p);
+        noArea(v, offset);
+    }
+    void noArea(const PGD& v, std::uint64_t offset) {
         const std::uint32_t x = v.xSize().value, y = v.ySize().value;
         if (x == 0 || y == 0)
             add(offset, Severity::Warning,
@@ -477,9 +533,11 @@ public:
 
     void begin(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
         // The name is copied: the field's bytes are gone by the time its End comes.
-        Open o{c.code, offset, packed.size() >= 14, {}};
+        Open& o = open_.emplace_back();
+        o.code = c.code;
+        o.offset = offset;
+        o.named = packed.size() >= 14;
         if (o.named) std::memcpy(o.name, packed.data() + 6, 8);
-        open_.push_back(o);
         ++openOf_[c.code & 0xFF];
     }
 
@@ -515,12 +573,12 @@ public:
                     " closes the Begin " + std::string(afpTypeOf(want)->name) + at(open_[k - 1].offset));
         }
         const Open& b = open_[k - 1];
-        if (packed.size() >= 14 && b.named) {
-            Bytes en = packed.slice(6, 8);
-            if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.nameBytes()))
-                add(offset, Severity::Error,
-                    std::string("End ") + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
-                        at(b.offset) + " names " + showName(b.nameBytes()));
+        const byte* p = packed.data();
+        if (packed.size() >= 14 && b.named && !(p[6] == 0xFF && p[7] == 0xFF) && std::memcmp(p + 6, b.name, 8) != 0) {
+            const Bytes en = packed.slice(6, 8);
+            add(offset, Severity::Error,
+                std::string("End ") + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
+                    at(b.offset) + " names " + showName(b.nameBytes()));
         }
         closeFrom(k - 1);
     }
