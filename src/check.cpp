@@ -323,22 +323,17 @@ public:
         }
     }
 
+    // The loops below keep to framing and one table look-up per item; an
+    // item the table does not pass (too short, not in the tables, or of a
+    // type that needs decoding) goes to the out-of-line functions after them.
     void tripletsIn(const char* name, std::size_t group, const byte* p, std::size_t n, std::uint64_t base) {
-        auto where = [&] { return group ? std::string(name) + " group " + std::to_string(group) : std::string(name); };
         std::size_t pos = 0;
         while (pos < n) {
             const std::size_t len = p[pos];
-            if (len < 2 || len > n - pos) return tripletDoesNotFrame(where(), len, n - pos, base + pos);
-            const byte code = p[pos + 1];
-            const checkscan::NestedCode& e = checkscan::tripletCodes[code];
-            if (e.byLength == Answer::Fits) {
-                if (!e.fitsLength(len - 1)) shortFound(where(), "triplet", e.index, code, len, base + pos);
-            } else if (e.index == idx_T_Unknown) {
-                unknownTriplet(where(), code, base + pos);
-            } else {
-                const T_ x{code, Bytes::fromStatic(p + pos + 1, len - 1), Frame::Item};
-                shortItem(where, "triplet", x, base + pos);
-            }
+            if (len < 2 || len > n - pos) [[unlikely]]
+                return tripletDoesNotFrame(placeOf(name, group), len, n - pos, base + pos);
+            if (!checkscan::tripletCodes[p[pos + 1]].fitsLength(len - 1)) [[unlikely]]
+                tripletNotPassed(name, group, p + pos, base + pos);
             pos += len;
         }
     }
@@ -360,27 +355,52 @@ public:
                 at += 2;
             }
             const std::size_t len = at < n ? p[at] : 0;
-            if (len < 2 || len > n - at) {
+            if (len < 2 || len > n - at) [[unlikely]] {
                 controlsDoNotFrame(where, n - pos, base + pos);
                 lastOdd = false;
                 break;
             }
             const byte code = p[at + 1];
-            const checkscan::NestedCode& e = checkscan::controlCodes[code];
-            if (e.byLength == Answer::Fits) {
-                if (!e.fitsLength(len - 1)) shortFound(where, "control sequence", e.index, code, len, base + pos);
-            } else if (e.index == idx_PTX_Unknown) {
-                unknownControl(where, code, base + pos);
-            } else {
-                const PTX_ x{code, Bytes::fromStatic(p + at + 1, len - 1), Frame::Item};
-                shortItem([&] { return std::string(where); }, "control sequence", x, base + pos);
-            }
+            if (!checkscan::controlCodes[code].fitsLength(len - 1)) [[unlikely]]
+                controlNotPassed(where, p + at, base + pos);
             inChain = lastOdd = (code & 1) != 0;
             lastAt = base + pos;
             lastCode = code;
             pos = at + len;
         }
         if (lastOdd) chainDoesNotEnd(where, lastCode, lastAt);
+    }
+
+    static std::string placeOf(const char* name, std::size_t group) {
+        return group ? std::string(name) + " group " + std::to_string(group) : std::string(name);
+    }
+
+    // `item` points at the item's length byte.
+    [[gnu::noinline]] void tripletNotPassed(const char* name, std::size_t group, const byte* item, std::uint64_t at) {
+        const std::size_t len = item[0];
+        const byte code = item[1];
+        const checkscan::NestedCode& e = checkscan::tripletCodes[code];
+        if (e.byLength == Answer::Fits) {
+            shortFound(placeOf(name, group), "triplet", e.index, code, len, at);
+        } else if (e.index == idx_T_Unknown) {
+            unknownTriplet(placeOf(name, group), code, at);
+        } else {
+            const T_ x{code, Bytes::fromStatic(item + 1, len - 1), Frame::Item};
+            shortItem([&] { return placeOf(name, group); }, "triplet", x, at);
+        }
+    }
+    [[gnu::noinline]] void controlNotPassed(const char* where, const byte* item, std::uint64_t at) {
+        const std::size_t len = item[0];
+        const byte code = item[1];
+        const checkscan::NestedCode& e = checkscan::controlCodes[code];
+        if (e.byLength == Answer::Fits) {
+            shortFound(where, "control sequence", e.index, code, len, at);
+        } else if (e.index == idx_PTX_Unknown) {
+            unknownControl(where, code, at);
+        } else {
+            const PTX_ x{code, Bytes::fromStatic(item + 1, len - 1), Frame::Item};
+            shortItem([&] { return std::string(where); }, "control sequence", x, at);
+        }
     }
 
     static std::size_t nextPrefix(const byte* p, std::size_t k, std::size_t n) {

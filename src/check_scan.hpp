@@ -36,7 +36,9 @@ enum class Answer : std::uint8_t {
 
 // A triplet identifier or control-sequence function type.
 struct NestedCode {
-    std::uint64_t fits[4];   // payload lengths (0..255) the record reads from
+    // Payload lengths (0..255) the record reads from; none for a code outside
+    // the tables or a type left to decoding, so that one test passes an item.
+    std::uint64_t fits[4];
     std::uint16_t index;     // RecordIndex of its record type (the Unknown one outside the tables)
     Answer byLength;         // Fits: `fits` decides; Decode: it does not
     bool fitsLength(std::size_t n) const noexcept { return (fits[n >> 6] >> (n & 63)) & 1; }
