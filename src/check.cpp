@@ -195,7 +195,9 @@ public:
     // With `tables`, records and nested items are measured against the
     // tables of check_scan.hpp and decoded only when those cannot tell or
     // find a payload too short; without, every one is decoded.
-    Checker(const std::function<void(const Finding&)>& report, bool tables) : report_(report), tables_(tables) {}
+    // Records are decoded with the group lengths `lengths` has learnt.
+    Checker(const std::function<void(const Finding&)>& report, const DecodeContext& lengths, bool tables)
+        : report_(report), lengths_(lengths), tables_(tables) {}
 
     void add(std::uint64_t offset, Severity s, std::string msg) {
         if (s == Severity::Error) ++errors_;
@@ -252,6 +254,7 @@ public:
         NestedList list;
         bool hasList = false;
         std::size_t covered = 0;
+        const DecodeScope scope(lengths_);
         try {
             hasList = listOfType(t, packed, list, &covered);
             if (!hasList) covered = recordOps(t).covered(packed);
@@ -514,6 +517,7 @@ public:
             fits = *known == kFits;
         } else {
             try {
+                const DecodeScope scope(lengths_);
                 (void)recordOps(t).covered(packChunk(x));
             } catch (const Error&) {
                 fits = false;
@@ -613,6 +617,7 @@ public:
 
 private:
     const std::function<void(const Finding&)>& report_;
+    const DecodeContext& lengths_;
     const bool tables_;
     std::vector<Open> open_;
     // Open Begins per identifier: every Begin is X'D3A8xx', so its last byte tells them apart.
@@ -634,18 +639,17 @@ namespace {
 
 // The checks fed one structured field at a time (StreamChecker, checkStream).
 struct CheckRun {
-    CheckRun(std::function<void(const Finding&)> r, bool tables) : report(std::move(r)), ck(report, tables) {}
+    CheckRun(std::function<void(const Finding&)> r, bool tables) : report(std::move(r)), ck(report, lengths, tables) {}
     std::function<void(const Finding&)> report;
-    Checker ck;
-    std::uint64_t fields = 0;
     // Font and code page indexes are read with the group lengths their
     // control records declare.
     DecodeContext lengths;
+    Checker ck;
+    std::uint64_t fields = 0;
 
     void field(const AFP_& c, AfpReader& reader) {
         ++fields;
         lengths.observe(c);
-        DecodeScope scope(lengths);
         std::uint64_t head = 3;
         if (reader.framing() == Framing::NoIntroducer) head = 2;
         else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
