@@ -1,0 +1,188 @@
+// The validator's record tables against the decoder they stand in for: the
+// lengths each nested record reads from, what a structured field's record
+// covers and where its nested list starts, and the findings on broken
+// copies of real files, which must be word for word those of decoding.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "../src/check_scan.hpp"
+#include "helpers.hpp"
+#include "pressel/catalogue.hpp"
+#include "pressel/records.hpp"
+#include "pressel/view/check.hpp"
+
+namespace pressel {
+namespace {
+
+using checkscan::Answer;
+
+// Whether decoding record type `t` from `bytes` succeeds, and what it covers.
+bool decodes(TypeId t, const Bytes& bytes, std::size_t& covered) {
+    try {
+        covered = recordOps(t).covered(bytes);
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+// Payloads of n bytes starting with `lead` (the code bytes), the rest filled
+// with `fill`, or with random bytes when `fill` is negative.
+Bytes payload(std::initializer_list<byte> lead, std::size_t n, int fill, std::mt19937& rng) {
+    std::string s(n, char(fill < 0 ? 0 : fill));
+    if (fill < 0)
+        for (char& ch : s) ch = char(rng());
+    std::size_t i = 0;
+    for (byte b : lead)
+        if (i < n) s[i++] = char(b);
+    return Bytes::copy(s);
+}
+
+void nestedTableAgrees(const std::array<checkscan::NestedCode, 256>& table, TypeId (*typeOf)(std::uint8_t)) {
+    std::mt19937 rng(7);
+    int measured = 0;
+    for (int code = 0; code < 256; ++code) {
+        const checkscan::NestedCode& e = table[std::size_t(code)];
+        const TypeId t = typeOf(std::uint8_t(code));
+        ASSERT_EQ(e.index, t->index) << "code " << code;
+        if (e.byLength != Answer::Fits) {
+            // A code the tables leave alone is never passed by them.
+            for (std::size_t n = 0; n < 256; ++n) EXPECT_FALSE(e.fitsLength(n)) << t->name << " " << n;
+            continue;
+        }
+        ++measured;
+        for (std::size_t n = 0; n < 255; ++n) {
+            for (int fill : {0x00, 0xFF, -1}) {
+                std::size_t covered = 0;
+                const Bytes b = payload({byte(code)}, n, fill, rng);
+                EXPECT_EQ(e.fitsLength(n), decodes(t, b, covered)) << t->name << " of " << n << " bytes, fill " << fill;
+            }
+        }
+    }
+    EXPECT_GT(measured, 20);
+}
+
+TEST(CheckScan, TripletTablesAgreeWithDecodingAtEveryLength) {
+    nestedTableAgrees(checkscan::tripletCodes, tripletTypeOf);
+}
+
+TEST(CheckScan, ControlSequenceTablesAgreeWithDecodingAtEveryLength) {
+    nestedTableAgrees(checkscan::controlCodes, controlTypeOf);
+}
+
+// Every structured-field record the tables measure: same verdict, same
+// bytes covered, same nested list as decoding; the least size is the
+// smallest payload decoding accepts.
+TEST(CheckScan, FieldTablesAgreeWithDecoding) {
+    std::mt19937 rng(11);
+    int measured = 0;
+    const std::uint32_t codes[] = {
+#define PRESSEL_X(code, name) code,
+        PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    };
+    for (std::uint32_t code : codes) {
+        const TypeId t = afpTypeOf(code);
+        const int least = checkscan::leastFieldSize(t->index);
+        if (least < 0) continue;
+        ++measured;
+        const std::initializer_list<byte> head = {byte(code >> 16), byte(code >> 8), byte(code), 0, 0, 0};
+        int smallest = -1;
+        for (std::size_t n = 0; n < std::size_t(least) + 40; ++n) {
+            for (int fill : {0x00, 0x2B, -1, -2}) {
+                Bytes b = payload(head, n, fill < -1 ? -1 : fill, rng);
+                if (fill == -2 && n >= 8) {
+                    // An escape sequence where a control-sequence list may start.
+                    std::string s(b.chars());
+                    for (std::size_t at = 6; at + 1 < n; at += 2) s[at] = char(0x2B), s[at + 1] = char(0xD3);
+                    b = Bytes::copy(s);
+                }
+                std::size_t covered = 0;
+                const bool ok = decodes(t, b, covered);
+                checkscan::FieldScan scan;
+                const Answer a = checkscan::scanField(t->index, b.data(), b.size(), scan);
+                ASSERT_NE(a, Answer::Decode) << t->name;
+                ASSERT_EQ(a == Answer::Fits, ok) << t->name << " of " << n << " bytes";
+                if (ok && smallest < 0) smallest = int(n);
+                if (!ok) continue;
+                EXPECT_EQ(scan.covered, covered) << t->name << " of " << n << " bytes";
+                NestedList list;
+                const bool hasList = nestedListOf(AFP_{code, b}, list);
+                ASSERT_EQ(hasList, scan.list != Family::Other) << t->name;
+                if (!hasList) continue;
+                EXPECT_EQ(scan.list, list.family) << t->name;
+                EXPECT_EQ(scan.listAt, list.offset) << t->name << " of " << n << " bytes";
+                EXPECT_EQ(scan.leadChained, list.leadChained) << t->name << " of " << n << " bytes";
+                EXPECT_EQ(scan.groupsHoldTriplets, list.groupsHoldTriplets) << t->name;
+            }
+        }
+        EXPECT_EQ(least, smallest) << t->name;
+    }
+    EXPECT_GT(measured, 100);
+}
+
+TEST(CheckScan, StructuredFieldIdentifiersTypeAsTheirTableSays) {
+    std::set<std::uint32_t> known;
+#define PRESSEL_X(code, type) \
+    known.insert(code);       \
+    EXPECT_STREQ(afpTypeOf(code)->name, #type);
+    PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+    // Neighbours of every identifier, and identifiers of another class.
+    for (std::uint32_t code : known)
+        for (std::uint32_t other : {code ^ 0x01u, code ^ 0x100u, code ^ 0x800000u, code & 0xFFFFu, code | 0x1000000u})
+            if (!known.count(other)) {
+                EXPECT_EQ(afpTypeOf(other)->index, idx_Unknown) << std::hex << other;
+            }
+}
+
+// ---- the findings of both paths on broken copies of the samples -----------
+
+std::vector<Finding> findings(const Bytes& bytes, bool tables) {
+    std::vector<Finding> out;
+    checkscan::checkStreamWith(memorySource(bytes), [&](const Finding& f) { out.push_back(f); }, tables);
+    return out;
+}
+
+std::string listing(const std::vector<Finding>& fs) {
+    std::string s;
+    for (const Finding& f : fs) s += std::to_string(f.offset) + " " + severityName(f.severity) + " " + f.message + "\n";
+    return s;
+}
+
+TEST(CheckScan, FindingsOnBrokenCopiesAreThoseOfDecoding) {
+    std::mt19937 rng(2026);
+    int variants = 0, withFindings = 0;
+    for (const std::string& path : test::allSampleFiles()) {
+        const std::string file = test::readFileString(path);
+        if (file.size() > 70000) continue;  // the large corpus files add time, not cases
+        auto same = [&](const std::string& s, const std::string& what) {
+            const Bytes b = Bytes::copy(s);
+            const auto fast = findings(b, true), slow = findings(b, false);
+            ++variants;
+            if (!fast.empty()) ++withFindings;
+            EXPECT_EQ(listing(fast), listing(slow)) << path << ": " << what;
+        };
+        same(file, "as it is");
+        for (int k = 0; k < 60; ++k) {
+            std::string s = file;
+            const int changes = 1 + int(rng() % 4);
+            for (int i = 0; i < changes; ++i) {
+                const std::size_t at = rng() % s.size();
+                // Lengths and codes are what the checks read: small values
+                // and ones near a length byte's limits break them best.
+                const byte values[] = {0x00, 0x01, 0x02, 0x03, 0x2B, 0xD3, 0xFF, byte(rng())};
+                s[at] = char(values[rng() % std::size(values)]);
+            }
+            same(s, "overwritten");
+            same(file.substr(0, rng() % file.size()), "cut");
+        }
+    }
+    EXPECT_GT(variants, 1000);
+    EXPECT_GT(withFindings, variants / 2);
+}
+
+}  // namespace
+}  // namespace pressel
