@@ -204,11 +204,43 @@ public:
         report_(Finding{offset, s, std::move(msg)});
     }
 
+    // The common case kept lean: a field of a known type, without an
+    // extension or padding, whose record the tables pass. Every other field
+    // (and every field when decoding is asked for) goes the general way,
+    // which reports in the same order; the tables' look has no effect of its
+    // own, so the general way starts afresh.
+    void field(const AFP_& c, std::uint64_t offset, std::uint64_t payloadAt) {
+        const byte* const d = c.payload.data();
+        const std::size_t n = c.payload.size();
+        if (!tables_ || (n >= 6 && (d[3] & 0x88) != 0)) [[unlikely]]
+            return fieldInGeneral(c, offset, payloadAt);
+        const TypeId t = afpTypeOf(c.code);
+        checkscan::FieldScan scan;
+        if (t->index == idx_Unknown || checkscan::scanField(t->index, d, n, scan) != Answer::Fits) [[unlikely]]
+            return fieldInGeneral(c, offset, payloadAt);
+
+        if ((c.code >> 8) == 0xD3A8) begin(c, c.payload, offset);
+        else if ((c.code >> 8) == 0xD3A9) end(c, c.payload, offset);
+        const char* const name = t->name;
+        if (t->index == idx_PGD) pageExtentOf(d, offset);
+        if (scan.covered < n) [[unlikely]]
+            add(payloadAt + scan.covered, Severity::Info,
+                std::string(name) + ": " + std::to_string(n - scan.covered) + " bytes at the end are not read");
+        const byte* p = d + scan.listAt;
+        const std::uint64_t base = payloadAt + scan.listAt;
+        switch (scan.list) {
+        case Family::T: tripletsIn(name, 0, p, n - scan.listAt, base); break;
+        case Family::MCF: groupsIn(name, p, n - scan.listAt, scan.groupsHoldTriplets, base); break;
+        case Family::PTX: controlsIn(name, p, n - scan.listAt, scan.leadChained, base); break;
+        default: break;
+        }
+    }
+
     // The field is looked at through slices that own nothing: every slice,
     // record and nested item cut from it below lives only during this call,
     // so no reference count is taken per slice (which, on small fields, cost
     // more than the checks themselves).
-    void field(const AFP_& owned, std::uint64_t offset, std::uint64_t payloadAt) {
+    [[gnu::noinline]] void fieldInGeneral(const AFP_& owned, std::uint64_t offset, std::uint64_t payloadAt) {
         const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
         const TypeId t = chunkType(c).id;
         // The type name goes into a message only when there is a finding.
@@ -335,7 +367,7 @@ public:
             const std::size_t len = p[pos];
             if (len < 2 || len > n - pos) [[unlikely]]
                 return tripletDoesNotFrame(placeOf(name, group), len, n - pos, base + pos);
-            if (!checkscan::tripletCodes[p[pos + 1]].fitsLength(len - 1)) [[unlikely]]
+            if (len - 1 < checkscan::tripletSure[p[pos + 1]]) [[unlikely]]
                 tripletNotPassed(name, group, p + pos, base + pos);
             pos += len;
         }
@@ -364,7 +396,7 @@ public:
                 break;
             }
             const byte code = p[at + 1];
-            if (!checkscan::controlCodes[code].fitsLength(len - 1)) [[unlikely]]
+            if (len - 1 < checkscan::controlSure[code]) [[unlikely]]
                 controlNotPassed(where, p + at, base + pos);
             inChain = lastOdd = (code & 1) != 0;
             lastAt = base + pos;
@@ -384,6 +416,7 @@ public:
         const byte code = item[1];
         const checkscan::NestedCode& e = checkscan::tripletCodes[code];
         if (e.byLength == Answer::Fits) {
+            if (e.fitsLength(len - 1)) return;
             shortFound(placeOf(name, group), "triplet", e.index, code, len, at);
         } else if (e.index == idx_T_Unknown) {
             unknownTriplet(placeOf(name, group), code, at);
@@ -397,6 +430,7 @@ public:
         const byte code = item[1];
         const checkscan::NestedCode& e = checkscan::controlCodes[code];
         if (e.byLength == Answer::Fits) {
+            if (e.fitsLength(len - 1)) return;
             shortFound(where, "control sequence", e.index, code, len, at);
         } else if (e.index == idx_PTX_Unknown) {
             unknownControl(where, code, at);

@@ -203,6 +203,22 @@ static_assert(std::size(kScans) == idx_Unknown, "the structured-field types come
 constexpr std::array<NestedCode, 256> tripletCodes = makeTriplets();
 constexpr std::array<NestedCode, 256> controlCodes = makeControls();
 
+namespace {
+constexpr std::array<std::uint8_t, 256> sureOf(const std::array<NestedCode, 256>& codes) {
+    std::array<std::uint8_t, 256> t{};
+    for (std::size_t c = 0; c < 256; ++c) {
+        std::size_t s = 255;
+        if (codes[c].byLength == Answer::Fits)
+            while (s > 0 && codes[c].fitsLength(s - 1)) --s;
+        t[c] = std::uint8_t(s);
+    }
+    return t;
+}
+}  // namespace
+
+constexpr std::array<std::uint8_t, 256> tripletSure = sureOf(tripletCodes);
+constexpr std::array<std::uint8_t, 256> controlSure = sureOf(controlCodes);
+
 Answer scanField(std::uint16_t index, const byte* data, std::size_t size, FieldScan& out) {
     if (index >= idx_Unknown) return Answer::Decode;
     return kScans[index](data, size, out);

@@ -41,10 +41,17 @@ struct NestedCode {
     std::uint64_t fits[4];
     std::uint16_t index;     // RecordIndex of its record type (the Unknown one outside the tables)
     Answer byLength;         // Fits: `fits` decides; Decode: it does not
-    bool fitsLength(std::size_t n) const noexcept { return (fits[n >> 6] >> (n & 63)) & 1; }
+    constexpr bool fitsLength(std::size_t n) const noexcept { return (fits[n >> 6] >> (n & 63)) & 1; }
 };
 extern const std::array<NestedCode, 256> tripletCodes;
 extern const std::array<NestedCode, 256> controlCodes;
+// Per code, the least payload length from which on every length (up to
+// 254, the most an item can hold) reads; 255 for a code outside the tables
+// or left to decoding. The walks' one test per item: 256 bytes stay in the
+// cache where the input streams through it, and a length below it is looked
+// up in the full table above.
+extern const std::array<std::uint8_t, 256> tripletSure;
+extern const std::array<std::uint8_t, 256> controlSure;
 
 // A structured field's record as the tables see it.
 struct FieldScan {

@@ -73,12 +73,14 @@ constexpr std::size_t countAfpRows() {
     return n;
 }
 constexpr auto makeAfpTable() {
-    std::array<std::array<std::uint16_t, 256>, countAfpRows()> t{};
+    // A byte per entry: the structured-field types come first in the table index.
+    static_assert(idx_Unknown < 256);
+    std::array<std::array<std::uint8_t, 256>, countAfpRows()> t{};
     for (auto& row : t)
-        for (auto& e : row) e = idx_Unknown;
+        for (auto& e : row) e = std::uint8_t(idx_Unknown);
 #define PRESSEL_X(code, name)                               \
     static_assert((code >> 16) == 0xD3, #name ": identifiers start with X'D3'"); \
-    t[kAfpRows[(code >> 8) & 0xFF] - 1][code & 0xFF] = idx_##name;
+    t[kAfpRows[(code >> 8) & 0xFF] - 1][code & 0xFF] = std::uint8_t(idx_##name);
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X
     return t;

@@ -40,14 +40,21 @@ Bytes payload(std::initializer_list<byte> lead, std::size_t n, int fill, std::mt
     return Bytes::copy(s);
 }
 
-void nestedTableAgrees(const std::array<checkscan::NestedCode, 256>& table, TypeId (*typeOf)(std::uint8_t)) {
+void nestedTableAgrees(const std::array<checkscan::NestedCode, 256>& table, const std::array<std::uint8_t, 256>& sure,
+                       TypeId (*typeOf)(std::uint8_t)) {
     std::mt19937 rng(7);
     int measured = 0;
     for (int code = 0; code < 256; ++code) {
         const checkscan::NestedCode& e = table[std::size_t(code)];
         const TypeId t = typeOf(std::uint8_t(code));
         ASSERT_EQ(e.index, t->index) << "code " << code;
+        // Below the sure length the full table decides; from it on every length reads.
+        for (std::size_t n = sure[std::size_t(code)]; n < 255; ++n) EXPECT_TRUE(e.fitsLength(n)) << t->name << " " << n;
+        if (sure[std::size_t(code)] > 0) {
+            EXPECT_FALSE(e.fitsLength(sure[std::size_t(code)] - 1u)) << t->name;
+        }
         if (e.byLength != Answer::Fits) {
+            EXPECT_EQ(sure[std::size_t(code)], 255) << t->name;
             // A code the tables leave alone is never passed by them.
             for (std::size_t n = 0; n < 256; ++n) EXPECT_FALSE(e.fitsLength(n)) << t->name << " " << n;
             continue;
@@ -65,11 +72,11 @@ void nestedTableAgrees(const std::array<checkscan::NestedCode, 256>& table, Type
 }
 
 TEST(CheckScan, TripletTablesAgreeWithDecodingAtEveryLength) {
-    nestedTableAgrees(checkscan::tripletCodes, tripletTypeOf);
+    nestedTableAgrees(checkscan::tripletCodes, checkscan::tripletSure, tripletTypeOf);
 }
 
 TEST(CheckScan, ControlSequenceTablesAgreeWithDecodingAtEveryLength) {
-    nestedTableAgrees(checkscan::controlCodes, controlTypeOf);
+    nestedTableAgrees(checkscan::controlCodes, checkscan::controlSure, controlTypeOf);
 }
 
 // Every structured-field record the tables measure: same verdict, same
