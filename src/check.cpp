@@ -373,37 +373,40 @@ public:
         }
     }
 
+    // After the walk `inChain` tells whether the last item was a control
+    // sequence with an odd function type: code points and bytes that do not
+    // frame both leave it clear.
     void controlsIn(const char* where, const byte* p, std::size_t n, bool leadChained, std::uint64_t base) {
-        std::size_t pos = 0;
-        bool inChain = leadChained, lastOdd = false;
-        std::uint64_t lastAt = 0;
-        std::uint8_t lastCode = 0;
-        while (pos < n) {
-            std::size_t at = pos;
+        const byte* q = p;
+        const byte* const end = p + n;
+        bool inChain = leadChained;
+        const byte* lastItem = p;  // where the last control sequence starts, prefix included
+        const byte* lastLen = p;   // its length byte
+        while (q < end) {
+            const byte* at = q;
             if (!inChain) {
-                if (!(p[at] == 0x2B && at + 1 < n && p[at + 1] == 0xD3)) {
+                if (!(at[0] == 0x2B && end - at > 1 && at[1] == 0xD3)) {
                     // Code points up to the next control-sequence prefix.
-                    pos = nextPrefix(p, at + 1, n);
-                    lastOdd = false;
+                    q = p + nextPrefix(p, std::size_t(at + 1 - p), n);
                     continue;
                 }
                 at += 2;
             }
-            const std::size_t len = at < n ? p[at] : 0;
-            if (len < 2 || len > n - at) [[unlikely]] {
-                controlsDoNotFrame(where, n - pos, base + pos);
-                lastOdd = false;
+            const std::size_t len = at < end ? *at : 0;
+            if (len < 2 || len > std::size_t(end - at)) [[unlikely]] {
+                controlsDoNotFrame(where, std::size_t(end - q), base + std::size_t(q - p));
+                inChain = false;
                 break;
             }
-            const byte code = p[at + 1];
+            const byte code = at[1];
             if (len - 1 < checkscan::controlSure[code]) [[unlikely]]
-                controlNotPassed(where, p + at, base + pos);
-            inChain = lastOdd = (code & 1) != 0;
-            lastAt = base + pos;
-            lastCode = code;
-            pos = at + len;
+                controlNotPassed(where, at, base + std::size_t(q - p));
+            inChain = (code & 1) != 0;
+            lastItem = q;
+            lastLen = at;
+            q = at + len;
         }
-        if (lastOdd) chainDoesNotEnd(where, lastCode, lastAt);
+        if (inChain) chainDoesNotEnd(where, lastLen[1], base + std::size_t(lastItem - p));
     }
 
     static std::string placeOf(const char* name, std::size_t group) {
