@@ -608,7 +608,28 @@ public:
         open_.resize(k);
     }
 
+    // Most Ends close the innermost open Begin.
     void end(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
+        const std::uint32_t want = (c.code & 0xFF) | 0xD3A800;
+        if (open_.empty() || open_.back().code != want) [[unlikely]]
+            return endInGeneral(c, packed, offset);
+        endNames(c, packed, offset, open_.back());
+        --openOf_[want & 0xFF];
+        open_.pop_back();
+    }
+
+    // An End names its Begin's name, or X'FFFF...' for any name.
+    void endNames(const AFP_& c, const Bytes& packed, std::uint64_t offset, const Open& b) {
+        const byte* p = packed.data();
+        if (packed.size() >= 14 && b.named && !(p[6] == 0xFF && p[7] == 0xFF) && std::memcmp(p + 6, b.name, 8) != 0) {
+            const Bytes en = packed.slice(6, 8);
+            add(offset, Severity::Error,
+                std::string("End ") + chunkType(c).name() + " names " + showName(en) + " but its Begin " +
+                    std::string(afpTypeOf(b.code)->name) + at(b.offset) + " names " + showName(b.nameBytes()));
+        }
+    }
+
+    [[gnu::noinline]] void endInGeneral(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
         const char* const name = chunkType(c).name();
         const std::uint32_t want = (c.code & 0xFF) | 0xD3A800;
         // Counted per identifier, so that an End without a Begin costs no
@@ -633,14 +654,7 @@ public:
                 "Begin " + std::string(afpTypeOf(o.code)->name) + " is not ended before End " + name + at(offset) +
                     " closes the Begin " + std::string(afpTypeOf(want)->name) + at(open_[k - 1].offset));
         }
-        const Open& b = open_[k - 1];
-        const byte* p = packed.data();
-        if (packed.size() >= 14 && b.named && !(p[6] == 0xFF && p[7] == 0xFF) && std::memcmp(p + 6, b.name, 8) != 0) {
-            const Bytes en = packed.slice(6, 8);
-            add(offset, Severity::Error,
-                std::string("End ") + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
-                    at(b.offset) + " names " + showName(b.nameBytes()));
-        }
+        endNames(c, packed, offset, open_[k - 1]);
         closeFrom(k - 1);
     }
 
