@@ -159,6 +159,52 @@ std::string listing(const std::vector<Finding>& fs) {
     return s;
 }
 
+// A structured field from its identifier, flag byte and hex data.
+std::string field(std::uint32_t code, byte flags, const std::string& dataHex) {
+    std::string p = {char(code >> 16), char(code >> 8), char(code), char(flags), 0, 0};
+    p.append(fromHex(dataHex).chars());
+    return std::string{char(0x5A), char((p.size() + 2) >> 8), char(p.size() + 2)} + p;
+}
+
+// Cases random damage rarely makes: an introducer extension and padding
+// (the record bytes are cut out of the field), triplets and control
+// sequences one byte short or one byte over, chains left open, Ends out of
+// order and with other names.
+TEST(CheckScan, HandBuiltFieldsAreReportedAsDecodingReportsThem) {
+    const std::string begin = field(0xD3A8AF, 0, "C1C2C3C4C5C6C7C8" "0C02C1C2C3C4C5C6C7C8C9C1");
+    const std::vector<std::string> streams = {
+        // BPG with an extension of 3 bytes and a triplet that overruns:
+        // the finding's offset counts the extension in.
+        field(0xD3A8AF, 0x80, "03AABB" "C1C2C3C4C5C6C7C8" "0D02C1C2C3C4C5C6C7C8C9C1") + field(0xD3A9AF, 0, "C1C2C3C4C5C6C7C8"),
+        // The same with 2 bytes of padding, and with padding that overruns.
+        field(0xD3A8AF, 0x08, "C1C2C3C4C5C6C7C8" "0C02C1C2C3C4C5C6C7C8C9C1" "0002"),
+        field(0xD3A8AF, 0x88, "02AA" "C1C2C3C4C5C6C7C8" "03" "FF"),
+        // A triplet that overruns by one, one too short for its record, an unknown one.
+        begin + field(0xD3A8AF, 0, "C1C2C3C4C5C6C7C8" "0D02C1C2C3C4C5C6C7C8C9C1"),
+        field(0xD3A8AF, 0, "C1C2C3C4C5C6C7C8" "02020301" "0301AA"),
+        field(0xD3A8AF, 0, "C1C2C3C4C5C6C7C8" "03F0AA"),
+        // Control sequences: a chain left open, one running past the end, an unknown one, text between.
+        field(0xD3EE9B, 0, "2BD304D90001"),
+        field(0xD3EE9B, 0, "C1C22BD306D8000001C3C4" "2BD303F7"),
+        field(0xD3EE9B, 0, "2BD30AF6"),
+        field(0xD3EE9B, 0, "2BD304FE00" "C1" "2BD302F8"),
+        // Ends: a stray one, one that skips an open Begin, one with another
+        // name (X'FFFF' names any: the last stream is clean).
+        field(0xD3A9AF, 0, "C1C2C3C4C5C6C7C8"),
+        begin + field(0xD3A8C9, 0, "") + field(0xD3A9AF, 0, "C1C2C3C4C5C6C7C9"),
+        // Records cut short: PGD without its extents, a PGD with no area.
+        field(0xD3A6AF, 0, "0000"),
+        field(0xD3A6AF, 0, "000009600960000000000000"),
+        begin + field(0xD3A9AF, 0, "FFFFC3C4C5C6C7C8"),
+    };
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        const Bytes b = Bytes::copy(streams[i]);
+        const auto fast = findings(b, true);
+        EXPECT_EQ(fast.empty(), i + 1 == streams.size()) << hexString(b.span());
+        EXPECT_EQ(listing(fast), listing(findings(b, false))) << hexString(b.span());
+    }
+}
+
 TEST(CheckScan, FindingsOnBrokenCopiesAreThoseOfDecoding) {
     std::mt19937 rng(2026);
     int variants = 0, withFindings = 0;
