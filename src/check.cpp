@@ -6,6 +6,7 @@
 #include <memory>
 #include <tuple>
 
+#include "afp_index.hpp"
 #include "check_scan.hpp"
 #include "pressel/catalogue.hpp"
 #include "pressel/text/ebcdic.hpp"
@@ -214,15 +215,15 @@ public:
         const std::size_t n = c.payload.size();
         if (!tables_ || (n >= 6 && (d[3] & 0x88) != 0)) [[unlikely]]
             return fieldInGeneral(c, offset, payloadAt);
-        const TypeId t = afpTypeOf(c.code);
+        const RecordIndex index = afpIndexOf(c.code);
         checkscan::FieldScan scan;
-        if (t->index == idx_Unknown || checkscan::scanField(t->index, d, n, scan) != Answer::Fits) [[unlikely]]
+        if (index == idx_Unknown || checkscan::fieldScans[index](d, n, scan) != Answer::Fits) [[unlikely]]
             return fieldInGeneral(c, offset, payloadAt);
 
         if ((c.code >> 8) == 0xD3A8) begin(c, c.payload, offset);
         else if ((c.code >> 8) == 0xD3A9) end(c, c.payload, offset);
-        const char* const name = t->name;
-        if (t->index == idx_PGD) pageExtentOf(d, offset);
+        const char* const name = tableType(index).name;
+        if (index == idx_PGD) pageExtentOf(d, offset);
         if (scan.covered < n) [[unlikely]]
             add(payloadAt + scan.covered, Severity::Info,
                 std::string(name) + ": " + std::to_string(n - scan.covered) + " bytes at the end are not read");

@@ -183,18 +183,11 @@ constexpr std::array<NestedCode, 256> makeControls() {
     return t;
 }
 
-using ScanFn = Answer (*)(const byte*, std::size_t, FieldScan&);
-constexpr ScanFn kScans[] = {
-#define PRESSEL_X(code, name) &scanAs<name>,
-    PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-};
 constexpr int kLeast[] = {
 #define PRESSEL_X(code, name) leastOf<name>(),
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X
 };
-static_assert(std::size(kScans) == idx_Unknown, "the structured-field types come first in the table index");
 
 }  // namespace
 
@@ -219,10 +212,12 @@ constexpr std::array<std::uint8_t, 256> sureOf(const std::array<NestedCode, 256>
 constexpr std::array<std::uint8_t, 256> tripletSure = sureOf(tripletCodes);
 constexpr std::array<std::uint8_t, 256> controlSure = sureOf(controlCodes);
 
-Answer scanField(std::uint16_t index, const byte* data, std::size_t size, FieldScan& out) {
-    if (index >= idx_Unknown) return Answer::Decode;
-    return kScans[index](data, size, out);
-}
+// The structured-field types come first in the table index.
+constexpr std::array<ScanFn, idx_Unknown> fieldScans = {
+#define PRESSEL_X(code, name) &scanAs<name>,
+    PRESSEL_AFP_CODES(PRESSEL_X)
+#undef PRESSEL_X
+};
 
 int leastFieldSize(std::uint16_t index) noexcept { return index < idx_Unknown ? kLeast[index] : -1; }
 

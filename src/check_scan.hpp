@@ -62,7 +62,12 @@ struct FieldScan {
     bool groupsHoldTriplets = false;
 };
 // The record of table type `index` over its record bytes (packChunk of the field).
-Answer scanField(std::uint16_t index, const byte* data, std::size_t size, FieldScan& out);
+using ScanFn = Answer (*)(const byte* data, std::size_t size, FieldScan& out);
+extern const std::array<ScanFn, idx_Unknown> fieldScans;  // per structured-field type
+inline Answer scanField(std::uint16_t index, const byte* data, std::size_t size, FieldScan& out) {
+    if (index >= idx_Unknown) return Answer::Decode;
+    return fieldScans[index](data, size, out);
+}
 // The least payload a structured-field record type reads from (the sum of
 // its fixed fields), or -1 when the tables leave the type to decoding.
 int leastFieldSize(std::uint16_t index) noexcept;

@@ -1,6 +1,7 @@
 // The code tables and the framing of single chunks.
 #include "pressel/stream/chunk.hpp"
 
+#include "afp_index.hpp"
 #include "pressel/core/buffer.hpp"
 
 #include <array>
@@ -55,37 +56,6 @@ constexpr std::array<std::uint16_t, 256> makeControlTable() {
 #undef PRESSEL_X
     return t;
 }
-// Structured-field identifiers in two steps: every one starts with X'D3';
-// its middle byte picks a row (0: none) of a table indexed by its last byte.
-constexpr std::array<std::uint8_t, 256> makeAfpRows() {
-    std::array<std::uint8_t, 256> rows{};
-    std::uint8_t next = 0;
-#define PRESSEL_X(code, name) \
-    if (rows[(code >> 8) & 0xFF] == 0) rows[(code >> 8) & 0xFF] = ++next;
-    PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-    return rows;
-}
-constexpr auto kAfpRows = makeAfpRows();
-constexpr std::size_t countAfpRows() {
-    std::size_t n = 0;
-    for (auto r : kAfpRows) n = r > n ? r : n;
-    return n;
-}
-constexpr auto makeAfpTable() {
-    // A byte per entry: the structured-field types come first in the table index.
-    static_assert(idx_Unknown < 256);
-    std::array<std::array<std::uint8_t, 256>, countAfpRows()> t{};
-    for (auto& row : t)
-        for (auto& e : row) e = std::uint8_t(idx_Unknown);
-#define PRESSEL_X(code, name)                               \
-    static_assert((code >> 16) == 0xD3, #name ": identifiers start with X'D3'"); \
-    t[kAfpRows[(code >> 8) & 0xFF] - 1][code & 0xFF] = std::uint8_t(idx_##name);
-    PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-    return t;
-}
-constexpr auto kAfpTable = makeAfpTable();
 constexpr auto kTripletTable = makeTripletTable();
 constexpr auto kControlTable = makeControlTable();
 
@@ -100,9 +70,7 @@ void showChunkHead(std::string& out, int prec, const char* family) {
 const TypeInfo& tableType(RecordIndex i) noexcept { return kTypes[i]; }
 
 TypeId afpTypeOf(std::uint32_t code) noexcept {
-    if ((code >> 16) != 0xD3) return &kTypes[idx_Unknown];
-    const std::uint8_t row = kAfpRows[(code >> 8) & 0xFF];
-    return &kTypes[row ? kAfpTable[row - 1][code & 0xFF] : std::uint16_t(idx_Unknown)];
+    return &kTypes[afpIndexOf(code)];
 }
 
 TypeId tripletTypeOf(std::uint8_t code) noexcept { return &kTypes[kTripletTable[code]]; }

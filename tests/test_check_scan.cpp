@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 
+#include "../src/afp_index.hpp"
 #include "../src/check_scan.hpp"
 #include "helpers.hpp"
 #include "pressel/catalogue.hpp"
@@ -134,7 +135,8 @@ TEST(CheckScan, StructuredFieldIdentifiersTypeAsTheirTableSays) {
     std::set<std::uint32_t> known;
 #define PRESSEL_X(code, type) \
     known.insert(code);       \
-    EXPECT_STREQ(afpTypeOf(code)->name, #type);
+    EXPECT_STREQ(afpTypeOf(code)->name, #type); \
+    EXPECT_EQ(afpIndexOf(code), idx_##type);
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X
     // Neighbours of every identifier, and identifiers of another class.
@@ -142,6 +144,7 @@ TEST(CheckScan, StructuredFieldIdentifiersTypeAsTheirTableSays) {
         for (std::uint32_t other : {code ^ 0x01u, code ^ 0x100u, code ^ 0x800000u, code & 0xFFFFu, code | 0x1000000u})
             if (!known.count(other)) {
                 EXPECT_EQ(afpTypeOf(other)->index, idx_Unknown) << std::hex << other;
+                EXPECT_EQ(afpIndexOf(other), idx_Unknown) << std::hex << other;
             }
 }
 
