@@ -6,6 +6,8 @@
 #include <memory>
 #include <tuple>
 
+#include "afp_index.hpp"
+#include "check_scan.hpp"
 #include "pressel/catalogue.hpp"
 #include "pressel/text/ebcdic.hpp"
 #include "pressel/stream/nested.hpp"
@@ -125,6 +127,37 @@ bool nestedDecodesBySize(TypeId t) {
     }
 }
 
+// Where member M of record T starts in the record's bytes, when every field
+// before it has a fixed width.
+template <class T, auto M>
+constexpr std::size_t memberOffset() {
+    std::size_t at = 0;
+    bool found = false;
+    [&]<class... D>(FieldList<D...>*) {
+        bool fixed = true;
+        auto step = [&]<class Dk>() {
+            if constexpr (std::is_same_v<std::remove_cv_t<decltype(Dk::member)>, std::remove_cv_t<decltype(M)>>)
+                if (Dk::member == M) found = true;
+            if (found) return;
+            if constexpr (FixedWidthFieldType<typename Dk::type>) at += std::size_t(Dk::type::width);
+            else fixed = false;
+        };
+        (step.template operator()<D>(), ...);
+        if (!fixed) throw "a field before the member has no fixed width";
+    }(static_cast<decltype(RecordDecl<T>::fields())*>(nullptr));
+    if (!found) throw "not a member of the record's field list";
+    return at;
+}
+// Reads the fixed-width member M of a record from its bytes `p`.
+template <auto M, class T>
+void readMember(T& v, const byte* p) {
+    using V = decltype(memberTypeOf(M));
+    constexpr std::size_t at = memberOffset<T, M>();
+    std::uint64_t x = 0;
+    for (std::size_t i = 0; i < std::size_t(V::width); ++i) x = x << 8 | p[at + i];
+    v.*M = V(x);
+}
+
 std::string hex(std::uint64_t v, int width) { return "X'" + zeropad(width, v) + "'"; }
 
 // An 8-byte name as text when it reads as EBCDIC characters, else as hex.
@@ -149,27 +182,66 @@ std::string withoutOffset(const std::string& msg, std::uint64_t offset) {
 }
 
 struct Open {
-    std::uint32_t code;
-    std::uint64_t offset;
-    bool named;  // the Begin carries a name
+    std::uint32_t code = 0;
+    std::uint64_t offset = 0;
+    bool named = false;  // the Begin carries a name
     byte name[8];
     Bytes nameBytes() const noexcept { return Bytes::fromStatic(name, named ? 8 : 0); }
 };
 
+using checkscan::Answer;
+
 class Checker {
 public:
-    Checker(const std::function<void(const Finding&)>& report) : report_(report) {}
+    // With `tables`, records and nested items are measured against the
+    // tables of check_scan.hpp and decoded only when those cannot tell or
+    // find a payload too short; without, every one is decoded.
+    // Records are decoded with the group lengths `lengths` has learnt.
+    Checker(const std::function<void(const Finding&)>& report, const DecodeContext& lengths, bool tables)
+        : report_(report), lengths_(lengths), tables_(tables) {}
 
     void add(std::uint64_t offset, Severity s, std::string msg) {
         if (s == Severity::Error) ++errors_;
         report_(Finding{offset, s, std::move(msg)});
     }
 
+    // The common case kept lean: a field of a known type, without an
+    // extension or padding, whose record the tables pass. Every other field
+    // (and every field when decoding is asked for) goes the general way,
+    // which reports in the same order; the tables' look has no effect of its
+    // own, so the general way starts afresh.
+    void field(const AFP_& c, std::uint64_t offset, std::uint64_t payloadAt) {
+        const byte* const d = c.payload.data();
+        const std::size_t n = c.payload.size();
+        if (!tables_ || (n >= 6 && (d[3] & 0x88) != 0)) [[unlikely]]
+            return fieldInGeneral(c, offset, payloadAt);
+        const RecordIndex index = afpIndexOf(c.code);
+        checkscan::FieldScan scan;
+        if (index == idx_Unknown || checkscan::fieldScans[index](d, n, scan) != Answer::Fits) [[unlikely]]
+            return fieldInGeneral(c, offset, payloadAt);
+
+        if ((c.code >> 8) == 0xD3A8) begin(c, c.payload, offset);
+        else if ((c.code >> 8) == 0xD3A9) end(c, c.payload, offset);
+        const char* const name = tableType(index).name;
+        if (index == idx_PGD) pageExtentOf(d, offset);
+        if (scan.covered < n) [[unlikely]]
+            add(payloadAt + scan.covered, Severity::Info,
+                std::string(name) + ": " + std::to_string(n - scan.covered) + " bytes at the end are not read");
+        const byte* p = d + scan.listAt;
+        const std::uint64_t base = payloadAt + scan.listAt;
+        switch (scan.list) {
+        case Family::T: tripletsIn(name, 0, p, n - scan.listAt, base); break;
+        case Family::MCF: groupsIn(name, p, n - scan.listAt, scan.groupsHoldTriplets, base); break;
+        case Family::PTX: controlsIn(name, p, n - scan.listAt, scan.leadChained, base); break;
+        default: break;
+        }
+    }
+
     // The field is looked at through slices that own nothing: every slice,
     // record and nested item cut from it below lives only during this call,
     // so no reference count is taken per slice (which, on small fields, cost
     // more than the checks themselves).
-    void field(const AFP_& owned, std::uint64_t offset, std::uint64_t payloadAt) {
+    [[gnu::noinline]] void fieldInGeneral(const AFP_& owned, std::uint64_t offset, std::uint64_t payloadAt) {
         const AFP_ c{owned.code, Bytes::fromStatic(owned.payload.data(), owned.payload.size())};
         const TypeId t = chunkType(c).id;
         // The type name goes into a message only when there is a finding.
@@ -177,7 +249,12 @@ public:
         if (t->index == idx_Unknown) {
             add(offset, Severity::Warning, "structured field identifier " + hex(c.code, 3) + " is not in the tables");
         }
-        Bytes packed = packChunk(c);
+        // Almost every field is its own record bytes: only a flag for an
+        // extension or padding makes packChunk cut them out.
+        Bytes repacked;
+        const bool framed = c.payload.size() >= 6 && (c.payload[3] & 0x88) != 0;
+        if (framed) repacked = packChunk(c);
+        const Bytes& packed = framed ? repacked : c.payload;
         std::size_t ext = 0;
         if (packed.data() != c.payload.data() && (c.payload[3] & 0x80)) ext = c.payload[6];
         auto streamOffset = [&](std::size_t p) { return payloadAt + (p < 6 ? p : p + ext); };
@@ -186,22 +263,41 @@ public:
         else if ((c.code >> 8) == 0xD3A9) end(c, packed, offset);
 
         if (t->index == idx_Unknown) return;
+        checkscan::FieldScan scan;
+        const Answer answer = tables_ ? checkscan::scanField(t->index, packed.data(), packed.size(), scan) : Answer::Decode;
+        if (answer == Answer::Short) return tooShort(name, packed.size(), offset);
+        if (answer == Answer::Fits) {
+            const std::size_t n = packed.size(), covered = scan.covered;
+            if (t->index == idx_PGD) pageExtentOf(packed.data(), offset);
+            if (covered < n)
+                add(streamOffset(covered), Severity::Info,
+                    std::string(name) + ": " + std::to_string(n - covered) + " bytes at the end are not read");
+            const byte* p = packed.data() + scan.listAt;
+            const std::uint64_t base = streamOffset(scan.listAt);
+            switch (scan.list) {
+            case Family::T: tripletsIn(name, 0, p, n - scan.listAt, base); break;
+            case Family::MCF: groupsIn(name, p, n - scan.listAt, scan.groupsHoldTriplets, base); break;
+            case Family::PTX: controlsIn(name, p, n - scan.listAt, scan.leadChained, base); break;
+            default: break;
+            }
+            return;
+        }
         // One decode gives both the bytes the record covers and, for a
         // record that has one, its nested list.
-        std::size_t covered = 0;
         NestedList list;
         bool hasList = false;
+        std::size_t covered = 0;
+        const DecodeScope scope(lengths_);
         try {
             hasList = listOfType(t, packed, list, &covered);
             if (!hasList) covered = recordOps(t).covered(packed);
         } catch (const Error&) {
-            add(offset, Severity::Warning, std::string(name) + " of " + std::to_string(packed.size()) +
-                                               " bytes is too short for its record's fixed parameters");
-            return;
+            return tooShort(name, packed.size(), offset);
         }
+        const bool groups = recordEndsInGroups(t);
         if (t->index == idx_PGD) pageExtent(packed, offset);
         if (covered < packed.size()) {
-            if (recordEndsInGroups(t))
+            if (groups)
                 add(streamOffset(covered), Severity::Warning,
                     std::string(name) + ": " + std::to_string(packed.size() - covered) +
                         " bytes at the end do not make a whole repeating group");
@@ -212,6 +308,17 @@ public:
 
         if (!hasList) return;
         const std::uint64_t base = streamOffset(list.offset);
+        if (tables_) {
+            const byte* p = list.bytes.data();
+            const std::size_t n = list.bytes.size();
+            switch (list.family) {
+            case Family::T: tripletsIn(name, 0, p, n, base); break;
+            case Family::MCF: groupsIn(name, p, n, list.groupsHoldTriplets, base); break;
+            case Family::PTX: controlsIn(name, p, n, list.leadChained, base); break;
+            default: break;
+            }
+            return;
+        }
         switch (list.family) {
         case Family::T: triplets(name, 0, list.bytes, base); break;
         case Family::MCF: {
@@ -220,9 +327,7 @@ public:
             std::size_t k = 0;
             for (std::size_t pos = 0; nextNested(list.bytes, cur, g); pos = cur.pos, ++k) {
                 if (g.frame == Frame::Raw) {
-                    add(base + pos, Severity::Error,
-                        std::string(name) + ": repeating-group length does not add up (" + std::to_string(g.payload.size()) +
-                            " bytes left do not frame as a group)");
+                    groupsDoNotFrame(name, g.payload.size(), base + pos);
                     break;
                 }
                 if (list.groupsHoldTriplets) triplets(name, k + 1, g.payload, base + pos + 2);
@@ -234,11 +339,177 @@ public:
         }
     }
 
+    void tooShort(const char* name, std::size_t size, std::uint64_t offset) {
+        add(offset, Severity::Warning,
+            std::string(name) + " of " + std::to_string(size) + " bytes is too short for its record's fixed parameters");
+    }
+
+    // ---- nested items over the raw bytes, measured against the tables ----
+    // Each walk frames its items as nextNested does, item for item; a
+    // finding's words are put together only when there is one.
+
+    // The repeating groups of a record: a 2-byte length that counts itself.
+    void groupsIn(const char* name, const byte* p, std::size_t n, bool holdTriplets, std::uint64_t base) {
+        std::size_t pos = 0;
+        for (std::size_t k = 1; pos < n; ++k) {
+            const std::size_t len = n - pos < 2 ? 0 : (std::size_t(p[pos]) << 8 | p[pos + 1]);
+            if (len < 2 || len > n - pos) return groupsDoNotFrame(name, n - pos, base + pos);
+            if (holdTriplets) tripletsIn(name, k, p + pos + 2, len - 2, base + pos + 2);
+            pos += len;
+        }
+    }
+
+    // The loops below keep to framing and one table look-up per item; an
+    // item the table does not pass (too short, not in the tables, or of a
+    // type that needs decoding) goes to the out-of-line functions after them.
+    void tripletsIn(const char* name, std::size_t group, const byte* p, std::size_t n, std::uint64_t base) {
+        std::size_t pos = 0;
+        while (pos < n) {
+            const std::size_t len = p[pos];
+            if (len < 2 || len > n - pos) [[unlikely]]
+                return tripletDoesNotFrame(placeOf(name, group), len, n - pos, base + pos);
+            if (len - 1 < checkscan::tripletSure[p[pos + 1]]) [[unlikely]]
+                tripletNotPassed(name, group, p + pos, base + pos);
+            pos += len;
+        }
+    }
+
+    // After the walk `inChain` tells whether the last item was a control
+    // sequence with an odd function type: code points and bytes that do not
+    // frame both leave it clear.
+    void controlsIn(const char* where, const byte* p, std::size_t n, bool leadChained, std::uint64_t base) {
+        const byte* q = p;
+        const byte* const end = p + n;
+        bool inChain = leadChained;
+        const byte* lastItem = p;  // where the last control sequence starts, prefix included
+        const byte* lastLen = p;   // its length byte
+        while (q < end) {
+            const byte* at = q;
+            if (!inChain) {
+                if (!(at[0] == 0x2B && end - at > 1 && at[1] == 0xD3)) {
+                    // Code points up to the next control-sequence prefix.
+                    q = p + nextPrefix(p, std::size_t(at + 1 - p), n);
+                    continue;
+                }
+                at += 2;
+            }
+            const std::size_t len = at < end ? *at : 0;
+            if (len < 2 || len > std::size_t(end - at)) [[unlikely]] {
+                controlsDoNotFrame(where, std::size_t(end - q), base + std::size_t(q - p));
+                inChain = false;
+                break;
+            }
+            const byte code = at[1];
+            if (len - 1 < checkscan::controlSure[code]) [[unlikely]]
+                controlNotPassed(where, at, base + std::size_t(q - p));
+            inChain = (code & 1) != 0;
+            lastItem = q;
+            lastLen = at;
+            q = at + len;
+        }
+        if (inChain) chainDoesNotEnd(where, lastLen[1], base + std::size_t(lastItem - p));
+    }
+
+    static std::string placeOf(const char* name, std::size_t group) {
+        return group ? std::string(name) + " group " + std::to_string(group) : std::string(name);
+    }
+
+    // `item` points at the item's length byte.
+    [[gnu::noinline]] void tripletNotPassed(const char* name, std::size_t group, const byte* item, std::uint64_t at) {
+        const std::size_t len = item[0];
+        const byte code = item[1];
+        const checkscan::NestedCode& e = checkscan::tripletCodes[code];
+        if (e.byLength == Answer::Fits) {
+            if (e.fitsLength(len - 1)) return;
+            shortFound(placeOf(name, group), "triplet", e.index, code, len, at);
+        } else if (e.index == idx_T_Unknown) {
+            unknownTriplet(placeOf(name, group), code, at);
+        } else {
+            const T_ x{code, Bytes::fromStatic(item + 1, len - 1), Frame::Item};
+            shortItem([&] { return placeOf(name, group); }, "triplet", x, at);
+        }
+    }
+    [[gnu::noinline]] void controlNotPassed(const char* where, const byte* item, std::uint64_t at) {
+        const std::size_t len = item[0];
+        const byte code = item[1];
+        const checkscan::NestedCode& e = checkscan::controlCodes[code];
+        if (e.byLength == Answer::Fits) {
+            if (e.fitsLength(len - 1)) return;
+            shortFound(where, "control sequence", e.index, code, len, at);
+        } else if (e.index == idx_PTX_Unknown) {
+            unknownControl(where, code, at);
+        } else {
+            const PTX_ x{code, Bytes::fromStatic(item + 1, len - 1), Frame::Item};
+            shortItem([&] { return std::string(where); }, "control sequence", x, at);
+        }
+    }
+
+    static std::size_t nextPrefix(const byte* p, std::size_t k, std::size_t n) {
+        while (k < n) {
+            const void* hit = std::memchr(p + k, 0x2B, n - k);
+            if (!hit) return n;
+            k = std::size_t(static_cast<const byte*>(hit) - p);
+            if (k + 1 < n && p[k + 1] == 0xD3) return k;
+            ++k;
+        }
+        return n;
+    }
+
+    // ---- the findings about nested items, shared by both walks ----
+    void groupsDoNotFrame(const char* name, std::size_t left, std::uint64_t at) {
+        add(at, Severity::Error,
+            std::string(name) + ": repeating-group length does not add up (" + std::to_string(left) +
+                " bytes left do not frame as a group)");
+    }
+    void tripletDoesNotFrame(const std::string& where, std::size_t len, std::size_t left, std::uint64_t at) {
+        add(at, Severity::Error,
+            where + ": triplet length " + std::to_string(len) + " does not add up (" + std::to_string(left) + " byte" +
+                (left == 1 ? "" : "s") + " left)");
+    }
+    void unknownTriplet(const std::string& where, std::uint8_t code, std::uint64_t at) {
+        add(at, Severity::Warning, where + ": triplet identifier " + hex(code, 1) + " is not in the tables");
+    }
+    void controlsDoNotFrame(const char* where, std::size_t left, std::uint64_t at) {
+        add(at, Severity::Error,
+            std::string(where) + ": control-sequence length does not add up (" + std::to_string(left) +
+                " bytes left do not frame as a control sequence)");
+    }
+    void unknownControl(const char* where, std::uint8_t code, std::uint64_t at) {
+        add(at, Severity::Warning,
+            std::string(where) + ": control-sequence function type " + hex(code, 1) + " is not in the tables");
+    }
+    void chainDoesNotEnd(const char* where, std::uint8_t code, std::uint64_t at) {
+        add(at, Severity::Warning,
+            std::string(where) + ": control-sequence chain does not end: the last control sequence of the presentation text "
+                    "(function type " + hex(code, 1) + ") announces another, and a chain does not continue "
+                    "into the next structured field");
+    }
+    // `size` counts the item's length byte.
+    void shortFound(const std::string& where, const char* kind, std::uint16_t type, std::uint8_t code, std::size_t size,
+                    std::uint64_t at) {
+        add(at, Severity::Warning,
+            where + ": " + kind + " " + tableType(RecordIndex(type)).name + " (" + hex(code, 1) + ") of " +
+                std::to_string(size) + " bytes is too short for its record; it is kept as it is");
+    }
+
     // A page must have an area: both 3-byte extents (each split into a
     // 1-byte and a 2-byte field) taken whole.
     void pageExtent(const Bytes& packed, std::uint64_t offset) {
         ByteReader r(packed);
         const PGD v = recGet<PGD>(r);
+        noArea(v, offset);
+    }
+    // The same from the record bytes of a PGD known to hold its fixed
+    // fields: only the four fields of the extents are read.
+    void pageExtentOf(const byte* p, std::uint64_t offset) {
+        PGD v{};
+        readMember<&PGD::pgd_Field7>(v, p);
+        readMember<&PGD::pgd_XSize>(v, p);
+        readMember<&PGD::pgd_Field9>(v, p);
+        readMember<&PGD::pgd_YSize>(v, p);
+        noArea(v, offset);
+    }
+    void noArea(const PGD& v, std::uint64_t offset) {
         const std::uint32_t x = v.xSize().value, y = v.ySize().value;
         if (x == 0 || y == 0)
             add(offset, Severity::Warning,
@@ -253,15 +524,8 @@ public:
         NestedCursor cur;
         T_ x;
         for (std::size_t pos = 0; nextNested(bytes, cur, x); pos = cur.pos) {
-            if (x.frame == Frame::Raw) {
-                std::size_t len = bytes[pos];
-                add(base + pos, Severity::Error,
-                    where() + ": triplet length " + std::to_string(len) + " does not add up (" +
-                        std::to_string(x.payload.size()) + " byte" + (x.payload.size() == 1 ? "" : "s") + " left)");
-                return;
-            }
-            if (chunkType(x).id->index == idx_T_Unknown)
-                add(base + pos, Severity::Warning, where() + ": triplet identifier " + hex(x.code, 1) + " is not in the tables");
+            if (x.frame == Frame::Raw) return tripletDoesNotFrame(where(), bytes[pos], x.payload.size(), base + pos);
+            if (chunkType(x).id->index == idx_T_Unknown) unknownTriplet(where(), x.code, base + pos);
             else shortItem(where, "triplet", x, base + pos);
         }
     }
@@ -291,17 +555,14 @@ public:
             fits = *known == kFits;
         } else {
             try {
+                const DecodeScope scope(lengths_);
                 (void)recordOps(t).covered(packChunk(x));
             } catch (const Error&) {
                 fits = false;
             }
             if (known) *known = fits ? kFits : kShort;
         }
-        if (!fits) {
-            add(at, Severity::Warning,
-                where() + ": " + kind + " " + t->name + " (" + hex(x.code, 1) + ") of " + std::to_string(x.payload.size() + 1) +
-                    " bytes is too short for its record; it is kept as it is");
-        }
+        if (!fits) shortFound(where(), kind, t->index, x.code, x.payload.size() + 1, at);
     }
 
     void controls(const char* where, const NestedList& list, std::uint64_t base) {
@@ -313,9 +574,7 @@ public:
         std::uint8_t lastCode = 0;
         for (std::size_t pos = 0; nextNested(list.bytes, cur, x); pos = cur.pos) {
             if (x.frame == Frame::Raw) {
-                add(base + pos, Severity::Error,
-                    std::string(where) + ": control-sequence length does not add up (" + std::to_string(x.payload.size()) +
-                        " bytes left do not frame as a control sequence)");
+                controlsDoNotFrame(where, x.payload.size(), base + pos);
                 lastOdd = false;
                 break;
             }
@@ -323,8 +582,7 @@ public:
                 lastOdd = false;
                 continue;
             }
-            if (chunkType(x).id->index == idx_PTX_Unknown)
-                add(base + pos, Severity::Warning, std::string(where) + ": control-sequence function type " + hex(x.code, 1) + " is not in the tables");
+            if (chunkType(x).id->index == idx_PTX_Unknown) unknownControl(where, x.code, base + pos);
             else shortItem([&] { return std::string(where); }, "control sequence", x, base + pos);
             lastOdd = (x.code & 1) != 0;
             lastAt = base + pos;
@@ -332,18 +590,16 @@ public:
         }
         // Each presentation-text field is read on its own: a chain does not
         // continue into the next one.
-        if (lastOdd)
-            add(lastAt, Severity::Warning,
-                std::string(where) + ": control-sequence chain does not end: the last control sequence of the presentation text "
-                        "(function type " + hex(lastCode, 1) + ") announces another, and a chain does not continue "
-                        "into the next structured field");
+        if (lastOdd) chainDoesNotEnd(where, lastCode, lastAt);
     }
 
     void begin(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
         // The name is copied: the field's bytes are gone by the time its End comes.
-        Open o{c.code, offset, packed.size() >= 14, {}};
+        Open& o = open_.emplace_back();
+        o.code = c.code;
+        o.offset = offset;
+        o.named = packed.size() >= 14;
         if (o.named) std::memcpy(o.name, packed.data() + 6, 8);
-        open_.push_back(o);
         ++openOf_[c.code & 0xFF];
     }
 
@@ -353,7 +609,28 @@ public:
         open_.resize(k);
     }
 
+    // Most Ends close the innermost open Begin.
     void end(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
+        const std::uint32_t want = (c.code & 0xFF) | 0xD3A800;
+        if (open_.empty() || open_.back().code != want) [[unlikely]]
+            return endInGeneral(c, packed, offset);
+        endNames(c, packed, offset, open_.back());
+        --openOf_[want & 0xFF];
+        open_.pop_back();
+    }
+
+    // An End names its Begin's name, or X'FFFF...' for any name.
+    void endNames(const AFP_& c, const Bytes& packed, std::uint64_t offset, const Open& b) {
+        const byte* p = packed.data();
+        if (packed.size() >= 14 && b.named && !(p[6] == 0xFF && p[7] == 0xFF) && std::memcmp(p + 6, b.name, 8) != 0) {
+            const Bytes en = packed.slice(6, 8);
+            add(offset, Severity::Error,
+                std::string("End ") + chunkType(c).name() + " names " + showName(en) + " but its Begin " +
+                    std::string(afpTypeOf(b.code)->name) + at(b.offset) + " names " + showName(b.nameBytes()));
+        }
+    }
+
+    [[gnu::noinline]] void endInGeneral(const AFP_& c, const Bytes& packed, std::uint64_t offset) {
         const char* const name = chunkType(c).name();
         const std::uint32_t want = (c.code & 0xFF) | 0xD3A800;
         // Counted per identifier, so that an End without a Begin costs no
@@ -378,14 +655,7 @@ public:
                 "Begin " + std::string(afpTypeOf(o.code)->name) + " is not ended before End " + name + at(offset) +
                     " closes the Begin " + std::string(afpTypeOf(want)->name) + at(open_[k - 1].offset));
         }
-        const Open& b = open_[k - 1];
-        if (packed.size() >= 14 && b.named) {
-            Bytes en = packed.slice(6, 8);
-            if (!(en[0] == 0xFF && en[1] == 0xFF) && !(en == b.nameBytes()))
-                add(offset, Severity::Error,
-                    std::string("End ") + name + " names " + showName(en) + " but its Begin " + std::string(afpTypeOf(b.code)->name) +
-                        at(b.offset) + " names " + showName(b.nameBytes()));
-        }
+        endNames(c, packed, offset, open_[k - 1]);
         closeFrom(k - 1);
     }
 
@@ -399,6 +669,8 @@ public:
 
 private:
     const std::function<void(const Finding&)>& report_;
+    const DecodeContext& lengths_;
+    const bool tables_;
     std::vector<Open> open_;
     // Open Begins per identifier: every Begin is X'D3A8xx', so its last byte tells them apart.
     std::array<std::size_t, 256> openOf_{};
@@ -415,49 +687,45 @@ private:
 
 bool nestedListOf(const AFP_& c, NestedList& out) { return listOfType(chunkType(c).id, packChunk(c), out, nullptr); }
 
-struct StreamChecker::Impl {
-    explicit Impl(std::function<void(const Finding&)> r) : report(std::move(r)), ck(report) {}
+namespace {
+
+// The checks fed one structured field at a time (StreamChecker, checkStream).
+struct CheckRun {
+    CheckRun(std::function<void(const Finding&)> r, bool tables) : report(std::move(r)), ck(report, lengths, tables) {}
     std::function<void(const Finding&)> report;
-    Checker ck;
-    std::uint64_t fields = 0;
     // Font and code page indexes are read with the group lengths their
     // control records declare.
     DecodeContext lengths;
+    Checker ck;
+    std::uint64_t fields = 0;
+
+    void field(const AFP_& c, AfpReader& reader) {
+        ++fields;
+        lengths.observe(c);
+        std::uint64_t head = 3;
+        if (reader.framing() == Framing::NoIntroducer) head = 2;
+        else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
+            head = reader.rawRef().length - c.payload.size();
+        ck.field(c, reader.offset(), reader.offset() + head);
+    }
+
+    void failed(const Error& e, const AfpReader& reader) {
+        if (const auto* fe = dynamic_cast<const FormatError*>(&e))
+            ck.add(fe->offset(), Severity::Error, withoutOffset(fe->what(), fe->offset()));
+        else
+            ck.add(reader.consumed(), Severity::Error, e.what());
+    }
+
+    void finish(const AfpReader& reader) {
+        if (fields == 0 && reader.consumed() == 0 && ck.errors() == 0)
+            ck.add(0, Severity::Warning, "the stream holds no structured field");
+        ck.finish();
+    }
 };
 
-StreamChecker::StreamChecker(std::function<void(const Finding&)> report)
-    : impl_(std::make_unique<Impl>(std::move(report))) {}
-StreamChecker::~StreamChecker() = default;
-
-void StreamChecker::field(const AFP_& c, AfpReader& reader) {
-    ++impl_->fields;
-    impl_->lengths.observe(c);
-    DecodeScope scope(impl_->lengths);
-    std::uint64_t head = 3;
-    if (reader.framing() == Framing::NoIntroducer) head = 2;
-    else if (reader.framing() == Framing::Rdw || reader.framing() == Framing::BdwRdw)
-        head = reader.rawRef().length - c.payload.size();
-    impl_->ck.field(c, reader.offset(), reader.offset() + head);
-}
-
-void StreamChecker::failed(const Error& e, const AfpReader& reader) {
-    if (const auto* fe = dynamic_cast<const FormatError*>(&e))
-        impl_->ck.add(fe->offset(), Severity::Error, withoutOffset(fe->what(), fe->offset()));
-    else
-        impl_->ck.add(reader.consumed(), Severity::Error, e.what());
-}
-
-void StreamChecker::finish(const AfpReader& reader) {
-    if (impl_->fields == 0 && reader.consumed() == 0 && impl_->ck.errors() == 0)
-        impl_->ck.add(0, Severity::Warning, "the stream holds no structured field");
-    impl_->ck.finish();
-}
-
-std::size_t StreamChecker::errors() const noexcept { return impl_->ck.errors(); }
-
-std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
-                        ReaderLimits limits) {
-    StreamChecker ck(report);
+std::size_t runCheck(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
+                     ReaderLimits limits, bool tables) {
+    CheckRun ck(report, tables);
     AfpReader reader(std::move(src), limits);
     AFP_ c;
     // Only the reader's failures and the record machinery's are findings; a
@@ -479,7 +747,32 @@ std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<voi
         }
     }
     ck.finish(reader);
-    return ck.errors();
+    return ck.ck.errors();
+}
+
+}  // namespace
+
+struct StreamChecker::Impl : CheckRun {
+    using CheckRun::CheckRun;
+};
+
+StreamChecker::StreamChecker(std::function<void(const Finding&)> report)
+    : impl_(std::make_unique<Impl>(std::move(report), true)) {}
+StreamChecker::~StreamChecker() = default;
+
+void StreamChecker::field(const AFP_& c, AfpReader& reader) { impl_->field(c, reader); }
+void StreamChecker::failed(const Error& e, const AfpReader& reader) { impl_->failed(e, reader); }
+void StreamChecker::finish(const AfpReader& reader) { impl_->finish(reader); }
+std::size_t StreamChecker::errors() const noexcept { return impl_->ck.errors(); }
+
+std::size_t checkStream(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
+                        ReaderLimits limits) {
+    return runCheck(std::move(src), report, limits, true);
+}
+
+std::size_t checkscan::checkStreamWith(std::unique_ptr<ByteSource> src, const std::function<void(const Finding&)>& report,
+                                       bool tables, ReaderLimits limits) {
+    return runCheck(std::move(src), report, limits, tables);
 }
 
 std::vector<Finding> checkStream(std::unique_ptr<ByteSource> src, ReaderLimits limits) {

@@ -1,6 +1,7 @@
 // The code tables and the framing of single chunks.
 #include "pressel/stream/chunk.hpp"
 
+#include "afp_index.hpp"
 #include "pressel/core/buffer.hpp"
 
 #include <array>
@@ -69,12 +70,7 @@ void showChunkHead(std::string& out, int prec, const char* family) {
 const TypeInfo& tableType(RecordIndex i) noexcept { return kTypes[i]; }
 
 TypeId afpTypeOf(std::uint32_t code) noexcept {
-    switch (code) {
-#define PRESSEL_X(code, name) case code: return &kTypes[idx_##name];
-        PRESSEL_AFP_CODES(PRESSEL_X)
-#undef PRESSEL_X
-    default: return &kTypes[idx_Unknown];
-    }
+    return &kTypes[afpIndexOf(code)];
 }
 
 TypeId tripletTypeOf(std::uint8_t code) noexcept { return &kTypes[kTripletTable[code]]; }
