@@ -4,7 +4,9 @@
 #include "pressel/rewrite/deep_filters.hpp"
 
 #include "filter_deep.hpp"
+#include "pressel/stream/nested.hpp"
 
+#include <cstring>
 #include <memory>
 #include <tuple>
 
@@ -41,6 +43,86 @@ void setControlSequences(PTX& v, const Chunks<PTX_>& cs) {
     // each control sequence after them carries its own X'2BD3'.
     v.ptx_EscapeSequence = {};
     v.ptx_Chunks = cs.leadChained() ? Chunks<PTX_>(cs.toVector(), false) : cs;
+}
+
+namespace {
+// Appends n bytes (resize and copy: the inserting forms of vector draw
+// false bounds warnings from GCC here).
+inline void appendBytes(std::vector<byte>& out, const void* p, std::size_t n) {
+    const std::size_t at = out.size();
+    out.resize(at + n);
+    if (n) std::memcpy(out.data() + at, p, n);
+}
+
+}  // namespace
+
+RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, std::vector<byte>& out) {
+    const std::size_t n = payload.size();
+    // The identifier, flags and reserved bytes first; an extension or padding
+    // would have to be cut out and put back around the data.
+    if (n < 6 || (payload[3] & 0x88) != 0) return RawEdit::Unsupported;
+    const byte* p = payload.data();
+    // The escape field: the list continues the chain it opens.
+    const bool opens = n >= 8 && p[6] == 0x2B && p[7] == 0xD3;
+    const std::size_t from = opens ? 8 : 6;
+    // A view of the list that owns nothing: the payload outlives the walk.
+    const Bytes list = Bytes::fromStatic(p + from, n - from);
+
+    // The items kept: where their contents lie (for a control sequence, its
+    // function type and parameters) and whether they are control sequences.
+    struct Kept {
+        const byte* at;
+        std::size_t len;
+        bool item;
+    };
+    thread_local std::vector<Kept> kept;
+    kept.clear();
+    NestedCursor cur;
+    cur.inChain = opens;
+    PTX_ c;
+    bool dropped = false;
+    while (nextNested(list, cur, c)) {
+        if (drop[chunkType(c).id->index]) {
+            dropped = true;
+            continue;
+        }
+        kept.push_back({c.payload.data(), c.payload.size(), c.frame == Frame::Item});
+    }
+    if (!dropped) return RawEdit::Unchanged;
+
+    out.clear();
+    appendBytes(out, p, 6);
+    auto put2BD3 = [&out] {
+        out.push_back(0x2B);
+        out.push_back(0xD3);
+    };
+    if (kept.empty()) {
+        // Nothing left: the escape field stays as it was.
+        if (opens) put2BD3();
+        return RawEdit::Changed;
+    }
+    // A list that opens with a control sequence gets the escape field and
+    // its first control sequence chained to it; one that opens with code
+    // points or unframed bytes has none.
+    bool chained = kept[0].item;
+    if (chained) put2BD3();
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const Kept& k = kept[i];
+        if (!k.item) {
+            appendBytes(out, k.at, k.len);
+            chained = false;
+            continue;
+        }
+        if (!chained) put2BD3();
+        out.push_back(static_cast<byte>(k.len + 1));
+        byte code = k.at[0];
+        // A chain that a deleted control sequence broke is closed.
+        if ((code & 1) && !(i + 1 < kept.size() && kept[i + 1].item)) code = static_cast<byte>(code & ~1u);
+        out.push_back(code);
+        appendBytes(out, k.at + 1, k.len - 1);
+        chained = (code & 1) != 0;
+    }
+    return RawEdit::Changed;
 }
 
 namespace {

@@ -1,6 +1,10 @@
 // Renaming resources: the filters of rename.hpp.
 #include "pressel/rewrite/rename.hpp"
 
+#include <string.h>
+
+#include <cstring>
+
 #include <map>
 #include <string_view>
 
@@ -33,11 +37,12 @@ struct Table {
 
     // True when some old name occurs in the bytes.
     bool mentioned(const Bytes& b) const {
-        const std::string_view hay = b.chars();
         for (const auto& entry : index)
-            if (hay.find(entry.first) != std::string_view::npos) return true;
+            if (::memmem(b.data(), b.size(), entry.first.data(), entry.first.size())) return true;
         return false;
     }
+
+    RawEdit renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const;
 };
 using TablePtr = std::shared_ptr<const Table>;
 
@@ -149,6 +154,75 @@ A8 toA8Name(const std::string& s) {
     return A8(v);
 }
 
+// Appends n bytes (resize and copy: the inserting forms of vector draw
+// false bounds warnings from GCC here).
+inline void appendBytes(std::vector<byte>& out, const void* p, std::size_t n) {
+    const std::size_t at = out.size();
+    out.resize(at + n);
+    if (n) std::memcpy(out.data() + at, p, n);
+}
+
+// The repeating groups of an MCF renamed straight from its bytes: the
+// groups and their triplets are copied as they are, except each fully
+// qualified name triplet whose name is renamed, which is written anew with
+// the new name (the group's length follows its new size). These are the
+// bytes the triplet filters give for such a field. Groups or triplets that
+// do not frame, Resource Object Include triplets (whose 8-byte name field may
+// not take the new name), introducer extensions, padding and sizes that
+// outgrow their length fields are left to the filters. The counts are added
+// to only when the edit is made.
+RawEdit Table::renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const {
+    const std::size_t n = payload.size();
+    if (n < 6 || (payload[3] & 0x88) != 0) return RawEdit::Unsupported;
+    const byte* p = payload.data();
+    thread_local std::vector<std::size_t> hits;
+    hits.clear();
+    out.clear();
+    appendBytes(out, p, 6);
+    for (std::size_t pos = 6; pos < n;) {
+        if (n - pos < 2) return RawEdit::Unsupported;
+        const std::size_t glen = (std::size_t(p[pos]) << 8) | p[pos + 1];
+        if (glen < 2 || pos + glen > n) return RawEdit::Unsupported;
+        const std::size_t groupAt = out.size();
+        out.push_back(0);
+        out.push_back(0);
+        const std::size_t gend = pos + glen;
+        for (std::size_t t = pos + 2; t < gend;) {
+            const std::size_t tlen = p[t];
+            if (tlen < 2 || t + tlen > gend) return RawEdit::Unsupported;
+            const byte code = p[t + 1];
+            if (code == 0x6C) return RawEdit::Unsupported;
+            if (code == 0x02 && tlen >= 4 && p[t + 3] == 0x00 && namesResource(p[t + 2])) {
+                std::string_view name(reinterpret_cast<const char*>(p + t + 4), tlen - 4);
+                while (!name.empty() && name.back() == kBlank) name.remove_suffix(1);
+                auto it = index.find(name);
+                if (it != index.end()) {
+                    const std::string& to = this->to[it->second];
+                    hits.push_back(it->second);
+                    out.push_back(static_cast<byte>(4 + to.size()));
+                    out.push_back(code);
+                    out.push_back(p[t + 2]);
+                    out.push_back(0x00);
+                    appendBytes(out, to.data(), to.size());
+                    t += tlen;
+                    continue;
+                }
+            }
+            appendBytes(out, p + t, tlen);
+            t += tlen;
+        }
+        const std::size_t newLen = out.size() - groupAt;
+        if (newLen > 0xFFFF) return RawEdit::Unsupported;
+        out[groupAt] = static_cast<byte>(newLen >> 8);
+        out[groupAt + 1] = static_cast<byte>(newLen);
+        pos = gend;
+    }
+    if (hits.empty()) return RawEdit::Unchanged;
+    if (out.size() > maxAfpPayload) return RawEdit::Unsupported;
+    for (std::size_t i : hits) ++(*counts)[i];
+    return RawEdit::Changed;
+}
+
 template <class T>
 bool decodes(const Lazy<T>& rec) {
     try {
@@ -196,6 +270,9 @@ RenameFilters renameFilters(const std::vector<Rename>& renames) {
     RenameFilters out;
     out.counts = table->counts;
     out.mentioned = [t](const Bytes& b) { return t->mentioned(b); };
+    out.rewriteRaw = [t](const AFP_& c, std::vector<byte>& bytes) {
+        return chunkType(c).id == typeIdOf<MCF>() ? t->renameGroupsRaw(c.payload, bytes) : RawEdit::Unsupported;
+    };
 #define PRESSEL_X(code, name) addNameFilter<name>(out.filters, t);
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X

@@ -88,6 +88,23 @@ struct NestedFilters {
 // one entry per such record type, so it is best built once.
 ChunkFilters<AFP_> deepFilters(const NestedFilters& nf);
 
+// ---- editing the bytes directly --------------------------------------------------
+// What a direct edit of a structured field's bytes came to: the field comes
+// out as it came, it comes out as the bytes the edit wrote, or the field is
+// one the edit does not handle (framing it does not read, a fault, a size it
+// cannot frame) and must go through the filters.
+enum class RawEdit { Unchanged, Changed, Unsupported };
+
+// Presentation text (PTX) with the control sequences whose record type is
+// marked in `drop` (by table index, idx_tableTypes entries) deleted, read
+// and written straight from the payload: the same bytes the control-sequence
+// filters of deepFilters give (chains closed where a deleted control
+// sequence broke them, the escape field set as the reader finds it), without
+// decoding the record or building a list. `out` receives the new payload
+// when the result is Changed. A payload shorter than the record's fixed
+// fields, or one with an introducer extension or padding, is Unsupported.
+RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, std::vector<byte>& out);
+
 // Record types of the structured-field table whose last field is a triplet
 // list, and those whose last field is a list of repeating groups of triplets.
 std::vector<TypeId> recordsEndingInTriplets();
