@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <algorithm>
+#include <array>
 #include <map>
 #include <string_view>
 
@@ -35,11 +37,53 @@ struct Table {
         return &to[it->second];
     }
 
+    // Per old name, in the order of `index`: how far a search may move on
+    // when the byte under the name's last position is b (Horspool's table).
+    // Fields are short, so a table built once beats a search that sets up
+    // its own for every field.
+    struct Search {
+        const std::string* name;
+        std::array<std::uint8_t, 256> skip;
+    };
+    std::vector<Search> searches;
+
+    void prepare() {
+        searches.clear();
+        for (const auto& entry : index) {
+            Search s{&entry.first, {}};
+            const std::size_t m = entry.first.size();
+            const std::size_t cap = std::min<std::size_t>(m, 255);
+            s.skip.fill(std::uint8_t(cap));
+            for (std::size_t i = m > 255 ? m - 256 : 0; i + 1 < m; ++i)
+                s.skip[byte(entry.first[i])] = std::uint8_t(std::min<std::size_t>(m - 1 - i, 255));
+            searches.push_back(s);
+        }
+    }
+
     // True when some old name occurs in the bytes.
     bool mentioned(const Bytes& b) const {
-        for (const auto& entry : index)
-            if (::memmem(b.data(), b.size(), entry.first.data(), entry.first.size())) return true;
+        const byte* h = b.data();
+        const std::size_t n = b.size();
+        for (const Search& s : searches) {
+            const std::size_t m = s.name->size();
+            if (m > n) continue;
+            const byte* name = reinterpret_cast<const byte*>(s.name->data());
+            const byte last = name[m - 1];
+            for (std::size_t at = 0; at + m <= n;) {
+                const byte c = h[at + m - 1];
+                if (c == last && std::memcmp(h + at, name, m - 1) == 0) return true;
+                at += s.skip[c];
+            }
+        }
         return false;
+    }
+
+    // The rename of a name (trailing blanks not significant), or none.
+    std::optional<std::size_t> find(std::string_view name) const {
+        while (!name.empty() && name.back() == kBlank) name.remove_suffix(1);
+        auto it = index.find(name);
+        if (it == index.end()) return std::nullopt;
+        return it->second;
     }
 
     RawEdit renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const;
@@ -178,46 +222,46 @@ RawEdit Table::renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) con
     thread_local std::vector<std::size_t> hits;
     hits.clear();
     out.clear();
-    appendBytes(out, p, 6);
+    // Bytes up to `copied` are in `out`; what follows goes in only as a run
+    // before a renamed triplet, or at the end.
+    std::size_t copied = 0;
     for (std::size_t pos = 6; pos < n;) {
         if (n - pos < 2) return RawEdit::Unsupported;
         const std::size_t glen = (std::size_t(p[pos]) << 8) | p[pos + 1];
         if (glen < 2 || pos + glen > n) return RawEdit::Unsupported;
-        const std::size_t groupAt = out.size();
-        out.push_back(0);
-        out.push_back(0);
         const std::size_t gend = pos + glen;
+        // Where the group's length lands in `out` once it is copied.
+        const std::size_t groupOut = out.size() + (pos - copied);
+        bool renamed = false;
         for (std::size_t t = pos + 2; t < gend;) {
             const std::size_t tlen = p[t];
             if (tlen < 2 || t + tlen > gend) return RawEdit::Unsupported;
             const byte code = p[t + 1];
             if (code == 0x6C) return RawEdit::Unsupported;
             if (code == 0x02 && tlen >= 4 && p[t + 3] == 0x00 && namesResource(p[t + 2])) {
-                std::string_view name(reinterpret_cast<const char*>(p + t + 4), tlen - 4);
-                while (!name.empty() && name.back() == kBlank) name.remove_suffix(1);
-                auto it = index.find(name);
-                if (it != index.end()) {
-                    const std::string& to = this->to[it->second];
-                    hits.push_back(it->second);
-                    out.push_back(static_cast<byte>(4 + to.size()));
-                    out.push_back(code);
-                    out.push_back(p[t + 2]);
-                    out.push_back(0x00);
-                    appendBytes(out, to.data(), to.size());
-                    t += tlen;
-                    continue;
+                if (auto i = find(std::string_view(reinterpret_cast<const char*>(p + t + 4), tlen - 4))) {
+                    const std::string& name = to[*i];
+                    hits.push_back(*i);
+                    appendBytes(out, p + copied, t - copied);
+                    const byte head[4] = {static_cast<byte>(4 + name.size()), code, p[t + 2], 0x00};
+                    appendBytes(out, head, 4);
+                    appendBytes(out, name.data(), name.size());
+                    copied = t + tlen;
+                    renamed = true;
                 }
             }
-            appendBytes(out, p + t, tlen);
             t += tlen;
         }
-        const std::size_t newLen = out.size() - groupAt;
-        if (newLen > 0xFFFF) return RawEdit::Unsupported;
-        out[groupAt] = static_cast<byte>(newLen >> 8);
-        out[groupAt + 1] = static_cast<byte>(newLen);
+        if (renamed) {
+            const std::size_t newLen = out.size() + (gend - copied) - groupOut;
+            if (newLen > 0xFFFF) return RawEdit::Unsupported;
+            out[groupOut] = static_cast<byte>(newLen >> 8);
+            out[groupOut + 1] = static_cast<byte>(newLen);
+        }
         pos = gend;
     }
     if (hits.empty()) return RawEdit::Unchanged;
+    appendBytes(out, p + copied, n - copied);
     if (out.size() > maxAfpPayload) return RawEdit::Unsupported;
     for (std::size_t i : hits) ++(*counts)[i];
     return RawEdit::Changed;
@@ -265,6 +309,7 @@ RenameFilters renameFilters(const std::vector<Rename>& renames) {
             throw Error("rename: '" + ebcdicToUtf8(from) + "' is renamed twice");
         table->to.push_back(renames[i].to);
     }
+    table->prepare();
     const TablePtr t = table;
 
     RenameFilters out;
