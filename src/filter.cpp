@@ -45,83 +45,115 @@ void setControlSequences(PTX& v, const Chunks<PTX_>& cs) {
     v.ptx_Chunks = cs.leadChained() ? Chunks<PTX_>(cs.toVector(), false) : cs;
 }
 
-namespace {
-// Appends n bytes (resize and copy: the inserting forms of vector draw
-// false bounds warnings from GCC here).
-inline void appendBytes(std::vector<byte>& out, const void* p, std::size_t n) {
-    const std::size_t at = out.size();
-    out.resize(at + n);
-    if (n) std::memcpy(out.data() + at, p, n);
-}
-
-}  // namespace
-
 RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, std::vector<byte>& out) {
     const std::size_t n = payload.size();
     // The identifier, flags and reserved bytes first; an extension or padding
     // would have to be cut out and put back around the data.
     if (n < 6 || (payload[3] & 0x88) != 0) return RawEdit::Unsupported;
-    const byte* p = payload.data();
+    const byte* src = payload.data();
     // The escape field: the list continues the chain it opens.
-    const bool opens = n >= 8 && p[6] == 0x2B && p[7] == 0xD3;
-    const std::size_t from = opens ? 8 : 6;
-    // A view of the list that owns nothing: the payload outlives the walk.
-    const Bytes list = Bytes::fromStatic(p + from, n - from);
+    const bool opens = n >= 8 && src[6] == 0x2B && src[7] == 0xD3;
 
-    // The items kept: where their contents lie (for a control sequence, its
-    // function type and parameters) and whether they are control sequences.
-    struct Kept {
-        const byte* at;
-        std::size_t len;
-        bool item;
-    };
-    thread_local std::vector<Kept> kept;
-    kept.clear();
-    NestedCursor cur;
-    cur.inChain = opens;
-    PTX_ c;
+    // The list is read as the item reader reads it (code points up to the
+    // next X'2BD3', control sequences, the rest unframed when a length does
+    // not fit) and the kept items are written as the control-sequence writer
+    // writes them. Deleting never makes the data longer (a control sequence
+    // that now needs its own X'2BD3' lost at least the two bytes of the one
+    // it was chained to), so the payload's size is room enough; the check
+    // stays for safety.
+    const std::size_t room = n + 8;
+    if (out.size() < room) out.resize(room);
+    byte* o = out.data();
+    std::size_t w = 6;
+    std::memcpy(o, src, 6);
+    constexpr std::size_t none = SIZE_MAX;
+    bool first = true;      // nothing kept yet
+    bool chained = false;   // the last item written chains the next one
+    std::size_t chainAt = none;  // where the function type of that item is
     bool dropped = false;
-    while (nextNested(list, cur, c)) {
-        if (drop[chunkType(c).id->index]) {
+    auto put = [&](const byte* p, std::size_t k) {
+        if (w + k > room) return false;
+        std::memcpy(o + w, p, k);
+        w += k;
+        return true;
+    };
+    static const byte prefix[2] = {0x2B, 0xD3};
+
+    std::size_t pos = opens ? 8 : 6;
+    bool inChain = opens;
+    while (pos < n) {
+        std::size_t at = pos, itemAt = 0, itemLen = 0;
+        std::uint16_t type;
+        bool item = false;
+        if (!inChain && !(src[at] == 0x2B && at + 1 < n && src[at + 1] == 0xD3)) {
+            // Code points up to the next control-sequence prefix.
+            std::size_t k = at + 1;
+            for (;;) {
+                const void* hit = k < n ? std::memchr(src + k, 0x2B, n - k) : nullptr;
+                if (!hit) {
+                    k = n;
+                    break;
+                }
+                k = std::size_t(static_cast<const byte*>(hit) - src);
+                if (k + 1 < n && src[k + 1] == 0xD3) break;
+                ++k;
+            }
+            itemAt = at;
+            itemLen = k - at;
+            type = idx_PTX_Text;
+            pos = k;
+        } else {
+            if (!inChain) at += 2;
+            const std::size_t len = at < n ? src[at] : 0;
+            if (len < 2 || at + len > n) {
+                // The rest does not frame: kept as it is.
+                itemAt = pos;
+                itemLen = n - pos;
+                type = idx_PTX_Raw;
+                pos = n;
+                inChain = false;
+            } else {
+                item = true;
+                itemAt = at + 1;  // function type and parameters
+                itemLen = len - 1;
+                type = controlTypeOf(src[at + 1])->index;
+                pos = at + len;
+                inChain = (src[at + 1] & 1) != 0;
+            }
+        }
+        if (drop[type]) {
             dropped = true;
             continue;
         }
-        kept.push_back({c.payload.data(), c.payload.size(), c.frame == Frame::Item});
-    }
-    if (!dropped) return RawEdit::Unchanged;
-
-    out.clear();
-    appendBytes(out, p, 6);
-    auto put2BD3 = [&out] {
-        out.push_back(0x2B);
-        out.push_back(0xD3);
-    };
-    if (kept.empty()) {
-        // Nothing left: the escape field stays as it was.
-        if (opens) put2BD3();
-        return RawEdit::Changed;
-    }
-    // A list that opens with a control sequence gets the escape field and
-    // its first control sequence chained to it; one that opens with code
-    // points or unframed bytes has none.
-    bool chained = kept[0].item;
-    if (chained) put2BD3();
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        const Kept& k = kept[i];
-        if (!k.item) {
-            appendBytes(out, k.at, k.len);
+        if (!item) {
+            // A chain that a deleted control sequence broke is closed.
+            if (chainAt != none) o[chainAt] = static_cast<byte>(o[chainAt] & ~1u);
+            chainAt = none;
+            if (!put(src + itemAt, itemLen)) return RawEdit::Unsupported;
             chained = false;
+            first = false;
             continue;
         }
-        if (!chained) put2BD3();
-        out.push_back(static_cast<byte>(k.len + 1));
-        byte code = k.at[0];
-        // A chain that a deleted control sequence broke is closed.
-        if ((code & 1) && !(i + 1 < kept.size() && kept[i + 1].item)) code = static_cast<byte>(code & ~1u);
-        out.push_back(code);
-        appendBytes(out, k.at + 1, k.len - 1);
-        chained = (code & 1) != 0;
+        // A list that opens with a control sequence gets the escape field
+        // and its first control sequence chained to it.
+        if (first) {
+            if (!put(prefix, 2)) return RawEdit::Unsupported;
+            chained = true;
+            first = false;
+        }
+        if (!chained && !put(prefix, 2)) return RawEdit::Unsupported;
+        const byte len = static_cast<byte>(itemLen + 1);
+        if (!put(&len, 1)) return RawEdit::Unsupported;
+        const std::size_t codeAt = w;
+        if (!put(src + itemAt, itemLen)) return RawEdit::Unsupported;
+        chained = (src[itemAt] & 1) != 0;
+        chainAt = chained ? codeAt : none;
     }
+    if (!dropped) return RawEdit::Unchanged;
+    if (chainAt != none) o[chainAt] = static_cast<byte>(o[chainAt] & ~1u);
+    // Nothing left: the escape field stays as it was.
+    if (first && opens && !put(prefix, 2)) return RawEdit::Unsupported;
+    out.resize(w);
     return RawEdit::Changed;
 }
 

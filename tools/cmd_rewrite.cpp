@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -166,15 +167,31 @@ int cmdStrip(const std::vector<std::string>& argv) {
     // Deletions first: a deleted structured field is not opened afterwards.
     ChunkFilters<AFP_> filters = top;
     for (auto& f : deepFilters(nf)) filters.push_back(std::move(f));
-    // Presentation text that is not itself deleted has its control
-    // sequences deleted straight from its bytes.
+    // Direct edits of the fields the nested filters open (never of a field
+    // a deletion of its own type selects): presentation text has its control
+    // sequences deleted straight from its bytes; any other field in which no
+    // byte is the identifier of a deleted control sequence or triplet holds
+    // none of them, and comes out as it came. A deleted type that has no
+    // identifier (code points, unframed bytes, repeating groups) leaves the
+    // other fields to the filters.
     DirectEdit direct;
-    if (!nf.controls.empty() && !FilterIndex(top).selects(typeIdOf<PTX>())) {
+    if (!nf.empty()) {
         std::vector<bool> drop(idx_tableTypes, false);
         for (const auto& f : nf.controls) drop[f.type.id->index] = true;
-        direct = [drop = std::move(drop)](const AFP_& c, std::vector<byte>& bytes) {
-            return chunkType(c).id == typeIdOf<PTX>() ? stripControlsRaw(c.payload, drop, bytes)
-                                                       : RawEdit::Unsupported;
+        for (const auto& f : nf.triplets) drop[f.type.id->index] = true;
+        const bool scan = nf.groups.empty() && !drop[idx_PTX_Text] && !drop[idx_PTX_Raw] && !drop[idx_T_Raw];
+        std::array<bool, 256> codes{};
+        for (unsigned b = 0; b < 256; ++b)
+            codes[b] = drop[controlTypeOf(std::uint8_t(b))->index] || drop[tripletTypeOf(std::uint8_t(b))->index];
+        direct = [drop = std::move(drop), codes, scan, topIndex = FilterIndex(top),
+                  controls = !nf.controls.empty()](const AFP_& c, std::vector<byte>& bytes) {
+            const TypeId t = chunkType(c).id;
+            if (topIndex.selects(t)) return RawEdit::Unsupported;
+            if (controls && t == typeIdOf<PTX>()) return stripControlsRaw(c.payload, drop, bytes);
+            if (!scan) return RawEdit::Unsupported;
+            for (std::size_t i = 6; i < c.payload.size(); ++i)
+                if (codes[c.payload[i]]) return RawEdit::Unsupported;
+            return RawEdit::Unchanged;
         };
     }
     // The input first: a failure to open it leaves the output alone.
