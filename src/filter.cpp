@@ -6,6 +6,7 @@
 #include "filter_deep.hpp"
 #include "pressel/stream/nested.hpp"
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <tuple>
@@ -155,6 +156,29 @@ RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, st
     if (first && opens && !put(prefix, 2)) return RawEdit::Unsupported;
     out.resize(w);
     return RawEdit::Changed;
+}
+
+DirectEdit directDeletions(const NestedFilters& deletions) {
+    std::vector<bool> drop(idx_tableTypes, false);
+    for (const auto& f : deletions.controls) drop[f.type.id->index] = true;
+    for (const auto& f : deletions.triplets) drop[f.type.id->index] = true;
+    const bool scan =
+        deletions.groups.empty() && !drop[idx_PTX_Text] && !drop[idx_PTX_Raw] && !drop[idx_T_Raw];
+    // Every control sequence and triplet starts with its length and then its
+    // identifier, both bytes of the payload: a payload without the
+    // identifier of a deleted type holds none.
+    std::array<bool, 256> codes{};
+    for (unsigned b = 0; b < 256; ++b)
+        codes[b] = drop[controlTypeOf(std::uint8_t(b))->index] || drop[tripletTypeOf(std::uint8_t(b))->index];
+    const bool controls = !deletions.controls.empty();
+    return [drop = std::move(drop), codes, scan, controls](const AFP_& c, std::vector<byte>& out) {
+        if (controls && chunkType(c).id == typeIdOf<PTX>()) return stripControlsRaw(c.payload, drop, out);
+        if (!scan) return RawEdit::Unsupported;
+        const byte* p = c.payload.data();
+        for (std::size_t i = 6; i < c.payload.size(); ++i)
+            if (codes[p[i]]) return RawEdit::Unsupported;
+        return RawEdit::Unchanged;
+    };
 }
 
 namespace {

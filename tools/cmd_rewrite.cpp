@@ -49,7 +49,6 @@ struct Failure {
 // `direct`, when given, is tried first on a field the filters select (and
 // that may change): it does their work straight on the field's bytes, or
 // says the field is one it leaves to them.
-using DirectEdit = std::function<RawEdit(const AFP_&, std::vector<byte>&)>;
 std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const ChunkFilters<AFP_>& filters,
                                     bool closeOnSuccess = true,
                                     const std::function<bool(const Bytes&)>& mayChange = {},
@@ -167,33 +166,13 @@ int cmdStrip(const std::vector<std::string>& argv) {
     // Deletions first: a deleted structured field is not opened afterwards.
     ChunkFilters<AFP_> filters = top;
     for (auto& f : deepFilters(nf)) filters.push_back(std::move(f));
-    // Direct edits of the fields the nested filters open (never of a field
-    // a deletion of its own type selects): presentation text has its control
-    // sequences deleted straight from its bytes; any other field in which no
-    // byte is the identifier of a deleted control sequence or triplet holds
-    // none of them, and comes out as it came. A deleted type that has no
-    // identifier (code points, unframed bytes, repeating groups) leaves the
-    // other fields to the filters.
+    // The nested deletions done on the bytes of the fields they open,
+    // except a field that a deletion of its own type selects.
     DirectEdit direct;
-    if (!nf.empty()) {
-        std::vector<bool> drop(idx_tableTypes, false);
-        for (const auto& f : nf.controls) drop[f.type.id->index] = true;
-        for (const auto& f : nf.triplets) drop[f.type.id->index] = true;
-        const bool scan = nf.groups.empty() && !drop[idx_PTX_Text] && !drop[idx_PTX_Raw] && !drop[idx_T_Raw];
-        std::array<bool, 256> codes{};
-        for (unsigned b = 0; b < 256; ++b)
-            codes[b] = drop[controlTypeOf(std::uint8_t(b))->index] || drop[tripletTypeOf(std::uint8_t(b))->index];
-        direct = [drop = std::move(drop), codes, scan, topIndex = FilterIndex(top),
-                  controls = !nf.controls.empty()](const AFP_& c, std::vector<byte>& bytes) {
-            const TypeId t = chunkType(c).id;
-            if (topIndex.selects(t)) return RawEdit::Unsupported;
-            if (controls && t == typeIdOf<PTX>()) return stripControlsRaw(c.payload, drop, bytes);
-            if (!scan) return RawEdit::Unsupported;
-            for (std::size_t i = 6; i < c.payload.size(); ++i)
-                if (codes[c.payload[i]]) return RawEdit::Unsupported;
-            return RawEdit::Unchanged;
+    if (!nf.empty())
+        direct = [edit = directDeletions(nf), topIndex = FilterIndex(top)](const AFP_& c, std::vector<byte>& bytes) {
+            return topIndex.selects(c) ? RawEdit::Unsupported : edit(c, bytes);
         };
-    }
     // The input first: a failure to open it leaves the output alone.
     AfpStream stream = readAFP(args[0]);
     AfpWriter out(args[1]);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -104,6 +105,19 @@ enum class RawEdit { Unchanged, Changed, Unsupported };
 // when the result is Changed. A payload shorter than the record's fixed
 // fields, or one with an introducer extension or padding, is Unsupported.
 RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, std::vector<byte>& out);
+
+// A direct edit of a structured field: Changed puts the new payload in the
+// vector.
+using DirectEdit = std::function<RawEdit(const AFP_&, std::vector<byte>&)>;
+
+// The work of deepFilters(deletions), where every filter of `deletions`
+// deletes what it selects (only their types are read), done on the bytes of
+// the fields: presentation text with stripControlsRaw; any other field in
+// which no byte is the identifier of a deleted control sequence or triplet
+// holds none of them and comes out Unchanged. With deleted code points,
+// unframed bytes or repeating groups, which no byte identifies, the other
+// fields are Unsupported.
+DirectEdit directDeletions(const NestedFilters& deletions);
 
 // Record types of the structured-field table whose last field is a triplet
 // list, and those whose last field is a list of repeating groups of triplets.
