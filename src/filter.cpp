@@ -46,7 +46,12 @@ void setControlSequences(PTX& v, const Chunks<PTX_>& cs) {
     v.ptx_Chunks = cs.leadChained() ? Chunks<PTX_>(cs.toVector(), false) : cs;
 }
 
-RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, std::vector<byte>& out) {
+ControlDeletions::ControlDeletions(const std::vector<bool>& drop)
+    : text(drop[idx_PTX_Text]), raw(drop[idx_PTX_Raw]) {
+    for (unsigned b = 0; b < 256; ++b) codes[b] = drop[controlTypeOf(std::uint8_t(b))->index];
+}
+
+RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std::vector<byte>& out) {
     const std::size_t n = payload.size();
     // The identifier, flags and reserved bytes first; an extension or padding
     // would have to be cut out and put back around the data.
@@ -84,8 +89,7 @@ RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, st
     bool inChain = opens;
     while (pos < n) {
         std::size_t at = pos, itemAt = 0, itemLen = 0;
-        std::uint16_t type;
-        bool item = false;
+        bool item = false, deleted;
         if (!inChain && !(src[at] == 0x2B && at + 1 < n && src[at + 1] == 0xD3)) {
             // Code points up to the next control-sequence prefix.
             std::size_t k = at + 1;
@@ -101,7 +105,7 @@ RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, st
             }
             itemAt = at;
             itemLen = k - at;
-            type = idx_PTX_Text;
+            deleted = drop.text;
             pos = k;
         } else {
             if (!inChain) at += 2;
@@ -110,19 +114,19 @@ RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, st
                 // The rest does not frame: kept as it is.
                 itemAt = pos;
                 itemLen = n - pos;
-                type = idx_PTX_Raw;
+                deleted = drop.raw;
                 pos = n;
                 inChain = false;
             } else {
                 item = true;
                 itemAt = at + 1;  // function type and parameters
                 itemLen = len - 1;
-                type = controlTypeOf(src[at + 1])->index;
+                deleted = drop.codes[src[at + 1]];
                 pos = at + len;
                 inChain = (src[at + 1] & 1) != 0;
             }
         }
-        if (drop[type]) {
+        if (deleted) {
             dropped = true;
             continue;
         }
@@ -171,7 +175,7 @@ DirectEdit directDeletions(const NestedFilters& deletions) {
     for (unsigned b = 0; b < 256; ++b)
         codes[b] = drop[controlTypeOf(std::uint8_t(b))->index] || drop[tripletTypeOf(std::uint8_t(b))->index];
     const bool controls = !deletions.controls.empty();
-    return [drop = std::move(drop), codes, scan, controls](const AFP_& c, std::vector<byte>& out) {
+    return [drop = ControlDeletions(drop), codes, scan, controls](const AFP_& c, std::vector<byte>& out) {
         if (controls && chunkType(c).id == typeIdOf<PTX>()) return stripControlsRaw(c.payload, drop, out);
         if (!scan) return RawEdit::Unsupported;
         const byte* p = c.payload.data();

@@ -68,10 +68,16 @@ struct Table {
             const std::size_t m = s.name->size();
             if (m > n) continue;
             const byte* name = reinterpret_cast<const byte*>(s.name->data());
-            const byte last = name[m - 1];
+            const byte first = name[0], last = name[m - 1];
             for (std::size_t at = 0; at + m <= n;) {
                 const byte c = h[at + m - 1];
-                if (c == last && std::memcmp(h + at, name, m - 1) == 0) return true;
+                // The first byte too before a comparison: digits and blanks,
+                // which end many names, are common bytes.
+                if (c == last && h[at] == first) {
+                    std::size_t i = 1;
+                    while (i + 1 < m && h[at + i] == name[i]) ++i;
+                    if (i + 1 >= m) return true;
+                }
                 at += s.skip[c];
             }
         }

@@ -3,6 +3,7 @@
 // filters that reach every nested level of a stream (deepFilters).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <iterator>
@@ -104,7 +105,15 @@ enum class RawEdit { Unchanged, Changed, Unsupported };
 // decoding the record or building a list. `out` receives the new payload
 // when the result is Changed. A payload shorter than the record's fixed
 // fields, or one with an introducer extension or padding, is Unsupported.
-RawEdit stripControlsRaw(const Bytes& payload, const std::vector<bool>& drop, std::vector<byte>& out);
+//
+// ControlDeletions is `drop` as the walk asks it: by function type, and for
+// code points and unframed bytes.
+struct ControlDeletions {
+    std::array<bool, 256> codes{};
+    bool text = false, raw = false;
+    ControlDeletions(const std::vector<bool>& drop);  // NOLINT: a table for the same marks
+};
+RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std::vector<byte>& out);
 
 // A direct edit of a structured field: Changed puts the new payload in the
 // vector.
