@@ -4,7 +4,10 @@
 #include "pressel/rewrite/deep_filters.hpp"
 
 #include "filter_deep.hpp"
+#include "pressel/stream/nested.hpp"
 
+#include <array>
+#include <cstring>
 #include <memory>
 #include <tuple>
 
@@ -41,6 +44,145 @@ void setControlSequences(PTX& v, const Chunks<PTX_>& cs) {
     // each control sequence after them carries its own X'2BD3'.
     v.ptx_EscapeSequence = {};
     v.ptx_Chunks = cs.leadChained() ? Chunks<PTX_>(cs.toVector(), false) : cs;
+}
+
+ControlDeletions::ControlDeletions(const std::vector<bool>& drop)
+    : text(drop[idx_PTX_Text]), raw(drop[idx_PTX_Raw]) {
+    for (unsigned b = 0; b < 256; ++b) codes[b] = drop[controlTypeOf(std::uint8_t(b))->index];
+}
+
+RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std::vector<byte>& out) {
+    const std::size_t n = payload.size();
+    // The identifier, flags and reserved bytes first; an extension or padding
+    // would have to be cut out and put back around the data.
+    if (n < 6 || (payload[3] & 0x88) != 0) return RawEdit::Unsupported;
+    const byte* src = payload.data();
+    // The escape field: the list continues the chain it opens.
+    const bool opens = n >= 8 && src[6] == 0x2B && src[7] == 0xD3;
+
+    // The list is read as the item reader reads it (code points up to the
+    // next X'2BD3', control sequences, the rest unframed when a length does
+    // not fit) and the kept items are written as the control-sequence writer
+    // writes them. Deleting never makes the data longer (a control sequence
+    // that now needs its own X'2BD3' lost at least the two bytes of the one
+    // it was chained to), so the payload's size is room enough; the check
+    // stays for safety.
+    const std::size_t room = n + 8;
+    if (out.size() < room) out.resize(room);
+    byte* o = out.data();
+    std::size_t w = 6;
+    std::memcpy(o, src, 6);
+    constexpr std::size_t none = SIZE_MAX;
+    bool first = true;      // nothing kept yet
+    bool chained = false;   // the last item written chains the next one
+    std::size_t chainAt = none;  // where the function type of that item is
+    bool dropped = false;
+    auto put = [&](const byte* p, std::size_t k) {
+        if (w + k > room) return false;
+        std::memcpy(o + w, p, k);
+        w += k;
+        return true;
+    };
+    static const byte prefix[2] = {0x2B, 0xD3};
+
+    std::size_t pos = opens ? 8 : 6;
+    bool inChain = opens;
+    while (pos < n) {
+        std::size_t at = pos, itemAt = 0, itemLen = 0;
+        bool item = false, deleted;
+        if (!inChain && !(src[at] == 0x2B && at + 1 < n && src[at + 1] == 0xD3)) {
+            // Code points up to the next control-sequence prefix.
+            std::size_t k = at + 1;
+            for (;;) {
+                const void* hit = k < n ? std::memchr(src + k, 0x2B, n - k) : nullptr;
+                if (!hit) {
+                    k = n;
+                    break;
+                }
+                k = std::size_t(static_cast<const byte*>(hit) - src);
+                if (k + 1 < n && src[k + 1] == 0xD3) break;
+                ++k;
+            }
+            itemAt = at;
+            itemLen = k - at;
+            deleted = drop.text;
+            pos = k;
+        } else {
+            if (!inChain) at += 2;
+            const std::size_t len = at < n ? src[at] : 0;
+            if (len < 2 || at + len > n) {
+                // The rest does not frame: kept as it is.
+                itemAt = pos;
+                itemLen = n - pos;
+                deleted = drop.raw;
+                pos = n;
+                inChain = false;
+            } else {
+                item = true;
+                itemAt = at + 1;  // function type and parameters
+                itemLen = len - 1;
+                deleted = drop.codes[src[at + 1]];
+                pos = at + len;
+                inChain = (src[at + 1] & 1) != 0;
+            }
+        }
+        if (deleted) {
+            dropped = true;
+            continue;
+        }
+        if (!item) {
+            // A chain that a deleted control sequence broke is closed.
+            if (chainAt != none) o[chainAt] = static_cast<byte>(o[chainAt] & ~1u);
+            chainAt = none;
+            if (!put(src + itemAt, itemLen)) return RawEdit::Unsupported;
+            chained = false;
+            first = false;
+            continue;
+        }
+        // A list that opens with a control sequence gets the escape field
+        // and its first control sequence chained to it.
+        if (first) {
+            if (!put(prefix, 2)) return RawEdit::Unsupported;
+            chained = true;
+            first = false;
+        }
+        if (!chained && !put(prefix, 2)) return RawEdit::Unsupported;
+        const byte len = static_cast<byte>(itemLen + 1);
+        if (!put(&len, 1)) return RawEdit::Unsupported;
+        const std::size_t codeAt = w;
+        if (!put(src + itemAt, itemLen)) return RawEdit::Unsupported;
+        chained = (src[itemAt] & 1) != 0;
+        chainAt = chained ? codeAt : none;
+    }
+    if (!dropped) return RawEdit::Unchanged;
+    if (chainAt != none) o[chainAt] = static_cast<byte>(o[chainAt] & ~1u);
+    // Nothing left: the escape field stays as it was.
+    if (first && opens && !put(prefix, 2)) return RawEdit::Unsupported;
+    out.resize(w);
+    return RawEdit::Changed;
+}
+
+DirectEdit directDeletions(const NestedFilters& deletions) {
+    std::vector<bool> drop(idx_tableTypes, false);
+    for (const auto& f : deletions.controls) drop[f.type.id->index] = true;
+    for (const auto& f : deletions.triplets) drop[f.type.id->index] = true;
+    const bool scan =
+        deletions.groups.empty() && !drop[idx_PTX_Text] && !drop[idx_PTX_Raw] && !drop[idx_T_Raw];
+    // Every control sequence and triplet starts with its length and then its
+    // identifier, both bytes of the payload: a payload without the
+    // identifier of a deleted type holds none.
+    std::array<bool, 256> codes{};
+    for (unsigned b = 0; b < 256; ++b)
+        codes[b] = drop[controlTypeOf(std::uint8_t(b))->index] || drop[tripletTypeOf(std::uint8_t(b))->index];
+    const bool controls = !deletions.controls.empty();
+    return [drop = ControlDeletions(drop), codes, scan, controls](const AFP_& c, std::vector<byte>& out) {
+        if (controls && chunkType(c).id == typeIdOf<PTX>()) return stripControlsRaw(c.payload, drop, out);
+        if (!scan) return RawEdit::Unsupported;
+        const byte* p = c.payload.data();
+        for (std::size_t i = 6; i < c.payload.size(); ++i)
+            if (codes[p[i]]) return RawEdit::Unsupported;
+        return RawEdit::Unchanged;
+    };
 }
 
 namespace {

@@ -1,6 +1,12 @@
 // Renaming resources: the filters of rename.hpp.
 #include "pressel/rewrite/rename.hpp"
 
+#include <string.h>
+
+#include <cstring>
+
+#include <algorithm>
+#include <array>
 #include <map>
 #include <string_view>
 
@@ -31,13 +37,62 @@ struct Table {
         return &to[it->second];
     }
 
+    // Per old name, in the order of `index`: how far a search may move on
+    // when the byte under the name's last position is b (Horspool's table).
+    // Fields are short, so a table built once beats a search that sets up
+    // its own for every field.
+    struct Search {
+        const std::string* name;
+        std::array<std::uint8_t, 256> skip;
+    };
+    std::vector<Search> searches;
+
+    void prepare() {
+        searches.clear();
+        for (const auto& entry : index) {
+            Search s{&entry.first, {}};
+            const std::size_t m = entry.first.size();
+            const std::size_t cap = std::min<std::size_t>(m, 255);
+            s.skip.fill(std::uint8_t(cap));
+            for (std::size_t i = m > 255 ? m - 256 : 0; i + 1 < m; ++i)
+                s.skip[byte(entry.first[i])] = std::uint8_t(std::min<std::size_t>(m - 1 - i, 255));
+            searches.push_back(s);
+        }
+    }
+
     // True when some old name occurs in the bytes.
     bool mentioned(const Bytes& b) const {
-        const std::string_view hay = b.chars();
-        for (const auto& entry : index)
-            if (hay.find(entry.first) != std::string_view::npos) return true;
+        const byte* h = b.data();
+        const std::size_t n = b.size();
+        for (const Search& s : searches) {
+            const std::size_t m = s.name->size();
+            if (m > n) continue;
+            const byte* name = reinterpret_cast<const byte*>(s.name->data());
+            const byte first = name[0], last = name[m - 1];
+            for (std::size_t at = 0; at + m <= n;) {
+                const byte c = h[at + m - 1];
+                // The first byte too before a comparison: digits and blanks,
+                // which end many names, are common bytes.
+                if (c == last && h[at] == first) {
+                    std::size_t i = 1;
+                    while (i + 1 < m && h[at + i] == name[i]) ++i;
+                    if (i + 1 >= m) return true;
+                }
+                at += s.skip[c];
+            }
+        }
         return false;
     }
+
+    // The rename of a name (trailing blanks not significant), or none.
+    std::optional<std::size_t> find(std::string_view name) const {
+        while (!name.empty() && name.back() == kBlank) name.remove_suffix(1);
+        auto it = index.find(name);
+        if (it == index.end()) return std::nullopt;
+        return it->second;
+    }
+
+    RawEdit renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const;
 };
 using TablePtr = std::shared_ptr<const Table>;
 
@@ -149,6 +204,75 @@ A8 toA8Name(const std::string& s) {
     return A8(v);
 }
 
+// Appends n bytes (resize and copy: the inserting forms of vector draw
+// false bounds warnings from GCC here).
+inline void appendBytes(std::vector<byte>& out, const void* p, std::size_t n) {
+    const std::size_t at = out.size();
+    out.resize(at + n);
+    if (n) std::memcpy(out.data() + at, p, n);
+}
+
+// The repeating groups of an MCF renamed straight from its bytes: the
+// groups and their triplets are copied as they are, except each fully
+// qualified name triplet whose name is renamed, which is written anew with
+// the new name (the group's length follows its new size). These are the
+// bytes the triplet filters give for such a field. Groups or triplets that
+// do not frame, Resource Object Include triplets (whose 8-byte name field may
+// not take the new name), introducer extensions, padding and sizes that
+// outgrow their length fields are left to the filters. The counts are added
+// to only when the edit is made.
+RawEdit Table::renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const {
+    const std::size_t n = payload.size();
+    if (n < 6 || (payload[3] & 0x88) != 0) return RawEdit::Unsupported;
+    const byte* p = payload.data();
+    thread_local std::vector<std::size_t> hits;
+    hits.clear();
+    out.clear();
+    // Bytes up to `copied` are in `out`; what follows goes in only as a run
+    // before a renamed triplet, or at the end.
+    std::size_t copied = 0;
+    for (std::size_t pos = 6; pos < n;) {
+        if (n - pos < 2) return RawEdit::Unsupported;
+        const std::size_t glen = (std::size_t(p[pos]) << 8) | p[pos + 1];
+        if (glen < 2 || pos + glen > n) return RawEdit::Unsupported;
+        const std::size_t gend = pos + glen;
+        // Where the group's length lands in `out` once it is copied.
+        const std::size_t groupOut = out.size() + (pos - copied);
+        bool renamed = false;
+        for (std::size_t t = pos + 2; t < gend;) {
+            const std::size_t tlen = p[t];
+            if (tlen < 2 || t + tlen > gend) return RawEdit::Unsupported;
+            const byte code = p[t + 1];
+            if (code == 0x6C) return RawEdit::Unsupported;
+            if (code == 0x02 && tlen >= 4 && p[t + 3] == 0x00 && namesResource(p[t + 2])) {
+                if (auto i = find(std::string_view(reinterpret_cast<const char*>(p + t + 4), tlen - 4))) {
+                    const std::string& name = to[*i];
+                    hits.push_back(*i);
+                    appendBytes(out, p + copied, t - copied);
+                    const byte head[4] = {static_cast<byte>(4 + name.size()), code, p[t + 2], 0x00};
+                    appendBytes(out, head, 4);
+                    appendBytes(out, name.data(), name.size());
+                    copied = t + tlen;
+                    renamed = true;
+                }
+            }
+            t += tlen;
+        }
+        if (renamed) {
+            const std::size_t newLen = out.size() + (gend - copied) - groupOut;
+            if (newLen > 0xFFFF) return RawEdit::Unsupported;
+            out[groupOut] = static_cast<byte>(newLen >> 8);
+            out[groupOut + 1] = static_cast<byte>(newLen);
+        }
+        pos = gend;
+    }
+    if (hits.empty()) return RawEdit::Unchanged;
+    appendBytes(out, p + copied, n - copied);
+    if (out.size() > maxAfpPayload) return RawEdit::Unsupported;
+    for (std::size_t i : hits) ++(*counts)[i];
+    return RawEdit::Changed;
+}
+
 template <class T>
 bool decodes(const Lazy<T>& rec) {
     try {
@@ -191,11 +315,15 @@ RenameFilters renameFilters(const std::vector<Rename>& renames) {
             throw Error("rename: '" + ebcdicToUtf8(from) + "' is renamed twice");
         table->to.push_back(renames[i].to);
     }
+    table->prepare();
     const TablePtr t = table;
 
     RenameFilters out;
     out.counts = table->counts;
     out.mentioned = [t](const Bytes& b) { return t->mentioned(b); };
+    out.rewriteRaw = [t](const AFP_& c, std::vector<byte>& bytes) {
+        return chunkType(c).id == typeIdOf<MCF>() ? t->renameGroupsRaw(c.payload, bytes) : RawEdit::Unsupported;
+    };
 #define PRESSEL_X(code, name) addNameFilter<name>(out.filters, t);
     PRESSEL_AFP_CODES(PRESSEL_X)
 #undef PRESSEL_X

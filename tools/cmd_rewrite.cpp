@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -44,9 +45,14 @@ struct Failure {
 // `mayChange`, when given, says of a field whether the filters could change
 // it (rename: it holds one of the old names); one they could not is passed on
 // as it came without running them.
+//
+// `direct`, when given, is tried first on a field the filters select (and
+// that may change): it does their work straight on the field's bytes, or
+// says the field is one it leaves to them.
 std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const ChunkFilters<AFP_>& filters,
                                     bool closeOnSuccess = true,
-                                    const std::function<bool(const Bytes&)>& mayChange = {}) {
+                                    const std::function<bool(const Bytes&)>& mayChange = {},
+                                    const DirectEdit& direct = {}) {
     AfpReader& reader = stream.reader();
     StreamWalk walk(reader, gQuiet);
     const FilterIndex index(filters);
@@ -66,13 +72,25 @@ std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const Chu
         }
         out.write(c);
     };
+    // The payload a direct edit writes, reused from field to field.
+    std::vector<byte> edited;
+    edited.reserve(std::size_t(1) << 16);
     try {
         AFP_ c;
         while (reader.next(c)) {
             try {
                 // A field that no filter selects is written as it came.
+                RawEdit e = RawEdit::Unsupported;
                 if (!index.selects(c) || (mayChange && !mayChange(c.payload))) {
                     asItCame(c);
+                } else if (direct && (e = direct(c, edited)) != RawEdit::Unsupported) {
+                    if (e == RawEdit::Unchanged) {
+                        asItCame(c);
+                    } else {
+                        const byte head[3] = {0x5A, byte((edited.size() + 2) >> 8), byte(edited.size() + 2)};
+                        out.writeRaw(head, 3);
+                        out.writeRaw(edited.data(), edited.size());
+                    }
                 } else {
                     // The filters see the field through a slice that owns
                     // nothing: what they cut from it and the chunks they
@@ -148,10 +166,17 @@ int cmdStrip(const std::vector<std::string>& argv) {
     // Deletions first: a deleted structured field is not opened afterwards.
     ChunkFilters<AFP_> filters = top;
     for (auto& f : deepFilters(nf)) filters.push_back(std::move(f));
+    // The nested deletions done on the bytes of the fields they open,
+    // except a field that a deletion of its own type selects.
+    DirectEdit direct;
+    if (!nf.empty())
+        direct = [edit = directDeletions(nf), topIndex = FilterIndex(top)](const AFP_& c, std::vector<byte>& bytes) {
+            return topIndex.selects(c) ? RawEdit::Unsupported : edit(c, bytes);
+        };
     // The input first: a failure to open it leaves the output alone.
     AfpStream stream = readAFP(args[0]);
     AfpWriter out(args[1]);
-    if (auto f = filterStream(stream, out, filters)) {
+    if (auto f = filterStream(stream, out, filters, true, {}, direct)) {
         std::string tail = abandonOutput(out, f->inputRead);
         printError(f->message + tail);
         return 1;
@@ -224,7 +249,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     if (out.output().replaces()) {
         // A file: replaced only when the whole stream is renamed and every
         // name was found.
-        if (auto f = filterStream(stream, out, filters, false, rn.mentioned)) {
+        if (auto f = filterStream(stream, out, filters, false, rn.mentioned, rn.rewriteRaw)) {
             out.discard();
             return nothingWritten(*f);
         }
@@ -244,7 +269,7 @@ int cmdRename(const std::vector<std::string>& argv) {
     const int spoolFd = ::fileno(spool.get());
     {
         AfpWriter tmp("/dev/fd/" + std::to_string(spoolFd));
-        if (auto f = filterStream(stream, tmp, filters, true, rn.mentioned)) {
+        if (auto f = filterStream(stream, tmp, filters, true, rn.mentioned, rn.rewriteRaw)) {
             tmp.discard();
             out.discard();
             return nothingWritten(*f);

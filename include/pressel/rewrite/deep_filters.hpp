@@ -3,7 +3,9 @@
 // filters that reach every nested level of a stream (deepFilters).
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -87,6 +89,44 @@ struct NestedFilters {
 // very chunk that came in; a changed one is re-encoded. The filter list has
 // one entry per such record type, so it is best built once.
 ChunkFilters<AFP_> deepFilters(const NestedFilters& nf);
+
+// ---- editing the bytes directly --------------------------------------------------
+// What a direct edit of a structured field's bytes came to: the field comes
+// out as it came, it comes out as the bytes the edit wrote, or the field is
+// one the edit does not handle (framing it does not read, a fault, a size it
+// cannot frame) and must go through the filters.
+enum class RawEdit { Unchanged, Changed, Unsupported };
+
+// Presentation text (PTX) with the control sequences whose record type is
+// marked in `drop` (by table index, idx_tableTypes entries) deleted, read
+// and written straight from the payload: the same bytes the control-sequence
+// filters of deepFilters give (chains closed where a deleted control
+// sequence broke them, the escape field set as the reader finds it), without
+// decoding the record or building a list. `out` receives the new payload
+// when the result is Changed. A payload shorter than the record's fixed
+// fields, or one with an introducer extension or padding, is Unsupported.
+//
+// ControlDeletions is `drop` as the walk asks it: by function type, and for
+// code points and unframed bytes.
+struct ControlDeletions {
+    std::array<bool, 256> codes{};
+    bool text = false, raw = false;
+    ControlDeletions(const std::vector<bool>& drop);  // NOLINT: a table for the same marks
+};
+RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std::vector<byte>& out);
+
+// A direct edit of a structured field: Changed puts the new payload in the
+// vector.
+using DirectEdit = std::function<RawEdit(const AFP_&, std::vector<byte>&)>;
+
+// The work of deepFilters(deletions), where every filter of `deletions`
+// deletes what it selects (only their types are read), done on the bytes of
+// the fields: presentation text with stripControlsRaw; any other field in
+// which no byte is the identifier of a deleted control sequence or triplet
+// holds none of them and comes out Unchanged. With deleted code points,
+// unframed bytes or repeating groups, which no byte identifies, the other
+// fields are Unsupported.
+DirectEdit directDeletions(const NestedFilters& deletions);
 
 // Record types of the structured-field table whose last field is a triplet
 // list, and those whose last field is a list of repeating groups of triplets.

@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "pressel/rewrite/chunk_filters.hpp"
+#include "pressel/rewrite/deep_filters.hpp"
 
 namespace pressel {
 
@@ -56,6 +57,12 @@ struct RenameFilters {
     // payload). The filters pass a field whose payload holds none on as it
     // came, so a caller may write such a field without running them.
     std::function<bool(const Bytes&)> mentioned;
+    // The filters' work on one structured field done straight on its bytes,
+    // where that is the same and cheaper (a coded-font map): Changed puts the
+    // new payload in the vector and counts what it renamed; Unchanged means
+    // the field comes out as it came; Unsupported leaves the field to the
+    // filters. Meant for fields whose payload `mentioned` an old name.
+    std::function<RawEdit(const AFP_&, std::vector<byte>&)> rewriteRaw;
 };
 
 // The longest name a fully qualified name triplet holds.
