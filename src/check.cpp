@@ -25,12 +25,7 @@ const char* severityName(Severity s) noexcept {
 
 namespace {
 
-template <ChunkFamily C>
-constexpr Family familyOf() {
-    if constexpr (std::same_as<C, T_>) return Family::T;
-    else if constexpr (std::same_as<C, MCF_>) return Family::MCF;
-    else return Family::PTX;
-}
+using checkscan::familyOf;
 
 template <class V>
 struct IsGroupList : std::false_type {};

@@ -55,13 +55,6 @@ constexpr bool readsValues() {
     return any;
 }
 
-template <ChunkFamily C>
-constexpr Family familyOf() {
-    if constexpr (std::same_as<C, T_>) return Family::T;
-    else if constexpr (std::same_as<C, MCF_>) return Family::MCF;
-    else return Family::PTX;
-}
-
 // The record reader's walk over the field list, by lengths alone: each
 // fixed field needs its width; an optional one is absent at the end of the
 // bytes (or, with a value it must hold, when that value is not there) and

@@ -27,6 +27,14 @@ struct Finding;
 
 namespace checkscan {
 
+// The family of a nested list's items (triplets, repeating groups, control sequences).
+template <ChunkFamily C>
+constexpr Family familyOf() {
+    if constexpr (std::same_as<C, T_>) return Family::T;
+    else if constexpr (std::same_as<C, MCF_>) return Family::MCF;
+    else return Family::PTX;
+}
+
 // How the tables answer for a record type.
 enum class Answer : std::uint8_t {
     Fits,    // the payload reads as the record
