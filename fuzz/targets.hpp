@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +33,9 @@
 #include "pressel/page/page.hpp"
 #include "pressel/page/page_text.hpp"
 #include "pressel/records.hpp"
+#include "pressel/rewrite/deep_filters.hpp"
+#include "pressel/view/check.hpp"
+#include "../src/check_scan.hpp"
 
 namespace pressel::fuzz {
 
@@ -120,6 +125,15 @@ inline int fuzzStream(const std::uint8_t* data, std::size_t size) {
                 if (c.payload.size() + 2 > limit) broken("stream", "a field above the limit was accepted");
         }
     }
+    // The validator's size tables and raw walks find what decoding every
+    // record and nested item finds, in the same order.
+    std::vector<Finding> fast, decoded;
+    const std::size_t fastErrors =
+        checkscan::checkStreamWith(memorySource(in), [&](const Finding& f) { fast.push_back(f); }, true);
+    const std::size_t decodedErrors =
+        checkscan::checkStreamWith(memorySource(in), [&](const Finding& f) { decoded.push_back(f); }, false);
+    if (fastErrors != decodedErrors || fast != decoded)
+        broken("stream", "the validator's tables and decoding report different findings");
     return 0;
 }
 
@@ -358,6 +372,46 @@ inline int fuzzReader(const std::uint8_t* data, std::size_t size) {
 // The filters: the first bytes choose a list of filters (record type and
 // action), the rest is the stream. Errors are fine; a list of filters that
 // only look leaves the stream as it was.
+// The deletions among the selections (a triplet, control sequence or group
+// type and the action 2), done on the bytes of each field by directDeletions:
+// a field it handles comes out as the nested filters make it.
+inline void directDeletionsAgree(const Bytes& in, const Bytes& all, std::size_t nf) {
+    NestedFilters dels;
+    for (std::size_t k = 0; k < nf; ++k) {
+        const TypeId t = &tableType(RecordIndex(all[1 + 2 * k] % idx_tableTypes));
+        if (all[2 + 2 * k] % 4 != 2) continue;
+        auto drop = [](const auto& c) { return std::vector<std::remove_cvref_t<decltype(c)>>{}; };
+        switch (t->family) {
+        case Family::T: dels.triplets.push_back({ChunkType{t}, drop}); break;
+        case Family::PTX: dels.controls.push_back({ChunkType{t}, drop}); break;
+        case Family::MCF: dels.groups.push_back({ChunkType{t}, drop}); break;
+        default: break;
+        }
+    }
+    if (dels.empty()) return;
+    std::vector<AFP_> chunks;
+    Builder raw;
+    readWhole(in, ReaderLimits{}, chunks, raw);
+    const ChunkFilters<AFP_> filters = deepFilters(dels);
+    const DirectEdit edit = directDeletions(dels);
+    std::vector<byte> bytes;
+    for (const AFP_& c : chunks) {
+        const RawEdit e = edit(c, bytes);
+        if (e == RawEdit::Unsupported) continue;
+        std::vector<AFP_> slow;
+        try {
+            slow = chunkMapFiltersM(c, filters);
+        } catch (const Error&) {
+            broken("filters", "a direct deletion took a field the filters fail on");
+        }
+        if (slow.size() != 1 || slow[0].code != c.code) broken("filters", "a direct deletion kept a field the filters replace");
+        const std::span<const byte> want = slow[0].payload.span();
+        const std::span<const byte> got = e == RawEdit::Unchanged ? c.payload.span() : std::span<const byte>(bytes);
+        if (!std::equal(want.begin(), want.end(), got.begin(), got.end()))
+            broken("filters", "a direct deletion wrote other bytes than the filters");
+    }
+}
+
 inline int fuzzFilters(const std::uint8_t* data, std::size_t size) {
     Bytes all = exactCopy(data, size);
     if (all.size() < 1) return 0;
@@ -390,6 +444,7 @@ inline int fuzzFilters(const std::uint8_t* data, std::size_t size) {
         ChunkFilters<AFP_> deep = deepFilters(nested);
         afp.insert(afp.end(), deep.begin(), deep.end());
     }
+    directDeletionsAgree(in, all, nf);
     Builder out;
     Builder clean;
     bool whole = true;
