@@ -164,7 +164,7 @@ void throwInField(const FormatError& e, const FieldFraming& framing, std::uint64
 }  // namespace detail
 
 FieldFraming framingOf(const AFP_& c) {
-    if (c.payload.size() < 6 || (c.payload[3] & 0x88) == 0) return {};
+    if (!hasExtensionOrPadding(c.payload)) return {};
     FieldFraming f;
     (void)packChunk(c, f);
     return f;

@@ -55,7 +55,7 @@ RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std
     const std::size_t n = payload.size();
     // The identifier, flags and reserved bytes first; an extension or padding
     // would have to be cut out and put back around the data.
-    if (n < 6 || (payload[3] & 0x88) != 0) return RawEdit::Unsupported;
+    if (n < 6 || hasExtensionOrPadding(payload)) return RawEdit::Unsupported;
     const byte* src = payload.data();
     // The escape field: the list continues the chain it opens.
     const bool opens = n >= 8 && src[6] == 0x2B && src[7] == 0xD3;

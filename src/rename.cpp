@@ -1,8 +1,6 @@
 // Renaming resources: the filters of rename.hpp.
 #include "pressel/rewrite/rename.hpp"
 
-#include <string.h>
-
 #include <cstring>
 
 #include <algorithm>
@@ -223,7 +221,7 @@ inline void appendBytes(std::vector<byte>& out, const void* p, std::size_t n) {
 // to only when the edit is made.
 RawEdit Table::renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const {
     const std::size_t n = payload.size();
-    if (n < 6 || (payload[3] & 0x88) != 0) return RawEdit::Unsupported;
+    if (n < 6 || hasExtensionOrPadding(payload)) return RawEdit::Unsupported;
     const byte* p = payload.data();
     thread_local std::vector<std::size_t> hits;
     hits.clear();

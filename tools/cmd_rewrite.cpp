@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -87,9 +86,7 @@ std::optional<Failure> filterStream(AfpStream& stream, AfpWriter& out, const Chu
                     if (e == RawEdit::Unchanged) {
                         asItCame(c);
                     } else {
-                        const byte head[3] = {0x5A, byte((edited.size() + 2) >> 8), byte(edited.size() + 2)};
-                        out.writeRaw(head, 3);
-                        out.writeRaw(edited.data(), edited.size());
+                        out.write(AFP_{c.code, Bytes::fromStatic(edited.data(), edited.size())});
                     }
                 } else {
                     // The filters see the field through a slice that owns

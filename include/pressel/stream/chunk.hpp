@@ -198,6 +198,11 @@ struct FieldFraming {
 // gives what was left out.
 Bytes packChunk(const AFP_& c);
 Bytes packChunk(const AFP_& c, FieldFraming& framing);
+// Whether a structured field's flag byte announces an introducer extension
+// (X'80') or padding (X'08'): its record bytes are then not its payload.
+inline bool hasExtensionOrPadding(const Bytes& payload) noexcept {
+    return payload.size() >= 6 && (payload[3] & 0x88) != 0;
+}
 // The extension and padding of a structured field (empty for almost every
 // field: only the flag byte is looked at then).
 FieldFraming framingOf(const AFP_& c);
