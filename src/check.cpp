@@ -220,14 +220,23 @@ public:
         const char* const name = tableType(index).name;
         if (index == idx_PGD) pageExtentOf(d, offset);
         if (scan.covered < n) [[unlikely]]
-            add(payloadAt + scan.covered, Severity::Info,
-                std::string(name) + ": " + std::to_string(n - scan.covered) + " bytes at the end are not read");
-        const byte* p = d + scan.listAt;
-        const std::uint64_t base = payloadAt + scan.listAt;
-        switch (scan.list) {
-        case Family::T: tripletsIn(name, 0, p, n - scan.listAt, base); break;
-        case Family::MCF: groupsIn(name, p, n - scan.listAt, scan.groupsHoldTriplets, base); break;
-        case Family::PTX: controlsIn(name, p, n - scan.listAt, scan.leadChained, base); break;
+            notRead(name, n - scan.covered, payloadAt + scan.covered);
+        listIn(name, scan.list, d + scan.listAt, n - scan.listAt, scan.groupsHoldTriplets, scan.leadChained,
+               payloadAt + scan.listAt);
+    }
+
+    // Bytes after the last field a record reads.
+    [[gnu::noinline]] void notRead(const char* name, std::size_t left, std::uint64_t at) {
+        add(at, Severity::Info, std::string(name) + ": " + std::to_string(left) + " bytes at the end are not read");
+    }
+
+    // A record's nested list over its raw bytes.
+    void listIn(const char* name, Family family, const byte* p, std::size_t n, bool groupsHoldTriplets,
+                bool leadChained, std::uint64_t base) {
+        switch (family) {
+        case Family::T: tripletsIn(name, 0, p, n, base); break;
+        case Family::MCF: groupsIn(name, p, n, groupsHoldTriplets, base); break;
+        case Family::PTX: controlsIn(name, p, n, leadChained, base); break;
         default: break;
         }
     }
@@ -247,7 +256,7 @@ public:
         // Almost every field is its own record bytes: only a flag for an
         // extension or padding makes packChunk cut them out.
         Bytes repacked;
-        const bool framed = c.payload.size() >= 6 && (c.payload[3] & 0x88) != 0;
+        const bool framed = hasExtensionOrPadding(c.payload);
         if (framed) repacked = packChunk(c);
         const Bytes& packed = framed ? repacked : c.payload;
         std::size_t ext = 0;
@@ -264,17 +273,9 @@ public:
         if (answer == Answer::Fits) {
             const std::size_t n = packed.size(), covered = scan.covered;
             if (t->index == idx_PGD) pageExtentOf(packed.data(), offset);
-            if (covered < n)
-                add(streamOffset(covered), Severity::Info,
-                    std::string(name) + ": " + std::to_string(n - covered) + " bytes at the end are not read");
-            const byte* p = packed.data() + scan.listAt;
-            const std::uint64_t base = streamOffset(scan.listAt);
-            switch (scan.list) {
-            case Family::T: tripletsIn(name, 0, p, n - scan.listAt, base); break;
-            case Family::MCF: groupsIn(name, p, n - scan.listAt, scan.groupsHoldTriplets, base); break;
-            case Family::PTX: controlsIn(name, p, n - scan.listAt, scan.leadChained, base); break;
-            default: break;
-            }
+            if (covered < n) notRead(name, n - covered, streamOffset(covered));
+            listIn(name, scan.list, packed.data() + scan.listAt, n - scan.listAt, scan.groupsHoldTriplets,
+                   scan.leadChained, streamOffset(scan.listAt));
             return;
         }
         // One decode gives both the bytes the record covers and, for a
@@ -297,23 +298,14 @@ public:
                     std::string(name) + ": " + std::to_string(packed.size() - covered) +
                         " bytes at the end do not make a whole repeating group");
             else
-                add(streamOffset(covered), Severity::Info,
-                    std::string(name) + ": " + std::to_string(packed.size() - covered) + " bytes at the end are not read");
+                notRead(name, packed.size() - covered, streamOffset(covered));
         }
 
         if (!hasList) return;
         const std::uint64_t base = streamOffset(list.offset);
-        if (tables_) {
-            const byte* p = list.bytes.data();
-            const std::size_t n = list.bytes.size();
-            switch (list.family) {
-            case Family::T: tripletsIn(name, 0, p, n, base); break;
-            case Family::MCF: groupsIn(name, p, n, list.groupsHoldTriplets, base); break;
-            case Family::PTX: controlsIn(name, p, n, list.leadChained, base); break;
-            default: break;
-            }
-            return;
-        }
+        if (tables_)
+            return listIn(name, list.family, list.bytes.data(), list.bytes.size(), list.groupsHoldTriplets,
+                          list.leadChained, base);
         switch (list.family) {
         case Family::T: triplets(name, 0, list.bytes, base); break;
         case Family::MCF: {
