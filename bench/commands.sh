@@ -5,7 +5,7 @@
 #
 #   bench/commands.sh                    both streams, 256 MiB each
 #   SIZE_MB=1024 bench/commands.sh       1 GiB streams (peak memory figures)
-#   STREAMS=letters bench/commands.sh    one stream only (fop, foptext or letters)
+#   STREAMS=letters bench/commands.sh    one stream only (fop, foptext, letters or varied)
 #   COMMANDS="cat text" bench/commands.sh   only these benchmarks (and the baselines)
 #   REPS=5 bench/commands.sh             repetitions (the best one is printed)
 #   BENCH_DIR=/data bench/commands.sh    where the generated streams go
@@ -22,6 +22,10 @@
 #            font maps, small graphics): small fields, about 67 bytes on average
 #   letters  the pages of tests/data/letter.afp only: small fields (about 60
 #            bytes on average), most of them presentation text
+#   varied   the letters stream with no two pages alike (pressel_gen_stream
+#            --vary: the digits of each page's text and its page name differ),
+#            as in a print file of statements; the other streams repeat
+#            their pages byte for byte
 # Both are put in named page groups of 50 pages with an index tag, so that
 # `split` has groups to cut at.
 #
@@ -57,7 +61,7 @@ FLOOR=$BUILD_DIR/pressel_bench_floor
 WORK=$(mktemp -d "$OUT_DIR/pressel_bench.XXXXXX")
 cleanup() {
   rm -rf "$WORK"
-  if [[ -z $KEEP ]]; then rm -f "$BENCH_DIR"/pressel_bench_{fop,foptext,letters}_"${SIZE_MB}"M.afp; fi
+  if [[ -z $KEEP ]]; then rm -f "$BENCH_DIR"/pressel_bench_{fop,foptext,letters,varied}_"${SIZE_MB}"M.afp; fi
 }
 trap cleanup EXIT
 
@@ -73,7 +77,8 @@ stream() {
              "$GEN" --groups 50 --object tests/data/corpus/bim.afp "$file" "$SIZE_MB" >&2 ;;
       foptext) "$GEN" --groups 50 "$file" "$SIZE_MB" >&2 ;;
       letters) "$GEN" --groups 50 "$file" "$SIZE_MB" tests/data/letter.afp >&2 ;;
-      *) echo "unknown stream '$kind' (fop, foptext or letters)" >&2; exit 1 ;;
+      varied) "$GEN" --groups 50 --vary "$file" "$SIZE_MB" tests/data/letter.afp >&2 ;;
+      *) echo "unknown stream '$kind' (fop, foptext, letters or varied)" >&2; exit 1 ;;
     esac
   fi
   echo "$file"

@@ -1,4 +1,4 @@
-// pressel_gen_stream [--groups PAGES] [--object FILE] OUT SIZE_MB [INPUT.afp...]
+// pressel_gen_stream [--groups PAGES] [--object FILE] [--vary] OUT SIZE_MB [INPUT.afp...]
 //
 // Builds a large, realistic data stream for the benchmarks out of small real
 // files. The result is one document: the first input's prologue (everything
@@ -20,6 +20,12 @@
 // (an image, graphics, bar code or object container, from its Begin field to
 // its End field), placed before the End Page: a stream of large fields, such
 // as the image data of scanned or photographic pages.
+//
+// With --vary no two pages are alike, as in a print file of statements: the
+// digits of each page's text (the transparent data control sequences of its
+// presentation text) are counted up by the page's number, and so is the
+// last digit of its Begin and End Page names. Without it the pages repeat
+// byte for byte.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -74,6 +80,43 @@ std::vector<pressel::AFP_> firstObject(const std::string& path) {
     throw pressel::Error(path + ": no complete image, graphics, bar code or object container");
 }
 
+// A copy of the page with its text digits and page name changed by `n`.
+std::vector<pressel::AFP_> varied(const std::vector<pressel::AFP_>& page, std::uint64_t n) {
+    std::vector<pressel::AFP_> out;
+    out.reserve(page.size());
+    auto digit = [](std::uint8_t& b, std::uint64_t k) {
+        if (b >= 0xF0 && b <= 0xF9) b = std::uint8_t(0xF0 + (b - 0xF0 + k) % 10);
+    };
+    for (const pressel::AFP_& c : page) {
+        std::vector<std::uint8_t> p(c.payload.data(), c.payload.data() + c.payload.size());
+        if ((c.code == kBeginPage || c.code == kEndPage) && p.size() >= 14) {
+            digit(p[13], n);
+        } else if (c.code == 0xD3EE9B) {
+            // Control sequences: X'2BD3', then length, type and parameters,
+            // chained while the type is odd; text between chains is skipped.
+            std::size_t i = 6;
+            bool chained = false;
+            while (i + 2 <= p.size()) {
+                if (!chained) {
+                    if (p[i] != 0x2B || p[i + 1] != 0xD3) {
+                        ++i;
+                        continue;
+                    }
+                    i += 2;
+                }
+                if (i + 2 > p.size() || p[i] < 2 || i + p[i] > p.size()) break;
+                const std::size_t len = p[i];
+                if ((p[i + 1] & 0xFE) == 0xDA)
+                    for (std::size_t j = i + 2; j < i + len; ++j) digit(p[j], n);
+                chained = (p[i + 1] & 1) != 0;
+                i += len;
+            }
+        }
+        out.push_back(pressel::AFP_{c.code, pressel::Bytes::adopt(std::move(p))});
+    }
+    return out;
+}
+
 struct Parts {
     std::vector<pressel::AFP_> prologue, epilogue;
     std::vector<std::vector<pressel::AFP_>> pages;
@@ -126,15 +169,21 @@ std::size_t framedSize(const std::vector<pressel::AFP_>& cs) {
 int main(int argc, char** argv) {
     std::uint64_t groupPages = 0;
     std::string objectFile;
+    bool vary = false;
     for (;;) {
         if (argc >= 3 && std::string(argv[1]) == "--groups") groupPages = std::strtoull(argv[2], nullptr, 10);
         else if (argc >= 3 && std::string(argv[1]) == "--object") objectFile = argv[2];
-        else break;
+        else if (argc >= 2 && std::string(argv[1]) == "--vary") {
+            vary = true;
+            ++argv;
+            --argc;
+            continue;
+        } else break;
         argv += 2;
         argc -= 2;
     }
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: pressel_gen_stream [--groups PAGES] [--object FILE] OUT SIZE_MB [INPUT.afp...]\n");
+        std::fprintf(stderr, "Usage: pressel_gen_stream [--groups PAGES] [--object FILE] [--vary] OUT SIZE_MB [INPUT.afp...]\n");
         return 1;
     }
     try {
@@ -174,7 +223,10 @@ int main(int argc, char** argv) {
              k = (k + 1) % pages.size(), ++count) {
             if (groupPages && count % groupPages == 0)
                 for (const auto& c : groupHead(++groups, name8)) w.write(c);
-            for (const auto& c : *pages[k]) w.write(c);
+            if (vary)
+                for (const auto& c : varied(*pages[k], count)) w.write(c);
+            else
+                for (const auto& c : *pages[k]) w.write(c);
             if (groupPages && count % groupPages == groupPages - 1) w.write(field(kEndGroup, name8));
         }
         for (const auto& c : first.epilogue) w.write(c);
