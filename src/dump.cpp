@@ -100,7 +100,10 @@ const char* recordTypeName(TypeId type) noexcept {
 // ---- state between structured fields ----------------------------------------------------
 DumpState::DumpState() noexcept = default;
 
-const CodePage& DumpState::textPage() const noexcept { return current_ ? *current_ : defaultCodePage(); }
+const CodePage& DumpState::textPage() const noexcept {
+    ++uses_;
+    return current_ ? *current_ : defaultCodePage();
+}
 
 namespace {
 // The code page a group of a coded font map names: a code page name (FQN
@@ -149,27 +152,39 @@ void DumpState::observe(const AFP_& c) {
     case 0xD3AB8A:  // MCF
     case 0xD3ABC3:  // MDR
         // Every page of a stream made from one form maps the same fonts: a
-        // map like the last one assigns what the last one did.
-        if (c.code != lastMapCode_ || c.payload != lastMap_) {
-            lastMapCode_ = c.code;
-            lastMap_ = c.payload;
-            lastAssigned_.clear();
-            try {
-                if (c.code == 0xD3AB8A) {
-                    const MCF m = decodeChunk<MCF>(c);
-                    for (const MCF_& g : m.mcf_Chunks)
-                        if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, lastAssigned_);
-                } else {
-                    const MDR m = decodeChunk<MDR>(c);
-                    for (const MCF_& g : m.mdr_Groups)
-                        if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, lastAssigned_);
+        // map like one of the last few assigns what that one did.
+        {
+            const std::span<const byte> b = c.payload.span();
+            const KeptMap* known = nullptr;
+            for (const KeptMap& m : maps_)
+                if (m.code == c.code && m.bytes.size() == b.size() &&
+                    std::equal(b.begin(), b.end(), m.bytes.begin())) {
+                    known = &m;
+                    break;
                 }
-            } catch (const Error&) {
-                // A map that does not decode maps what it assigned before the
-                // fault; the dump reports it.
+            if (!known) {
+                KeptMap& m = maps_[nextMap_++ % maps_.size()];
+                m.code = c.code;
+                m.bytes.assign(b.begin(), b.end());
+                m.assigned.clear();
+                known = &m;
+                try {
+                    if (c.code == 0xD3AB8A) {
+                        const MCF mcf = decodeChunk<MCF>(c);
+                        for (const MCF_& g : mcf.mcf_Chunks)
+                            if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, m.assigned);
+                    } else {
+                        const MDR mdr = decodeChunk<MDR>(c);
+                        for (const MCF_& g : mdr.mdr_Groups)
+                            if (g.frame == Frame::Item) mapGroup(decodeChunk<MCF_T>(g).mcf_t_Chunks, m.assigned);
+                    }
+                } catch (const Error&) {
+                    // A map that does not decode maps what it assigned before
+                    // the fault; the dump reports it.
+                }
             }
+            for (const auto& [lid, page] : known->assigned) pages_[lid] = page;
         }
-        for (const auto& [lid, page] : lastAssigned_) pages_[lid] = page;
         break;
     case 0xD3B18A:  // MCF1
         try {
@@ -585,12 +600,12 @@ void imageParameters(std::string& out, unsigned code, std::span<const byte> p) {
 void annotateImageFields(Ann& a, std::span<const byte> b, bool carries) {
     std::string& out = a.out;
     std::size_t i = 0;
-    if (carries && a.st.imageCarry) {
-        const std::size_t n = std::min(a.st.imageCarry, b.size());
+    if (carries && a.st().imageCarry) {
+        const std::size_t n = std::min(a.st().imageCarry, b.size());
         out += "  ";
         putNumber(out, n);
         out += " bytes continuing the field of the previous IPD\n";
-        a.st.imageCarry -= n;
+        a.st().imageCarry -= n;
         i = n;
     }
     while (i < b.size()) {
@@ -601,7 +616,7 @@ void annotateImageFields(Ann& a, std::span<const byte> b, bool carries) {
             out += "X'";
             putHex(out, b.subspan(i));
             out += "' (a field header cut at the end of the structured field)\n";
-            if (carries) a.st.imageCarry = 0;
+            if (carries) a.st().imageCarry = 0;
             return;
         }
         const unsigned code = extended ? be16(b, i) : b[i];
@@ -620,7 +635,7 @@ void annotateImageFields(Ann& a, std::span<const byte> b, bool carries) {
             out += " (";
             putNumber(out, len - avail);
             out += carries ? " more in the next IPD)" : " missing)";
-            if (carries) a.st.imageCarry = len - avail;
+            if (carries) a.st().imageCarry = len - avail;
         }
         out += '\n';
         i += head + avail;
@@ -795,11 +810,29 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
         putIndent(a.out, indent);
         if (c.frame == Frame::Text) {
             a.out += "text ";
-            putText(a.out, a.st.textPage(), packChunk(c).span());
+            putText(a.out, a.st().textPage(), packChunk(c).span());
         } else if (c.frame == Frame::Raw) {
             a.out += "raw ";
             putRaw(a.out, packChunk(c).span());
         } else {
+            // A short control sequence that reads nothing of the state
+            // (every one but text and font selection) shows the same line
+            // whenever its bytes come again: its line is kept by its bytes.
+            thread_local viewrender::ShortItemMemo memo;
+            const std::span<const byte> cb = packChunk(c).span();
+            bool found = false;
+            // (The code page of names and the unit base shown last are part
+            // of the key, though control sequences show neither.)
+            const int tag = int(unsigned(a.cp) << 8 ^ a.base);
+            viewrender::ShortItemMemo::Slot* line = memo.find(c.code, cb, tag, found);
+            if (found) {
+                a.out += line->text;
+                a.out += '\n';
+                continue;
+            }
+            const std::size_t mark = a.out.size();
+            const bool savedUse = a.usedState;
+            a.usedState = false;
             const TypeId type = chunkType(c).id;
             if (type->index == idx_PTX_Unknown) {
                 a.out += "(unknown control sequence) ";
@@ -820,6 +853,10 @@ void annotateControls(Ann& a, const Chunks<PTX_>& cs, int indent) {
             }
             annotateNested(a, c, Mode::Control, indent);
             while (!a.out.empty() && a.out.back() == ' ') a.out.pop_back();
+            const std::string_view shown =
+                a.out.size() > mark ? std::string_view(a.out).substr(mark) : std::string_view();
+            if (line && !shown.empty() && !a.usedState) memo.keep(*line, cb, tag, shown);
+            a.usedState = a.usedState || savedUse;
         }
         a.out += '\n';
     }
@@ -847,6 +884,62 @@ void annotateGroups(Ann& a, const Chunks<MCF_>& gs, int indent) {
     }
 }
 }  // namespace dumpann
+
+// ---- lines of fields seen before ----------------------------------------------------
+std::uint64_t FieldMemo::hashOf(std::uint32_t code, std::span<const byte> b) noexcept {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ b.size() ^ (std::uint64_t(code) << 32);
+    std::size_t i = 0;
+    for (; i + 8 <= b.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, b.data() + i, 8);
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    for (; i < b.size(); ++i) h = (h ^ b[i]) * 0x100000001B3ull;
+    return h ^ (h >> 29);
+}
+
+FieldMemo::FieldMemo() : slots_(kSlots), types_(idx_tableTypes) {}
+
+const std::string* FieldMemo::find(TypeId type, const AFP_& c) {
+    slot_ = nullptr;
+    const std::span<const byte> b = c.payload.span();
+    if (!type || type->index >= types_.size() || b.size() < kLeast || b.size() > kMost) return nullptr;
+    Type& t = types_[type->index];
+    if (t.off) return nullptr;
+    if (++t.tries == kTrial && t.found < kTrial / 8) {
+        t.off = true;
+        return nullptr;
+    }
+    const std::uint64_t h = hashOf(c.code, b);
+    Entry& e = slots_[h % kSlots];
+    if (e.filled && e.hash == h && e.code == c.code && e.bytes.size() == b.size() &&
+        std::memcmp(e.bytes.data(), b.data(), b.size()) == 0) {
+        ++t.found;
+        return &e.lines;
+    }
+    slot_ = &e;
+    hash_ = h;
+    return nullptr;
+}
+
+void FieldMemo::keep(TypeId type, const AFP_& c, std::string_view lines, bool usedState) {
+    Entry* e = slot_;
+    slot_ = nullptr;
+    if (!e) return;
+    if (usedState) {
+        types_[type->index].off = true;
+        return;
+    }
+    // Lines that report a nested item that does not decode are not kept:
+    // the report is the decoder's message.
+    if (lines.find("*** ") != std::string_view::npos) return;
+    e->filled = true;
+    e->code = c.code;
+    e->hash = hash_;
+    e->bytes.assign(c.payload.span().begin(), c.payload.span().end());
+    e->lines.assign(lines);
+}
 
 void annotateField(std::string& out, DumpState& state, std::uint64_t offset, const AFP_& owned) {
     // The field is read through slices that own nothing: every record and
@@ -891,8 +984,19 @@ void annotateField(std::string& out, DumpState& state, std::uint64_t offset, con
         putNumber(out, c.payload.size() + 2);
         out += " bytes)\n";
     }
+    // A field whose annotation reads nothing of the state between fields
+    // (no text, no font selection, no image or container carry) shows the
+    // same lines whenever its bytes come again: the active environment of
+    // every page of a document (font maps, descriptors) usually does.
+    thread_local FieldMemo memo;
+    if (const std::string* lines = memo.find(type, c)) {
+        out += *lines;
+        return;
+    }
+    const std::size_t mark = out.size();
     Ann a{out, state};
     annotateTable()[type->index](a, packChunk(c), Mode::Lines);
+    memo.keep(type, c, std::string_view(out).substr(mark), a.usedState);
 }
 
 // ---- renderings of views ----------------------------------------------------------------

@@ -67,12 +67,20 @@ enum class Mode : std::uint8_t { Lines, Inline, Control };
 
 struct Ann {
     std::string& out;
-    DumpState& st;
+    DumpState& state;    // read and changed through st() only
     int indent = 2;
     int cp = 0;          // the code page names of the current triplet list are in (0: 500)
     unsigned base = 0;   // the last unit base shown (0: 10 inches)
     bool first = true;   // no field yet on the current inline line
     bool control = false;
+    // Whether the field's annotation read or changed the state between
+    // fields: one that did not depends on the field's bytes alone.
+    bool usedState = false;
+
+    DumpState& st() noexcept {
+        usedState = true;
+        return state;
+    }
 
     void newLine(int in) {
         out += '\n';
@@ -183,7 +191,7 @@ void annotateValue(Ann& a, const FieldInfo& info, const V& x, Mode mode, Pending
         if constexpr (std::same_as<V, Buffer0>) {
             if constexpr (viewOptOf<Member> == ViewOpt::Name) {
                 a.label(info.label, mode, mode == Mode::Lines);
-                if (a.control) putText(out, a.st.textPage(), b);
+                if (a.control) putText(out, a.st().textPage(), b);
                 else putText(out, a.cp ? codePageOrDefault(std::uint16_t(a.cp)) : defaultCodePage(), b);
                 a.endField(mode);
                 return;
@@ -261,13 +269,13 @@ void annotateRecord(Ann& a, const G& v, Mode mode) {
                     a.out += "  data: ";
                     putNumber(a.out, b.size());
                     a.out += b.size() == 1 ? " byte" : " bytes";
-                    if (a.st.containerStart) {
+                    if (a.st().containerStart) {
                         if (const char* f = containerFormat(b)) {
                             a.out += ", ";
                             a.out += f;
                         }
                     }
-                    a.st.containerStart = false;
+                    a.st().containerStart = false;
                     if (!b.empty()) {
                         a.out += ", begins X'";
                         putHex(a.out, b.first(std::min<std::size_t>(b.size(), 16)));
@@ -293,7 +301,7 @@ void annotateRecord(Ann& a, const G& v, Mode mode) {
         annotateValue<member>(a, info, x, mode, p);
         if (p.write && npending < 2) pending[npending++] = p;
     });
-    if constexpr (std::is_same_v<G, PTX_SCFL>) a.st.selectFont(v.ptx_scfl_LocalId.value);
+    if constexpr (std::is_same_v<G, PTX_SCFL>) a.st().selectFont(v.ptx_scfl_LocalId.value);
     for (std::size_t i = 0; i < npending; ++i) {
         if (mode == Mode::Lines) {
             putIndent(a.out, a.indent);

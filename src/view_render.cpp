@@ -111,8 +111,28 @@ void chunksLines(std::string& out, const Chunks<T_>& cs, const Label& label, con
     if (viewedAsAList(cs, n)) fieldLine(out, ViewField{Bytes::fromStatic(name, std::strlen(name)), viewChunks(cs)}, indent);
     else listLines(out, cs, label, indent, n);
 }
+// Control sequences: the lines of each are kept by its bytes (they show
+// nothing of the state).
 void chunksLines(std::string& out, const Chunks<PTX_>& cs, const Label& label, const char*, int indent) {
-    listLines(out, cs, label, indent, countOf(cs));
+    putIndented(out, label.line, indent);
+    static const std::string sequence = std::string(sequenceTypeIdOf<PTX_>()->name) + ' ';
+    out += sequence;
+    const std::size_t n = countOf(cs);
+    putInt(out, std::int64_t(n));
+    out += n == 1 ? " record\n" : " records\n";
+    thread_local ShortItemMemo memo;
+    for (const PTX_& c : cs) {
+        const std::span<const byte> b = packChunk(c).span();
+        bool found = false;
+        ShortItemMemo::Slot* slot = c.frame == Frame::Item ? memo.find(c.code, b, indent, found) : nullptr;
+        if (found) {
+            out += slot->text;
+            continue;
+        }
+        const std::size_t at = out.size();
+        chunkLines(out, c, indent);
+        if (slot) memo.keep(*slot, b, indent, std::string_view(out).substr(at));
+    }
 }
 void chunksLines(std::string& out, const Chunks<MCF_>& cs, const Label& label, const char*, int indent) {
     listLines(out, cs, label, indent, countOf(cs));
@@ -123,7 +143,31 @@ void chunksJson(std::string& out, const Chunks<T_>& cs, DumpState* state) {
     if (viewedAsAList(cs, n)) contentJson(out, viewChunks(cs), state);
     else listJson(out, cs, state);
 }
-void chunksJson(std::string& out, const Chunks<PTX_>& cs, DumpState* state) { listJson(out, cs, state); }
+// Control sequences: the JSON of each is kept by its bytes when it showed
+// nothing of the state (every one but text and font selection).
+void chunksJson(std::string& out, const Chunks<PTX_>& cs, DumpState* state) {
+    thread_local ShortItemMemo memo;
+    out += '[';
+    bool first = true;
+    for (const PTX_& c : cs) {
+        if (!first) out += ',';
+        first = false;
+        const std::span<const byte> b = packChunk(c).span();
+        bool found = false;
+        // Without a state no text is shown: such JSON is kept apart.
+        const int tag = state ? 1 : 0;
+        ShortItemMemo::Slot* slot = c.frame == Frame::Item ? memo.find(c.code, b, tag, found) : nullptr;
+        if (found) {
+            out += slot->text;
+            continue;
+        }
+        const std::size_t at = out.size();
+        const std::uint64_t uses = state ? state->uses() : 0;
+        chunkJson(out, c, state);
+        if (slot && (!state || state->uses() == uses)) memo.keep(*slot, b, tag, std::string_view(out).substr(at));
+    }
+    out += ']';
+}
 void chunksJson(std::string& out, const Chunks<MCF_>& cs, DumpState* state) { listJson(out, cs, state); }
 
 }  // namespace viewrender

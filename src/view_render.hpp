@@ -19,9 +19,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pressel/catalogue.hpp"
 #include "pressel/view.hpp"
@@ -58,6 +60,48 @@ void nameLine(std::string& out, std::span<const byte> ebcdic);
 // ,"text":"..." for the bytes of a text control sequence through the code
 // page of the selected font.
 void textJson(std::string& out, std::span<const byte> bytes, const DumpState& state);
+
+// What a dump form showed for short nested items (control sequences of at
+// most 7 bytes: the function type and the parameters) by their code, bytes
+// and a tag the caller chooses (its indent): a direct-mapped table. A form
+// keeps an item's text only when the text depends on those alone (it read
+// nothing of the state between fields and reports no decoding error).
+class ShortItemMemo {
+public:
+    struct Slot {
+        std::uint64_t key = 0;
+        std::uint8_t size = 0;  // 0: empty (a kept item has its type byte at least)
+        int tag = 0;
+        std::string text;
+    };
+    // The slot of the item, or null when it is not looked up; `found` tells
+    // whether the slot holds its text.
+    Slot* find(std::uint8_t code, std::span<const byte> b, int tag, bool& found) noexcept {
+        found = false;
+        if (b.empty() || b.size() > 7) return nullptr;
+        std::uint64_t key = 0;
+        std::memcpy(&key, b.data(), b.size());
+        key |= std::uint64_t(code) << 56;
+        const std::uint64_t h = (key ^ b.size() ^ (std::uint64_t(unsigned(tag)) << 48)) * 0x9E3779B97F4A7C15ull;
+        Slot& s = slots_[h >> (64 - kBits)];
+        found = s.size == b.size() && s.key == key && s.tag == tag;
+        key_ = key;
+        return &s;
+    }
+    // Keeps `text` in the slot find() gave for the item.
+    void keep(Slot& s, std::span<const byte> b, int tag, std::string_view text) {
+        if (text.find("*** ") != std::string_view::npos) return;
+        s.key = key_;
+        s.size = std::uint8_t(b.size());
+        s.tag = tag;
+        s.text.assign(text);
+    }
+
+private:
+    static constexpr unsigned kBits = 10;
+    std::vector<Slot> slots_ = std::vector<Slot>(std::size_t(1) << kBits);
+    std::uint64_t key_ = 0;
+};
 
 // Lines start with up to this many spaces in one piece of cached text.
 inline constexpr int cachedIndent = 48;

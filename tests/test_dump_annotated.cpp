@@ -284,6 +284,71 @@ TEST(DumpRecords, BarCodeDataDescriptor) {
     EXPECT_NE(out.find("  XUnits: 14400 (1440 per inch)\n"), std::string::npos) << out;
 }
 
+// Fields that come again byte for byte are shown from what was written for
+// them before, unless what they show depends on the state: the same
+// presentation text under two font maps reads through two code pages, page
+// after page, past the point where record types that seldom repeat stop
+// being looked up; the same map, descriptors and control sequences show the
+// same lines wherever they come.
+TEST(DumpAnnotated, FieldsSeenBeforeShowWhatTheirBytesAndStateShow) {
+    auto e = [](const char* latin1) { return latin1ToEbcdic(latin1); };
+    auto fqn = [&](char sub, const char* name) { return std::string{12, 0x02, sub, 0} + e(name); };
+    auto map = [&](const char* codePage) {
+        const std::string group = fqn(char(0x86), "C0H200B0") + fqn(char(0x85), codePage) + std::string{4, 0x24, 5, 1};
+        return sf(0xD3AB8A, std::string{0, char(2 + group.size())} + group);
+    };
+    // AMB 240, AMI 189, SCFL 1, TRN X'C0D0' (a-umlaut in 273, braces in 500).
+    const AFP_ ptx = sf(0xD3EE9B, hex("2BD3 04D300F0 04C700BD 03F101 04DBC0D0"));
+    const AFP_ pgd = sf(0xD3A6AF, hex("00 00 0960 0960 0007C0 000AF6 000000"));
+    std::string stream;
+    auto put = [&](const AFP_& c) {
+        const std::size_t n = c.payload.size() + 2;
+        stream += {char(0x5A), char(n >> 8), char(n)};
+        stream += std::string(c.payload.chars());
+    };
+    const int pages = 600;  // past the first 256 look-ups of every type
+    for (int i = 0; i < pages; ++i) {
+        put(sf(0xD3A8AF, e("PGN00001")));
+        put(map(i % 2 ? "T1V10500" : "T1000273"));
+        put(pgd);
+        put(sf(0xD3A89B, e("PT000001")));
+        put(ptx);
+        put(sf(0xD3A99B, e("PT000001")));
+        put(sf(0xD3A9AF, e("PGN00001")));
+    }
+    TempDir dir;
+    writeFileString(dir.file("pages.afp"), stream);
+    auto count = [](const std::string& out, const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1)) ++n;
+        return n;
+    };
+    RunResult r = runTool({"dump", dir.file("pages.afp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count(r.out, "    TRN \"\xC3\xA4\xC3\xBC\"\n"), std::size_t(pages / 2)) << r.out.substr(0, 2000);
+    EXPECT_EQ(count(r.out, "    TRN \"{}\"\n"), std::size_t(pages / 2));
+    EXPECT_EQ(count(r.out, "    AMB 240\n    AMI 189\n    SCFL 1\n"), std::size_t(pages));
+    EXPECT_EQ(count(r.out, "code page name, \"T1000273\"\n"), std::size_t(pages / 2));
+    EXPECT_EQ(count(r.out, "  XUnits: 2400 (240 per inch)\n  YUnits: 2400 (240 per inch)\n  XSize: 1984\n"),
+              std::size_t(pages));
+    RunResult j = runTool({"dump", "--json", dir.file("pages.afp")});
+    ASSERT_EQ(j.status, 0) << j.err;
+    EXPECT_EQ(count(j.out, "\"text\":\"\xC3\xA4\xC3\xBC\""), std::size_t(pages / 2));
+    EXPECT_EQ(count(j.out, "\"text\":\"{}\""), std::size_t(pages / 2));
+    EXPECT_EQ(count(j.out, "{\"type\":\"PTX_AMB\""), std::size_t(pages));
+    RunResult v = runTool({"dump", "--view", dir.file("pages.afp")});
+    ASSERT_EQ(v.status, 0) << v.err;
+    EXPECT_EQ(count(v.out, "ptx_amb_Displacement: 240\n"), std::size_t(pages));
+    // Each form shows every page as it shows the page alone.
+    writeFileString(dir.file("two.afp"), stream.substr(0, stream.size() / (pages / 2)));
+    for (const char* form : {"--show", "--view", "--json"}) {
+        RunResult all = runTool({"dump", form, dir.file("pages.afp")});
+        RunResult two = runTool({"dump", form, dir.file("two.afp")});
+        ASSERT_EQ(all.status, 0) << all.err;
+        EXPECT_EQ(all.out.substr(0, two.out.size()), two.out) << form;
+    }
+}
+
 TEST(DumpAnnotated, EveryNameTableIsSortedAndNamesTheTableTypes) {
     EXPECT_STREQ(structuredFieldName(0xD3A8AF), "Begin Page");
     EXPECT_STREQ(structuredFieldName(0xD3EEFB), "Image Picture Data");

@@ -158,7 +158,14 @@ private:
     // and the failure replaces the line.
     void view(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
         header(offset, c, type);
+        // The lines of a record depend on its bytes alone.
+        if (const std::string* lines = memo_.find(type, c)) {
+            line_ += *lines;
+            return;
+        }
+        const std::size_t mark = line_.size();
         renderRecordLines(line_, type, bytes, 2);
+        memo_.keep(type, c, std::string_view(line_).substr(mark), false);
     }
 
     void jsonHead(std::uint64_t offset, const AFP_& c, TypeId type) {
@@ -171,8 +178,17 @@ private:
     void json(std::uint64_t offset, const AFP_& c, TypeId type, const Bytes& bytes) {
         jsonHead(offset, c, type);
         line_ += ",\"fields\":";
+        // The fields depend on the bytes alone unless they show text
+        // through the selected font or select one.
+        if (const std::string* fields = memo_.find(type, c)) {
+            line_ += *fields;
+            return;
+        }
+        const std::size_t mark = line_.size();
+        const std::uint64_t uses = state_.uses();
         renderRecordJsonFields(line_, type, bytes, &state_);
         line_ += "}\n";
+        memo_.keep(type, c, std::string_view(line_).substr(mark), state_.uses() != uses);
     }
 
     // The raw bytes of a structured field that does not decode, and why.
@@ -220,6 +236,7 @@ private:
     std::uint32_t lastCode_ = 0;
     const Heads* lastHeads_ = nullptr;
     DumpState state_;
+    FieldMemo memo_;
     std::uint64_t failed_ = 0;
 };
 

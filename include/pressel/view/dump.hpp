@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -56,7 +57,10 @@ public:
     // selected.
     void observe(const AFP_& c);
     // Set Coded Font Local.
-    void selectFont(std::uint8_t lid) noexcept { current_ = pages_[lid]; }
+    void selectFont(std::uint8_t lid) noexcept {
+        ++uses_;
+        current_ = pages_[lid];
+    }
     // The code page of the selected font (code page 500 when none is known).
     const CodePage& textPage() const noexcept;
 
@@ -65,13 +69,65 @@ public:
     // An object container's first data field names its format.
     bool containerStart = false;
 
+    // How many times a font was selected or the text's code page asked
+    // for: what a field shows depended on the state when this changed
+    // while it was written.
+    std::uint64_t uses() const noexcept { return uses_; }
+
 private:
     std::array<const CodePage*, 256> pages_{};
     const CodePage* current_ = nullptr;
-    // The last MCF or MDR and the local ids it assigned code pages.
-    std::uint32_t lastMapCode_ = 0;
-    Bytes lastMap_;
-    std::vector<std::pair<std::uint8_t, const CodePage*>> lastAssigned_;
+    mutable std::uint64_t uses_ = 0;
+    // The last few MCF or MDR fields (their bytes) and the local ids each
+    // assigned code pages: pages of a few kinds taking turns map the same
+    // few sets of fonts.
+    struct KeptMap {
+        std::uint32_t code = 0;
+        std::vector<byte> bytes;
+        std::vector<std::pair<std::uint8_t, const CodePage*>> assigned;
+    };
+    std::array<KeptMap, 4> maps_{};
+    unsigned nextMap_ = 0;
+};
+
+// ---- lines of fields seen before --------------------------------------------------
+// The lines a dump form wrote for recently seen structured fields, by the
+// field's bytes: the fields of the active environment of every page of a
+// document (font maps, descriptors) usually come again byte for byte, and
+// their lines with them. Only lines that depend on the bytes alone may be
+// kept (keep() is told whether the state between fields was read); a record
+// type whose lines once depended on the state is not looked up again, nor
+// one whose fields seldom repeat (fewer than one in eight of its first 256
+// look-ups found), so a stream of unique fields pays little.
+class FieldMemo {
+public:
+    FieldMemo();
+    // The lines kept for a field with these bytes, or null; when null, the
+    // next keep() may keep the lines written for the field.
+    const std::string* find(TypeId type, const AFP_& c);
+    // After a find() that gave null for the same field: keeps `lines` for
+    // it unless `usedState`.
+    void keep(TypeId type, const AFP_& c, std::string_view lines, bool usedState);
+
+private:
+    static constexpr std::size_t kSlots = 64, kLeast = 16, kMost = 4096;
+    static constexpr std::uint32_t kTrial = 256;
+    struct Entry {
+        bool filled = false;
+        std::uint32_t code = 0;
+        std::uint64_t hash = 0;
+        std::vector<byte> bytes;
+        std::string lines;
+    };
+    struct Type {
+        bool off = false;
+        std::uint32_t tries = 0, found = 0;
+    };
+    static std::uint64_t hashOf(std::uint32_t code, std::span<const byte> b) noexcept;
+    std::vector<Entry> slots_;
+    std::vector<Type> types_;
+    Entry* slot_ = nullptr;
+    std::uint64_t hash_ = 0;
 };
 
 // ---- the annotated form ------------------------------------------------------------
