@@ -1583,7 +1583,9 @@ struct PageInterpreter::Impl {
         // by the standard GCGID of each character when the code page is not
         // at hand.
         bool raster = f.raster && !dbcs && !forced && cpgid != 1208;
-        double startI = -1;
+        // The inline position of the run's first character (any value,
+        // negative ones too: text may be moved before the page's origin).
+        double startI = std::numeric_limits<double>::quiet_NaN();
         if (!raster && decoding.singleByte) {
             // One character per byte: its text, its advance and whether it
             // is a space come from the font's table.
@@ -1597,33 +1599,35 @@ struct PageInterpreter::Impl {
             float* advances = run.advances.data();
             char* text = run.text.data();
             double i = t.i;
-            bool fresh = t.fresh;
             const double adjust = t.adjust, varSpace = t.varSpace;
+            const bool useVarSpace = varSpace >= 0;
+            const float varSpaceRun = float(varSpace * unit);
             // The loop comes in two forms: with an intercharacter adjustment,
             // and without one, where the position only grows by the advances
-            // (one addition fewer in the chain every character waits on).
+            // (one addition fewer in the chain every character waits on). The
+            // run starts at the first character's position, after the
+            // adjustment it takes unless it follows a space.
             auto walk = [&]<bool Adjusted>(std::bool_constant<Adjusted>) {
+                if constexpr (Adjusted) {
+                    if (!t.fresh) i += adjust;
+                }
+                startI = i;
                 for (std::size_t k = 0; k < n; ++k) {
                     const byte b = bytes[k];
                     std::memcpy(text, table.utf8[b].data(), 4);
                     text += table.utf8Length[b];
                     const bool space = table.space[b];
-                    // A space takes the adjustment; the character after it does not.
-                    if constexpr (Adjusted) {
-                        if (!fresh) i += adjust;
-                    }
-                    if (startI < 0) startI = i;
-                    double adv;  // text units
-                    if (space && varSpace >= 0) {
-                        adv = varSpace;
-                        advances[k] = float(adv * unit);
-                    } else {
-                        adv = table.advances[b];
-                        advances[k] = table.runAdvances[b];
-                    }
+                    // A space takes the variable space increment when there
+                    // is one (chosen without a branch: spaces come anywhere).
+                    const bool var = space & useVarSpace;
+                    const double adv = var ? varSpace : table.advances[b];  // text units
+                    advances[k] = var ? varSpaceRun : table.runAdvances[b];
                     offsets[k] = float((i - startI) * unit);
                     i += adv;
-                    fresh = space;
+                    // The character after a space takes no adjustment.
+                    if constexpr (Adjusted) {
+                        if (!space && k + 1 < n) i += adjust;
+                    }
                 }
             };
             // Adding a zero adjustment leaves the position as it is, except
@@ -1634,7 +1638,7 @@ struct PageInterpreter::Impl {
                 walk(std::true_type{});
             run.text.resize(std::size_t(text - run.text.data()));
             t.i = i;
-            t.fresh = fresh;
+            t.fresh = table.space[bytes[n - 1]];
         } else {
             decoding.page->appendUtf8(run.text, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
             const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
@@ -1650,7 +1654,7 @@ struct PageInterpreter::Impl {
                 char32_t u = nextCodePoint(run.text, at);
                 bool space = u == 0x20 && !dbcs;
                 if (!t.fresh) t.i += t.adjust;  // a space takes the adjustment; the character after it does not
-                if (startI < 0) startI = t.i;
+                if (k == 0) startI = t.i;
                 double adv;  // text units
                 if (space && t.varSpace >= 0) {
                     adv = t.varSpace;

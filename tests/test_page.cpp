@@ -111,6 +111,20 @@ TEST(PageInterpreter, MovesMarginsSpacesAdjustmentAndRepeats) {
                                                 cs(0xF0, {1}) + cs(0xDA, ebc("A"))));
     EXPECT_NEAR(onlyRun(rel).x, 35, 1e-9);
     EXPECT_NEAR(onlyRun(rel).y, 74, 1e-9);
+    // Text moved before the page's left edge (RMI back 36 pt from 0) keeps
+    // its advances, with and without an intercharacter adjustment: the run
+    // starts at its first character, not at its last one left of the edge.
+    for (const B& adjust : {B{}, cs(0xC2, be(20, 2) + B{0})}) {
+        Result left = interpret(page(helvetica10(), cs(0xD2, be(1440, 2)) + cs(0xC6, be(0, 2)) +
+                                                        cs(0xC8, be(0x10000 - 720, 2)) + adjust + cs(0xF0, {1}) +
+                                                        cs(0xDA, ebc("AAA"))));
+        const TextRun& l = onlyRun(left);
+        double step = adjust.empty() ? 6.67 : 7.67;
+        EXPECT_NEAR(l.x, -36, 1e-9);
+        ASSERT_EQ(l.offsets.size(), 3u);
+        EXPECT_NEAR(l.offsets[1], step, 1e-4);
+        EXPECT_NEAR(l.offsets[2], 2 * step, 1e-4);
+    }
     // SVI 5 pt for the space, SIA 1 pt before every character but the first
     // and the one after a space.
     Result sp = interpret(page(helvetica10(), at36x72 + cs(0xC4, be(100, 2)) + cs(0xC2, be(20, 2) + B{0}) +
