@@ -273,13 +273,15 @@ bool AfpReader::next(AFP_& out) {
                 rawCut_ = false;
                 out.code = (std::uint32_t(w[3]) << 16) | (std::uint32_t(w[4]) << 8) | w[5];
                 out.payload.assignSlice(blk_, off + 3, len - 2);
+                // A copy is handed on when the walk leaves this path (at the
+                // block's end, a fault, the end of the stream, or when the copy
+                // stops): the fields of a block go out as one run.
                 pos_ += len + 1;
-                if (copy_) [[unlikely]]
-                    emitCopy();
                 return true;
             }
         }
     }
+    if (copy_) emitCopy();
     if (framing_ == Framing::Auto) [[unlikely]]
         detect();
     chunkOffset_ = rawFrom_ = pos_;
@@ -386,6 +388,7 @@ void AfpReader::skipLineEnds() {
 }
 
 void AfpReader::copyRawTo(AfpWriter* w) {
+    if (copy_) emitCopy();
     copy_ = w;
     copied_ = pos_;
 }
@@ -395,13 +398,16 @@ void AfpReader::copyRawTo(AfpWriter* w) {
 // have moved past them.
 void AfpReader::emitCopy() {
     if (pos_ <= copied_) return;
-    const std::size_t len = std::size_t(pos_ - copied_);
-    if (copied_ < blkStart_ || pos_ > blkStart_ + blk_.size()) {
-        blk_ = src_->window(copied_, len);
-        blkStart_ = copied_;
+    const std::uint64_t from = copied_;
+    const std::size_t len = std::size_t(pos_ - from);
+    if (from < blkStart_ || pos_ > blkStart_ + blk_.size()) {
+        blk_ = src_->window(from, len);
+        blkStart_ = from;
     }
-    copy_->writeSlice(blk_, std::size_t(copied_ - blkStart_), len);
+    // Counted as handed on before the write: a write that fails is not
+    // tried again when the copy is stopped after the failure.
     copied_ = pos_;
+    copy_->writeSlice(blk_, std::size_t(from - blkStart_), len);
 }
 
 AfpReader::RawRef AfpReader::rawRef() {
@@ -411,6 +417,7 @@ AfpReader::RawRef AfpReader::rawRef() {
                           chunkOffset_);
     const std::size_t len = std::size_t(pos_ - chunkOffset_);
     if (chunkOffset_ < blkStart_ || pos_ > blkStart_ + blk_.size()) {
+        if (copy_) emitCopy();  // the copy still to hand on lies in the block let go here
         blk_ = src_->window(chunkOffset_, len);
         blkStart_ = chunkOffset_;
     }

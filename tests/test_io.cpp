@@ -280,7 +280,8 @@ TEST(ToolStream, CatTruncatedAtEveryByte) {
         writeFileString(dir.file("in." + std::to_string(cut)), std::string_view(file).substr(0, cut));
     const std::string d = shellQuote(dir.path().string());
     RunResult all = runShell("cd " + d + " && i=0; while [ $i -lt " + std::to_string(file.size()) + " ]; do " +
-                             shellQuote(toolPath()) + " cat in.$i out.$i 2>err.$i; echo $? >st.$i; i=$((i+1)); done");
+                             shellQuote(toolPath()) + " cat in.$i out.$i 2>err.$i; echo $? >st.$i; " + shellQuote(toolPath()) +
+                             " cat in.$i - >so.$i 2>/dev/null; i=$((i+1)); done");
     ASSERT_EQ(all.status, 0) << all.err;
     std::size_t complete = 0;
     for (std::size_t cut = 0; cut < file.size(); ++cut) {
@@ -294,8 +295,10 @@ TEST(ToolStream, CatTruncatedAtEveryByte) {
             EXPECT_EQ(readFileString(dir.file("out." + k)), file.substr(0, b[complete])) << "cut " << cut;
             continue;
         }
-        // A failed copy leaves no output file behind.
+        // A failed copy leaves no output file behind; through standard output
+        // the whole structured fields before the fault are written.
         EXPECT_FALSE(fs::exists(dir.file("out." + k))) << "cut " << cut;
+        EXPECT_EQ(readFileString(dir.file("so." + k)), file.substr(0, b[complete])) << "cut " << cut;
         EXPECT_EQ(status, 1) << "cut " << cut;
         EXPECT_NE(errorLine(err), "") << err;
         EXPECT_NE(errorLine(err).find("offset " + std::to_string(b[complete])), std::string::npos) << err;
