@@ -628,9 +628,9 @@ struct PageInterpreter::Impl {
         r.rotation = 0;
         r.size = r.ascent = r.descent = 0;
         r.color = 0;
-        r.text.clear();
-        r.advances.clear();
-        r.offsets.clear();
+        // The text, offsets and advances keep their sizes: presentDecoded
+        // sets them, and a run the size of the one this slot held on the
+        // page before is then not filled with zeros first.
         r.codePoints.clear();
         r.codePage = 0;
         r.doubleByte = r.underscore = r.overstrike = false;
@@ -1640,6 +1640,9 @@ struct PageInterpreter::Impl {
             t.i = i;
             t.fresh = table.space[bytes[n - 1]];
         } else {
+            run.text.clear();
+            run.offsets.clear();
+            run.advances.clear();
             decoding.page->appendUtf8(run.text, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
             const std::array<float, 256>* widths = dbcs || cpgid == 1208 ? nullptr : &byteWidthsOf(f, cpgid);
             if (raster) {
