@@ -44,6 +44,9 @@ struct Registry {
     Registry() {
         utf8.resize(kSingleByteTableCount);
         reverse.resize(kSingleByteTableCount);
+        // How often each character occurs in the page being built (0, 1 or
+        // 2 for more): one pass per page instead of a count per byte.
+        std::vector<std::uint8_t> occurs(0x10000, 0);
         for (std::size_t i = 0; i < kSingleByteTableCount; ++i) {
             const SingleByteTable& t = kSingleByteTables[i];
             CodePage p;
@@ -55,14 +58,18 @@ struct Registry {
             for (unsigned b = 0; b < 256; ++b) utf8[i][b] = utf8Form(t.toUnicode[b]);
             p.utf8_ = utf8[i].data();
             std::vector<std::uint32_t>& r = reverse[i];
+            for (unsigned b = 0; b < 256; ++b)
+                if (occurs[t.toUnicode[b]] < 2) ++occurs[t.toUnicode[b]];
             for (unsigned b = 0; b < 256; ++b) {
                 const std::uint16_t u = t.toUnicode[b];
                 if (u == kNone) continue;
+                // A character on more than one byte encodes to its preferred byte.
                 const bool duplicate =
-                    std::count(t.toUnicode, t.toUnicode + 256, u) > 1 &&
+                    occurs[u] > 1 &&
                     std::find(t.preferred, t.preferred + t.preferredCount, b) == t.preferred + t.preferredCount;
                 if (!duplicate) r.push_back(static_cast<std::uint32_t>(u) << 8 | b);
             }
+            for (unsigned b = 0; b < 256; ++b) occurs[t.toUnicode[b]] = 0;
             std::sort(r.begin(), r.end());
             p.reverse_ = r.data();
             p.reverseCount_ = r.size();
