@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "pressel/text/cp835.hpp"
 
@@ -196,6 +197,28 @@ double typicalWidth(const std::vector<Glyph>& glyphs) {
     return std::max(w[w.size() / 2], 1.0);
 }
 
+// True when the characters of a run after its first (of `n`, n <= the
+// sizes of its text, offsets and advances) are printable ASCII, none a
+// duplicate of the one before (nearer than a tenth of the size) and none
+// after a gap (more than a third of the size beyond the advance of the one
+// before), each by a margin: what the glyph-by-glyph loop of
+// appendRunsInOrder would then write for them is the characters as they are.
+bool plainAfterFirst(const TextRun& r, std::size_t n) {
+    if (n < 2) return false;
+    constexpr double margin = 1e-3;  // points; positions round at about 1e-5
+    const double nearest = 0.1 * r.size + margin, widest = r.size / 3 - margin;
+    const char* text = r.text.data();
+    const float* offsets = r.offsets.data();
+    const float* advances = r.advances.data();
+    bool ok = true;
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        const double d = double(offsets[k]) - double(offsets[k - 1]);
+        ok &= (c >= 0x20) & (c < 0x7F) & (d >= nearest) & (d - double(advances[k - 1]) <= widest);
+    }
+    return ok;
+}
+
 // The text of one inline direction read straight from its runs, without the
 // glyphs of linesOf, when every glyph is an ASCII byte and the runs come in
 // reading order: baselines in order and each line's characters in inline
@@ -249,7 +272,25 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
         const std::size_t at = out.size();
         out.resize(at + 2 * n);
         char* w = out.data() + at;
+        // After its first character, a run whose characters are printable
+        // ASCII, each clear of the one before by more than a duplicate's
+        // distance and without a gap wide enough for a space (each by a
+        // margin far above the rounding of the positions) is its text as it
+        // stands: checked over the whole run at once, then copied.
+        // (Only when the first character was kept: one dropped as a
+        // duplicate leaves the character before the run to compare with.)
+        const std::size_t plainFrom = plainAfterFirst(r, n) ? 1 : n;
+        bool firstKept = false;
         for (std::size_t k = 0; k < n; ++k) {
+            if (k == plainFrom && firstKept) {
+                std::memcpy(w, text + 1, n - 1);
+                w += n - 1;
+                prevU = u0 + offsets[n - 1];
+                prevAdvance = advances[n - 1];
+                prevSpace = text[n - 1] == ' ';
+                prevChar = text[n - 1];
+                break;
+            }
             const char c = text[k];
             if (static_cast<unsigned char>(c) >= 0x80 || (k > 0 && !(offsets[k - 1] <= offsets[k]))) return fail();
             const double u = u0 + offsets[k];
@@ -268,6 +309,7 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
             prevAdvance = advances[k];
             prevSpace = space;
             prevChar = c;
+            firstKept = true;
         }
         out.resize(std::size_t(w - out.data()));
         lastU = u0 + offsets[n - 1];

@@ -419,6 +419,15 @@ TEST(PageReadingOrder, LinesOutOfOrderOnlyInTheirLastLineOrInsideOneRunAreSorted
     p.text = {run(100, 120, "two", {0, 5, 10}), run(100, 100, "one", {0, 5, 10}), run(130, 100, "more", {0, 5, 10, 15})};
     appendPageText(out, p);
     EXPECT_EQ(out, "first\nhello world\n\fabc\nnext\n\fabc\n\fone more\ntwo\n\f");
+
+    // A run whose first character is printed over the last one of the run
+    // before (dropped as a duplicate): the next character is compared with
+    // that last one, whose advance of 0 leaves a gap for a space.
+    out.clear();
+    p.text = {run(100, 100, "ab", {0, 5}), run(105, 100, "bcd", {0, 5, 10})};
+    p.text[0].advances[1] = 0;
+    appendPageText(out, p);
+    EXPECT_EQ(out, "ab cd\n\f");
 }
 
 // Pages of ASCII runs, mostly in reading order, read as they are and with
