@@ -225,23 +225,29 @@ bool plainAfterFirst(const TextRun& r, std::size_t n) {
 // order, where the sorts of linesOf leave everything as it is. Writes what
 // the glyph path of appendPageText writes without layout, and returns true;
 // returns false, with `out` as it was, at the first glyph out of order.
+//
+// The text is written into a buffer kept from page to page, which only
+// grows, and goes to `out` in one piece: a run's room is not cleared first.
 bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
-    const std::size_t rollback = out.size();
-    auto fail = [&] {
-        out.resize(rollback);
-        return false;
+    thread_local std::string buf;
+    std::size_t len = 0;  // bytes of `buf` written
+    auto room = [&](std::size_t more) {
+        if (buf.size() < len + more) buf.resize(std::max(len + more, 2 * buf.size()));
+        return buf.data() + len;
     };
+    auto fail = [] { return false; };
     const Axes f = frameOf(rotation);
     double lastV = -INFINITY, base = 0, baseSize = 0, lastU = 0;
     bool first = true;
-    std::size_t start = out.size();
+    std::size_t start = 0;
     bool havePrev = false, prevSpace = false;
     double prevU = 0, prevV = 0;
     float prevAdvance = 0;
     char prevChar = 0;
     auto endLine = [&] {
-        while (out.size() > start && out.back() == ' ') out.pop_back();
-        out += '\n';
+        while (len > start && buf[len - 1] == ' ') --len;
+        *room(1) = '\n';
+        ++len;
     };
     for (const TextRun& r : page.text) {
         if (r.rotation != rotation) continue;
@@ -261,17 +267,14 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
             first = false;
             base = v0;
             baseSize = r.size;
-            start = out.size();
+            start = len;
             havePrev = false;
         } else if (!(lastU <= u0 + offsets[0])) {
             return fail();
         }
         const double gap = r.size / 3;
-        // Room for every character and a space before each; what is not
-        // written is cut off after the run.
-        const std::size_t at = out.size();
-        out.resize(at + 2 * n);
-        char* w = out.data() + at;
+        // Room for every character and a space before each.
+        char* w = room(2 * n);
         // After its first character, a run whose characters are printable
         // ASCII, each clear of the one before by more than a duplicate's
         // distance and without a gap wide enough for a space (each by a
@@ -311,10 +314,11 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
             prevChar = c;
             firstKept = true;
         }
-        out.resize(std::size_t(w - out.data()));
+        len = std::size_t(w - buf.data());
         lastU = u0 + offsets[n - 1];
     }
     if (!first) endLine();
+    out.append(buf.data(), len);
     return true;
 }
 
