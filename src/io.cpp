@@ -273,15 +273,18 @@ bool AfpReader::next(AFP_& out) {
                 rawCut_ = false;
                 out.code = (std::uint32_t(w[3]) << 16) | (std::uint32_t(w[4]) << 8) | w[5];
                 out.payload.assignSlice(blk_, off + 3, len - 2);
-                // A copy is handed on when the walk leaves this path (at the
-                // block's end, a fault, the end of the stream, or when the copy
-                // stops): the fields of a block go out as one run.
                 pos_ += len + 1;
+                // A copy takes the field as it is read; a field that follows
+                // the copy's last one in the same block only lengthens the
+                // writer's pending run.
+                if (copy_) [[unlikely]] {
+                    if (copied_ == rawFrom_ && copy_->extendRun(blk_, off, len + 1)) copied_ = pos_;
+                    else emitCopy();
+                }
                 return true;
             }
         }
     }
-    if (copy_) emitCopy();
     if (framing_ == Framing::Auto) [[unlikely]]
         detect();
     chunkOffset_ = rawFrom_ = pos_;
@@ -388,7 +391,6 @@ void AfpReader::skipLineEnds() {
 }
 
 void AfpReader::copyRawTo(AfpWriter* w) {
-    if (copy_) emitCopy();
     copy_ = w;
     copied_ = pos_;
 }
@@ -398,16 +400,13 @@ void AfpReader::copyRawTo(AfpWriter* w) {
 // have moved past them.
 void AfpReader::emitCopy() {
     if (pos_ <= copied_) return;
-    const std::uint64_t from = copied_;
-    const std::size_t len = std::size_t(pos_ - from);
-    if (from < blkStart_ || pos_ > blkStart_ + blk_.size()) {
-        blk_ = src_->window(from, len);
-        blkStart_ = from;
+    const std::size_t len = std::size_t(pos_ - copied_);
+    if (copied_ < blkStart_ || pos_ > blkStart_ + blk_.size()) {
+        blk_ = src_->window(copied_, len);
+        blkStart_ = copied_;
     }
-    // Counted as handed on before the write: a write that fails is not
-    // tried again when the copy is stopped after the failure.
+    copy_->writeSlice(blk_, std::size_t(copied_ - blkStart_), len);
     copied_ = pos_;
-    copy_->writeSlice(blk_, std::size_t(from - blkStart_), len);
 }
 
 AfpReader::RawRef AfpReader::rawRef() {
@@ -417,7 +416,6 @@ AfpReader::RawRef AfpReader::rawRef() {
                           chunkOffset_);
     const std::size_t len = std::size_t(pos_ - chunkOffset_);
     if (chunkOffset_ < blkStart_ || pos_ > blkStart_ + blk_.size()) {
-        if (copy_) emitCopy();  // the copy still to hand on lies in the block let go here
         blk_ = src_->window(chunkOffset_, len);
         blkStart_ = chunkOffset_;
     }

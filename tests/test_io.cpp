@@ -194,6 +194,32 @@ TEST(WriteAFP, FailuresAreReported) {
     EXPECT_EQ(fs::file_size(dir.file("big.afp")), 0u);
 }
 
+// A lossless copy hands each field to the writer as it is read, so fields
+// the caller writes between reads come out after the field read before them.
+TEST(WriteAFP, ACopyKeepsItsPlaceAmongTheWritersOwnFields) {
+    TempDir dir;
+    const std::string file = readFileString(dataPath("hello.afp"));
+    const std::vector<std::size_t> b = boundaries(file);
+    const std::string nop = "\x5A\x00\x08\xD3\xEE\xEE\x00\x00\x00"s;
+    AfpStream s(memorySource(Bytes::copy(file)));
+    AfpReader& r = s.reader();
+    {
+        AfpWriter w(dir.file("o.afp"));
+        r.copyRawTo(&w);
+        AFP_ c;
+        for (std::size_t n = 1; r.next(c); ++n)
+            if (n % 2 == 0) w.write(AFP_{0xD3EEEE, Bytes::copy(nop.substr(3))});
+        r.copyRawTo(nullptr);
+        w.close();
+    }
+    std::string expected;
+    for (std::size_t i = 0; i + 1 < b.size(); ++i) {
+        expected += file.substr(b[i], b[i + 1] - b[i]);
+        if ((i + 1) % 2 == 0) expected += nop;
+    }
+    EXPECT_EQ(readFileString(dir.file("o.afp")), expected);
+}
+
 TEST(RoundTrip, EverySampleThroughTheLibrary) {
     TempDir dir;
     const auto files = allSampleFiles();

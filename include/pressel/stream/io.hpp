@@ -231,6 +231,15 @@ public:
     // consecutive slices of one block are gathered into a single write.
     void writeSlice(const Bytes& base, std::size_t offset, std::size_t length);
     void writeSlice(const AfpReader::RawRef& r) { writeSlice(*r.block, r.offset, r.length); }
+    // writeSlice when the slice follows the pending run in the same block
+    // (a copy reading field after field): lengthens the run and returns
+    // true; returns false, writing nothing, otherwise.
+    bool extendRun(const Bytes& base, std::size_t offset, std::size_t length) noexcept {
+        if (runLen_ == 0 || base.data() + offset != run_.data() + runLen_ || !run_.sameOwner(base)) return false;
+        runLen_ += length;
+        total_ += length;
+        return true;
+    }
     // Flushes and closes; a replaced file takes its place now. Throws on
     // failure (the old file is then untouched).
     void close();
