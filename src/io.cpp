@@ -459,13 +459,8 @@ void AfpWriter::writeRaw(const void* p, std::size_t n) {
 
 void AfpWriter::writeSlice(const Bytes& base, std::size_t offset, std::size_t length) {
     if (!file_.isOpen()) throw IoError("cannot write '" + file_.name() + "': the output is closed");
-    if (length == 0) return;
+    if (length == 0 || extendRun(base, offset, length)) return;
     total_ += length;
-    const byte* p = base.data() + offset;
-    if (runLen_ && p == run_.data() + runLen_ && run_.sameOwner(base)) {
-        runLen_ += length;
-        return;
-    }
     if (runLen_) flushRun();
     run_.assignSlice(base, offset, length);
     runLen_ = length;

@@ -235,7 +235,6 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
         if (buf.size() < len + more) buf.resize(std::max(len + more, 2 * buf.size()));
         return buf.data() + len;
     };
-    auto fail = [] { return false; };
     const Axes f = frameOf(rotation);
     double lastV = -INFINITY, base = 0, baseSize = 0, lastU = 0;
     bool first = true;
@@ -255,9 +254,9 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
         if (n == 0) continue;
         // Glyphs of a run share their baseline and size: only a run's first
         // glyph can start a line, unless the size is negative (or NaN).
-        if (!(r.size >= 0)) return fail();
+        if (!(r.size >= 0)) return false;
         const double u0 = r.x * f.ix + r.y * f.iy, v0 = r.x * f.bx + r.y * f.by;
-        if (!(lastV <= v0)) return fail();
+        if (!(lastV <= v0)) return false;
         lastV = v0;
         const char* text = r.text.data();
         const float* offsets = r.offsets.data();
@@ -270,7 +269,7 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
             start = len;
             havePrev = false;
         } else if (!(lastU <= u0 + offsets[0])) {
-            return fail();
+            return false;
         }
         const double gap = r.size / 3;
         // Room for every character and a space before each.
@@ -295,7 +294,7 @@ bool appendRunsInOrder(std::string& out, const Page& page, int rotation) {
                 break;
             }
             const char c = text[k];
-            if (static_cast<unsigned char>(c) >= 0x80 || (k > 0 && !(offsets[k - 1] <= offsets[k]))) return fail();
+            if (static_cast<unsigned char>(c) >= 0x80 || (k > 0 && !(offsets[k - 1] <= offsets[k]))) return false;
             const double u = u0 + offsets[k];
             // A glyph printed again on top of the one before it (the cheap
             // test first: most characters differ from the one before).
