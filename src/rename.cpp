@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <map>
 #include <string_view>
 
@@ -91,7 +92,32 @@ struct Table {
     }
 
     RawEdit renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const;
+    RawEdit editGroups(const Bytes& payload, std::vector<byte>& out) const;
+
+    // Tells this table's edits apart from another's in the memo below, which
+    // outlives any one table.
+    std::uint64_t id = 0;
 };
+
+// A print file repeats its active environment page after page, so an MCF
+// comes again with the same bytes: the edits of the last few are kept by
+// those bytes (compared in full) and given again, with their renames counted
+// again, instead of walking the groups anew.
+struct GroupEditMemo {
+    static constexpr std::size_t kSlots = 4;
+    static constexpr std::size_t kMaxPayload = 4096;
+    struct Slot {
+        std::vector<byte> in, out;
+        std::vector<std::size_t> hits;
+        RawEdit result = RawEdit::Unsupported;
+    };
+    std::uint64_t owner = 0;
+    std::array<Slot, kSlots> slots;
+    std::size_t used = 0, next = 0;
+};
+std::atomic<std::uint64_t> gTableIds{0};
+// The renames of the last group edit, by their index in the table.
+thread_local std::vector<std::size_t> tGroupHits;
 using TablePtr = std::shared_ptr<const Table>;
 
 // ---- 8-byte name fields ----------------------------------------------------------
@@ -221,9 +247,41 @@ inline void appendBytes(std::vector<byte>& out, const void* p, std::size_t n) {
 // to only when the edit is made.
 RawEdit Table::renameGroupsRaw(const Bytes& payload, std::vector<byte>& out) const {
     const std::size_t n = payload.size();
+    if (n > GroupEditMemo::kMaxPayload) return editGroups(payload, out);
+    thread_local GroupEditMemo memo;
+    if (memo.owner != id) {
+        memo.owner = id;
+        memo.used = memo.next = 0;
+    }
+    for (std::size_t i = 0; i < memo.used; ++i) {
+        GroupEditMemo::Slot& s = memo.slots[i];
+        if (s.in.size() != n || std::memcmp(s.in.data(), payload.data(), n) != 0) continue;
+        if (s.result == RawEdit::Changed) {
+            out.assign(s.out.begin(), s.out.end());
+            for (std::size_t h : s.hits) ++(*counts)[h];
+        }
+        return s.result;
+    }
+    const RawEdit result = editGroups(payload, out);
+    GroupEditMemo::Slot& s = memo.slots[memo.next];
+    memo.next = (memo.next + 1) % GroupEditMemo::kSlots;
+    if (memo.used < GroupEditMemo::kSlots) ++memo.used;
+    s.in.assign(payload.begin(), payload.end());
+    s.result = result;
+    s.out.clear();
+    s.hits.clear();
+    if (result == RawEdit::Changed) {
+        s.out = out;
+        s.hits = tGroupHits;
+    }
+    return result;
+}
+
+RawEdit Table::editGroups(const Bytes& payload, std::vector<byte>& out) const {
+    const std::size_t n = payload.size();
     if (n < 6 || hasExtensionOrPadding(payload)) return RawEdit::Unsupported;
     const byte* p = payload.data();
-    thread_local std::vector<std::size_t> hits;
+    std::vector<std::size_t>& hits = tGroupHits;
     hits.clear();
     out.clear();
     // Bytes up to `copied` are in `out`; what follows goes in only as a run
@@ -302,6 +360,7 @@ std::optional<std::string> ebcdicName(const std::string& utf8) {
 
 RenameFilters renameFilters(const std::vector<Rename>& renames) {
     auto table = std::make_shared<Table>();
+    table->id = ++gTableIds;
     table->counts = std::make_shared<std::vector<std::uint64_t>>(renames.size(), 0);
     for (std::size_t i = 0; i < renames.size(); ++i) {
         const std::string from = withoutTrailingBlanks(renames[i].from);

@@ -351,3 +351,34 @@ TEST(DirectRename, FieldsLeftToTheFilters) {
     std::string dummy;
     EXPECT_EQ(checkRename(big, sf(0xD3AB8A, group(triplets)), &dummy), RawEdit::Unsupported);
 }
+
+TEST(DirectRename, MapsThatComeAgainAreEditedAndCountedAsBefore) {
+    // Six maps (more than the edits kept) in a random order, some naming two
+    // renamed names, one none, under two tables that rename the same name
+    // differently: every edit must be the one its own table gives the
+    // field, and the counts those of the filters over the same fields.
+    std::vector<AFP_> maps;
+    for (int i = 0; i < 6; ++i) {
+        std::string g = group(fqn(char(0x8E), e("XZFUTB0")) + triplet(0x24, std::string{char(5), char(i)}));
+        if (i % 2) g += group(fqn(char(0x85), e("T1V10500")));
+        maps.push_back(sf(0xD3AB8A, i == 5 ? group(fqn(char(0x8E), e("OTHER"))) : g));
+    }
+    const std::vector<std::pair<std::string, std::string>> ra = {{"XZFUTB0", "NEWFONT1"}, {"T1V10500", "T1V1"}};
+    const std::vector<std::pair<std::string, std::string>> rb = {{"XZFUTB0", "B"}};
+    RenameFilters a = renames(ra), b = renames(rb), fa = renames(ra), fb = renames(rb);
+    std::mt19937 rng(5);
+    std::uint64_t named = 0;
+    for (int step = 0; step < 120; ++step) {
+        const std::size_t i = rng() % maps.size();
+        RenameFilters* t = step % 7 == 3 ? &b : &a;
+        std::vector<byte> bytes;
+        const RawEdit got = t->rewriteRaw(maps[i], bytes);
+        const Slow s = slow(maps[i], (t == &a ? fa : fb).filters);
+        EXPECT_TRUE(agrees(maps[i], got, bytes, s)) << "map " << i << " step " << step;
+        EXPECT_EQ(got, i == 5 ? RawEdit::Unchanged : RawEdit::Changed);
+        named += t == &a && i != 5;
+    }
+    EXPECT_EQ(*a.counts, *fa.counts);
+    EXPECT_EQ(*b.counts, *fb.counts);
+    EXPECT_EQ((*a.counts)[0], named);
+}
