@@ -65,8 +65,14 @@ RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std
     // not fit) and the kept items are written as the control-sequence writer
     // writes them. Deleting never makes the data longer (a control sequence
     // that now needs its own X'2BD3' lost at least the two bytes of the one
-    // it was chained to), so the payload's size is room enough; the check
-    // stays for safety.
+    // it was chained to), so the payload's size is room enough; the checks
+    // stay for safety.
+    //
+    // A kept item whose framing comes out as it came in (its own X'2BD3'
+    // exactly when the source has one) is the source's bytes, so the kept
+    // items between two changes are copied as one run: `from` is where the
+    // run not yet written starts, and a byte of it at source offset s lands
+    // at w + (s - from).
     const std::size_t room = n + 8;
     if (out.size() < room) out.resize(room);
     byte* o = out.data();
@@ -75,8 +81,18 @@ RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std
     constexpr std::size_t none = SIZE_MAX;
     bool first = true;      // nothing kept yet
     bool chained = false;   // the last item written chains the next one
-    std::size_t chainAt = none;  // where the function type of that item is
+    std::size_t chainAt = none;  // where the function type of that item lands
     bool dropped = false;
+    std::size_t pos = opens ? 8 : 6;
+    std::size_t from = pos;
+    auto flush = [&](std::size_t to) {
+        const std::size_t k = to - from;
+        if (w + k > room) return false;
+        std::memcpy(o + w, src + from, k);
+        w += k;
+        from = to;
+        return true;
+    };
     auto put = [&](const byte* p, std::size_t k) {
         if (w + k > room) return false;
         std::memcpy(o + w, p, k);
@@ -85,11 +101,12 @@ RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std
     };
     static const byte prefix[2] = {0x2B, 0xD3};
 
-    std::size_t pos = opens ? 8 : 6;
     bool inChain = opens;
     while (pos < n) {
+        const std::size_t at0 = pos;
         std::size_t at = pos, itemAt = 0, itemLen = 0;
         bool item = false, deleted;
+        const bool srcPrefix = !inChain;
         if (!inChain && !(src[at] == 0x2B && at + 1 < n && src[at + 1] == 0xD3)) {
             // Code points up to the next control-sequence prefix.
             std::size_t k = at + 1;
@@ -103,8 +120,6 @@ RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std
                 if (k + 1 < n && src[k + 1] == 0xD3) break;
                 ++k;
             }
-            itemAt = at;
-            itemLen = k - at;
             deleted = drop.text;
             pos = k;
         } else {
@@ -112,8 +127,6 @@ RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std
             const std::size_t len = at < n ? src[at] : 0;
             if (len < 2 || at + len > n) {
                 // The rest does not frame: kept as it is.
-                itemAt = pos;
-                itemLen = n - pos;
                 deleted = drop.raw;
                 pos = n;
                 inChain = false;
@@ -127,34 +140,44 @@ RawEdit stripControlsRaw(const Bytes& payload, const ControlDeletions& drop, std
             }
         }
         if (deleted) {
+            if (!flush(at0)) return RawEdit::Unsupported;
+            from = pos;
             dropped = true;
             continue;
         }
         if (!item) {
-            // A chain that a deleted control sequence broke is closed.
-            if (chainAt != none) o[chainAt] = static_cast<byte>(o[chainAt] & ~1u);
-            chainAt = none;
-            if (!put(src + itemAt, itemLen)) return RawEdit::Unsupported;
+            // Code points and unframed bytes are their own bytes. A chain
+            // that a deleted control sequence broke is closed.
+            if (chainAt != none) {
+                if (!flush(at0)) return RawEdit::Unsupported;
+                o[chainAt] = static_cast<byte>(o[chainAt] & ~1u);
+                chainAt = none;
+            }
             chained = false;
             first = false;
             continue;
         }
-        // A list that opens with a control sequence gets the escape field
-        // and its first control sequence chained to it.
-        if (first) {
-            if (!put(prefix, 2)) return RawEdit::Unsupported;
-            chained = true;
-            first = false;
+        // A list that opens with a control sequence gets the escape field and
+        // its first control sequence chained to it; any other control
+        // sequence has its own X'2BD3' when the one before does not chain it.
+        const bool outPrefix = first || !chained;
+        first = false;
+        chained = (src[itemAt] & 1) != 0;
+        if (outPrefix == srcPrefix) {
+            chainAt = chained ? w + (itemAt - from) : none;
+            continue;
         }
-        if (!chained && !put(prefix, 2)) return RawEdit::Unsupported;
+        if (!flush(at0)) return RawEdit::Unsupported;
+        from = pos;
+        if (outPrefix && !put(prefix, 2)) return RawEdit::Unsupported;
         const byte len = static_cast<byte>(itemLen + 1);
         if (!put(&len, 1)) return RawEdit::Unsupported;
         const std::size_t codeAt = w;
         if (!put(src + itemAt, itemLen)) return RawEdit::Unsupported;
-        chained = (src[itemAt] & 1) != 0;
         chainAt = chained ? codeAt : none;
     }
     if (!dropped) return RawEdit::Unchanged;
+    if (!flush(n)) return RawEdit::Unsupported;
     if (chainAt != none) o[chainAt] = static_cast<byte>(o[chainAt] & ~1u);
     // Nothing left: the escape field stays as it was.
     if (first && opens && !put(prefix, 2)) return RawEdit::Unsupported;
