@@ -971,11 +971,11 @@ void annotateField(std::string& out, DumpState& state, std::uint64_t offset, con
     }
     // The offset, the header and the length in one append.
     char buf[160];
-    char* p = std::to_chars(buf, buf + 24, offset).ptr;
+    char* p = writeDecimal(buf, std::uint64_t(offset));
     if (h.text.size() <= sizeof buf - 64) {
         std::memcpy(p, h.text.data(), h.text.size());
         p += h.text.size();
-        p = std::to_chars(p, p + 24, c.payload.size() + 2).ptr;
+        p = writeDecimal(p, std::uint64_t(c.payload.size() + 2));
         std::memcpy(p, " bytes)\n", 8);
         out.append(buf, std::size_t(p + 8 - buf));
     } else {
@@ -1230,7 +1230,7 @@ void viewrender::fieldLine(std::string& out, const ViewField& f, int indent) { r
 
 void viewrender::numberLine(std::string& out, std::int64_t v, int width, bool code) {
     char buf[48];
-    char* p = std::to_chars(buf, buf + 24, v).ptr;
+    char* p = writeDecimal(buf, v);
     if (code) {
         std::memcpy(p, " (X'", 4);
         p += 4;

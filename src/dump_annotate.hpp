@@ -17,6 +17,7 @@
 #include <type_traits>
 
 #include "pressel/records.hpp"
+#include "pressel/core/decimal.hpp"
 #include "pressel/text/codepages.hpp"
 #include "pressel/view/dump.hpp"
 
@@ -41,8 +42,13 @@ void putOrientation(std::string& out, std::uint64_t v);
 template <class I>
 void putNumber(std::string& out, I v) {
     char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
+    if constexpr (std::is_integral_v<I> && sizeof(I) <= 8) {
+        const char* end = std::is_signed_v<I> ? writeDecimal(buf, std::int64_t(v)) : writeDecimal(buf, std::uint64_t(v));
+        out.append(buf, std::size_t(end - buf));
+    } else {
+        auto r = std::to_chars(buf, buf + sizeof buf, v);
+        out.append(buf, r.ptr);
+    }
 }
 
 enum class Kind : std::uint8_t {

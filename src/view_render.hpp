@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "pressel/catalogue.hpp"
+#include "pressel/core/decimal.hpp"
 #include "pressel/view.hpp"
 #include "pressel/view/dump.hpp"
 #include "record_types.hpp"
@@ -41,7 +42,7 @@ void contentJson(std::string& out, const ViewContent& c, DumpState* state);
 // ---- pieces of output ----------------------------------------------------------------
 inline void putInt(std::string& out, std::int64_t v) {
     char buf[24];
-    const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+    const char* end = writeDecimal(buf, v);
     out.append(buf, std::size_t(end - buf));
 }
 // A number's line value: decimal, and its `width` low bytes in hex beside it

@@ -1,6 +1,13 @@
 // String packing: EBCDIC names to text and back, numbers to bytes and back.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "pressel/core/decimal.hpp"
 #include "pressel/core/strings.hpp"
 
 namespace pressel {
@@ -47,6 +54,35 @@ TEST(Strings, ConversionsLeaveTheirInputAlone) {
     EXPECT_NE(packed.data(), in.data());
     EXPECT_EQ(in, fromHex("C1C2C3"));
     EXPECT_EQ(packed.chars(), "ABC");
+}
+
+// Decimal numbers come out as std::to_chars writes them: around every power of
+// ten (where the digit count changes), at the ends of both ranges, and for
+// random values of every width.
+TEST(Decimal, WritesWhatToCharsWrites) {
+    auto check = [](auto v) {
+        char want[32], got[32];
+        const char* const wantEnd = std::to_chars(want, want + sizeof want, v).ptr;
+        const char* const gotEnd = writeDecimal(got, v);
+        ASSERT_EQ(std::string_view(got, std::size_t(gotEnd - got)), std::string_view(want, std::size_t(wantEnd - want))) << v;
+    };
+    std::uint64_t p = 1;
+    for (int k = 0; k < 20; ++k, p *= 10) {
+        for (std::uint64_t v : {p - 1, p, p + 1, 2 * p - 1, 9 * p + (p - 1)}) {
+            check(v);
+            check(std::int64_t(v));
+            check(-std::int64_t(v));
+        }
+    }
+    check(std::numeric_limits<std::uint64_t>::max());
+    check(std::numeric_limits<std::int64_t>::max());
+    check(std::numeric_limits<std::int64_t>::min());
+    std::mt19937_64 rng(3);
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint64_t v = rng() >> (rng() % 64);
+        check(v);
+        check(std::int64_t(v));
+    }
 }
 
 }  // namespace

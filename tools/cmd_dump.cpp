@@ -23,6 +23,7 @@
 #include <unordered_map>
 
 #include "command.hpp"
+#include "pressel/core/decimal.hpp"
 #include "pressel/catalogue.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/records/core.hpp"
@@ -143,7 +144,7 @@ private:
 
     void number(std::uint64_t v) {
         char buf[24];
-        line_.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+        line_.append(buf, std::size_t(writeDecimal(buf, v) - buf));
     }
 
     void header(std::uint64_t offset, const AFP_& c, TypeId type) {

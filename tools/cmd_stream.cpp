@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command.hpp"
+#include "pressel/core/decimal.hpp"
 #include "pressel/stream/io.hpp"
 
 namespace pressel::tool {
@@ -62,7 +63,7 @@ int cmdChunks(const std::vector<std::string>& argv) {
     bool quiet = p.has("quiet");
     AfpStream in = readAFP(p.operands[0]);
     OutputFile out("-");
-    // Lines are written in place into a block (numbers with to_chars, the
+    // Lines are written in place into a block (numbers with writeDecimal, the
     // identifier through a digit table, the type name as a fixed-size copy)
     // and handed to the output 64 KiB at a time.
     constexpr std::size_t kHandOn = std::size_t(1) << 16, kLine = 128;
@@ -88,7 +89,7 @@ int cmdChunks(const std::vector<std::string>& argv) {
             first = false;
             const AFP_& c = *it;
             char* const line = block.data() + used;
-            char* q = std::to_chars(line, line + 24, it.offset()).ptr;
+            char* q = writeDecimal(line, std::uint64_t(it.offset()));
             *q++ = '\t';
             for (int shift = 20; shift >= 0; shift -= 4) *q++ = hexDigits[(c.code >> shift) & 15];
             *q++ = '\t';
@@ -112,7 +113,7 @@ int cmdChunks(const std::vector<std::string>& argv) {
                 q = block.data();
             }
             *q++ = '\t';
-            q = std::to_chars(q, q + 8, c.payload.size() + 2).ptr;
+            q = writeDecimal(q, std::uint64_t(c.payload.size() + 2));
             *q++ = '\n';
             used = std::size_t(q - block.data());
             if (used >= kHandOn) handOn();
