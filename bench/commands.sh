@@ -31,8 +31,10 @@
 #
 # The floor_* rows are the bare work with nothing decoded (pressel_bench_floor):
 # hopping from field to field by their lengths, hopping also from control
-# sequence to control sequence in presentation text, hex-encoding every byte,
-# mapping every byte through a table; a command cannot beat the floor of
+# sequence to control sequence in presentation text, hopping and writing a
+# line per field (offset, identifier, name, length: what `chunks` writes),
+# hex-encoding every byte, mapping every byte through a table; a command
+# cannot beat the floor of
 # the work it must do.
 #
 # Throughput is input bytes over CPU time (user + system) of the best
@@ -47,7 +49,7 @@ OUT_DIR=${OUT_DIR:-/dev/shm}
 BUILD_DIR=${BUILD_DIR:-build/release}
 REPS=${REPS:-3}
 STREAMS=${STREAMS:-"fop foptext letters"}
-COMMANDS=${COMMANDS:-"floor_hop floor_nest floor_hex floor_map cat chunks dump dump_json dump_view text rename strip check info split"}
+COMMANDS=${COMMANDS:-"floor_hop floor_nest floor_list floor_hex floor_map cat chunks dump dump_json dump_view text rename strip check info split"}
 KEEP=${KEEP:-}
 
 if [[ $BUILD_DIR == build/release && ! -x $BUILD_DIR/pressel ]]; then
@@ -134,6 +136,7 @@ for kind in $STREAMS; do
       cat) continue ;;  # measured above, as the second baseline
       floor_hop) measure "$FLOOR" hop "$IN" ;;
       floor_nest) measure "$FLOOR" nest "$IN" ;;
+      floor_list) measure "$FLOOR" list "$IN" ;;
       floor_hex) measure "$FLOOR" hex "$IN" ;;
       floor_map) measure "$FLOOR" map "$IN" ;;
       chunks) measure "$P" chunks -q "$IN" ;;

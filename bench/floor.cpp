@@ -15,6 +15,11 @@
 //           lengths (chains followed, text between chains found with
 //           memchr): the least that a command which looks at every control
 //           sequence must do; prints the field and control-sequence counts
+//   list    hops as `hop` does and writes a line per field: its offset and
+//           length in decimal (std::to_chars), its identifier in hex (a
+//           2-character table) and a 3-letter name from a table by the
+//           identifier's last byte, tab-separated, 1 MiB at a time: the
+//           least that a listing of the fields must do
 //   hex     writes every input byte as two hexadecimal digits (2-character
 //           table): the floor of a dump that shows the bytes
 //   map     maps every input byte through a 256-byte table (as EBCDIC text
@@ -28,6 +33,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -72,7 +78,7 @@ void eachBlock(int fd, F&& f) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: pressel_bench_floor hop|nest|hex|map|write FILE [N]\n");
+        std::fprintf(stderr, "Usage: pressel_bench_floor hop|nest|list|hex|map|write FILE [N]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -82,8 +88,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<char> out(4 * kBlock);
-    if (mode == "hop" || mode == "nest") {
-        const bool nested = mode == "nest";
+    if (mode == "hop" || mode == "nest" || mode == "list") {
+        const bool nested = mode == "nest", listed = mode == "list";
+        static const char digits[] = "0123456789ABCDEF";
+        char pairs[512], names[256][4];
+        for (int b = 0; b < 256; ++b) {
+            pairs[2 * b] = digits[b >> 4];
+            pairs[2 * b + 1] = digits[b & 15];
+            names[b][0] = char('A' + b % 26), names[b][1] = char('A' + b / 26 % 26), names[b][2] = 'X', names[b][3] = '\t';
+        }
+        std::size_t used = 0;  // bytes of `out` written
+        std::uint64_t offset = 0;
         // Whole fields are walked in place; the part of a field that a block
         // cuts off is moved to the front and completed by the next read.
         std::vector<unsigned char> buf(kBlock + 65536);
@@ -112,6 +127,24 @@ int main(int argc, char** argv) {
                 }
                 if (have - i < length + 1) break;
                 ++fields;
+                if (listed) {
+                    char* q = out.data() + used;
+                    q = std::to_chars(q, q + 24, offset).ptr;
+                    *q++ = '\t';
+                    std::memcpy(q, pairs + 2 * f[3], 2);
+                    std::memcpy(q + 2, pairs + 2 * f[4], 2);
+                    std::memcpy(q + 4, pairs + 2 * f[5], 2);
+                    q[6] = '\t';
+                    std::memcpy(q + 7, names[f[5]], 4);
+                    q = std::to_chars(q + 11, q + 24, length).ptr;
+                    *q++ = '\n';
+                    used = std::size_t(q - out.data());
+                    if (used >= kBlock) {
+                        writeAll(out.data(), used);
+                        used = 0;
+                    }
+                    offset += length + 1;
+                }
                 if (nested && f[3] == 0xD3 && f[4] == 0xEE && f[5] == 0x9B) {
                     // Control sequences start with X'2BD3'; an odd function
                     // type announces the next one of the chain.
@@ -140,6 +173,7 @@ int main(int argc, char** argv) {
             std::memmove(buf.data(), buf.data() + i, have - i);
             have -= i;
         }
+        if (listed) writeAll(out.data(), used);
         if (nested)
             std::fprintf(stderr, "%llu fields, %llu control sequences\n", static_cast<unsigned long long>(fields),
                          static_cast<unsigned long long>(controls));
@@ -183,7 +217,7 @@ int main(int argc, char** argv) {
             }
         });
     } else {
-        std::fprintf(stderr, "unknown mode '%s' (hop, nest, hex, map or write)\n", mode.c_str());
+        std::fprintf(stderr, "unknown mode '%s' (hop, nest, list, hex, map or write)\n", mode.c_str());
         return 2;
     }
     ::close(fd);
