@@ -286,6 +286,30 @@ TEST(RenderTool, ReplacedFileKeepsItsModeAndALinkIsFollowed) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+// pressel hands render to pressel-draw in its own folder, found through a
+// link to pressel; a pressel without it says so and fails.
+TEST(RenderTool, RunsInPresselDrawBesideTheTool) {
+    TempDir dir;
+    const std::string real = fs::canonical(toolPath()).string();
+    const std::string link = dir.file("pressel-link"), lone = dir.file("lone");
+    fs::create_symlink(real, link);
+    RunResult r = runShell(shellQuote(link) + " render -q " + shellQuote(dataPath("hello.afp")) + " -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("%PDF-", 0), 0u);
+
+    fs::create_directory(lone);
+    fs::copy_file(real, lone + "/pressel");
+    r = runShell(shellQuote(lone + "/pressel") + " render -q " + shellQuote(dataPath("hello.afp")) + " -");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(errorLine(r.err).find("cannot start " + lone + "/pressel-draw for the render command"),
+              std::string::npos)
+        << r.err;
+    // The other commands do not need it.
+    r = runShell(shellQuote(lone + "/pressel") + " chunks -q " + shellQuote(dataPath("hello.afp")));
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
 TEST(RenderTool, UnsupportedObjectsAreOutlinedWithOneWarningPerKind) {
     TempDir dir;
     RunResult r = runTool({"render", dataPath("invoice.afp"), dir.file("i.png")});

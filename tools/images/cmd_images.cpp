@@ -10,6 +10,7 @@
 
 #include "../bare_objects.hpp"
 #include "../command.hpp"
+#include "../draw_commands.hpp"
 #include "pressel/core/json.hpp"
 #include "pressel/image/image.hpp"
 #include "pressel/stream/io.hpp"
@@ -194,7 +195,7 @@ int cmdImages(const std::vector<std::string>& argv) {
     return 0;
 }
 
-Register imagesCommand{{"images", "write every image of a stream to a folder as PNG (JPEG kept as JPEG)", cmdImages}};
+Register imagesCommand{{"images", kImagesSummary, cmdImages}};
 
 }  // namespace
 }  // namespace pressel::tool

@@ -9,6 +9,7 @@
 
 #include "../bare_objects.hpp"
 #include "../command.hpp"
+#include "../draw_commands.hpp"
 #include "pressel/stream/output.hpp"
 #include "pressel/stream/io.hpp"
 #include "pressel/page/page.hpp"
@@ -307,7 +308,7 @@ int cmdRender(const std::vector<std::string>& argv) {
     return status;
 }
 
-Register renderCommand{{"render", "draw the pages of a stream to PDF, SVG or PNG", cmdRender}};
+Register renderCommand{{"render", kRenderSummary, cmdRender}};
 
 }  // namespace
 }  // namespace pressel::tool
