@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <iostream>
 
 #include "command.hpp"
@@ -50,10 +51,13 @@ static std::int64_t nowNs() {
         .count();
 }
 
-Progress::Progress(bool enabled, std::int64_t total) : enabled_(enabled && stderrIsTerminal()), total_(total) {}
+Progress::Progress(bool enabled, std::int64_t total)
+    : enabled_(enabled && stderrIsTerminal()),
+      nextCheck_(enabled_ ? 0 : std::numeric_limits<std::uint64_t>::max()),
+      total_(total) {}
 
-void Progress::update(std::uint64_t done) {
-    if (!enabled_) return;
+void Progress::tick(std::uint64_t done) {
+    nextCheck_ = done + kCheckEvery;
     std::int64_t t = nowNs();
     if (t - lastNs_ < 200'000'000) return;
     lastNs_ = t;
