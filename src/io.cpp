@@ -258,33 +258,9 @@ void AfpReader::sliceField(std::uint64_t pos, std::size_t len, bool introducer, 
     out.payload.assignSlice(blk_, std::size_t(pos - blkStart_) + lead + 2, len - 2);
 }
 
-bool AfpReader::next(AFP_& out) {
-    // The common case, kept short: a clean structured field that lies wholly
-    // in the current block and is followed by the X'5A' of the next one.
-    if (framing_ == Framing::Clean) [[likely]] {
-        const std::uint64_t end = blkStart_ + blk_.size();
-        if (pos_ >= blkStart_ && pos_ + 3 <= end) {
-            const std::size_t off = std::size_t(pos_ - blkStart_);
-            const byte* w = blk_.data() + off;
-            const std::size_t len = be16(w + 1);
-            if (w[0] == 0x5A && len >= 8 && len <= limits_.maxFieldLength && pos_ + len + 2 <= end &&
-                w[len + 1] == 0x5A) {
-                chunkOffset_ = rawFrom_ = pos_;
-                rawCut_ = false;
-                out.code = (std::uint32_t(w[3]) << 16) | (std::uint32_t(w[4]) << 8) | w[5];
-                out.payload.assignSlice(blk_, off + 3, len - 2);
-                pos_ += len + 1;
-                // A copy takes the field as it is read; a field that follows
-                // the copy's last one in the same block only lengthens the
-                // writer's pending run.
-                if (copy_) [[unlikely]] {
-                    if (copied_ == rawFrom_ && copy_->extendRun(blk_, off, len + 1)) copied_ = pos_;
-                    else emitCopy();
-                }
-                return true;
-            }
-        }
-    }
+// The common case is AfpReader::next, inline in the header; it comes here
+// for everything else.
+bool AfpReader::nextInGeneral(AFP_& out) {
     if (framing_ == Framing::Auto) [[unlikely]]
         detect();
     chunkOffset_ = rawFrom_ = pos_;

@@ -109,6 +109,9 @@ public:
     // Reads the next structured field into `out`; false at the clean end of
     // the stream. Throws FormatError at a framing fault (the offset is that of
     // the faulty structured field or record).
+    // The common case (a clean structured field wholly in the current block
+    // and followed by the X'5A' of the next one) is inline below, so that a
+    // walk of small fields pays no call for it.
     bool next(AFP_& out);
     // Offset of the chunk last returned by next(): the byte where its
     // framing starts.
@@ -139,6 +142,9 @@ public:
     const ByteSource& source() const noexcept { return *src_; }
 
 private:
+    // Every case but the common one: the first field, a field at the end of
+    // the block, other framings, and faults.
+    bool nextInGeneral(AFP_& out);
     void detect();
     void sliceField(std::uint64_t pos, std::size_t len, bool introducer, AFP_& out);
     void skipLineEnds();
@@ -277,6 +283,34 @@ struct WriteOptions {
 // Writes the rest of a stream: byte for byte as it was read (line ends,
 // descriptor words and all) or, with `normalize`, in clean framing.
 void writeAFP(const std::string& path, AfpStream& stream, WriteOptions options = {});
+inline bool AfpReader::next(AFP_& out) {
+    if (framing_ == Framing::Clean) [[likely]] {
+        const std::uint64_t end = blkStart_ + blk_.size();
+        if (pos_ >= blkStart_ && pos_ + 3 <= end) {
+            const std::size_t off = std::size_t(pos_ - blkStart_);
+            const byte* w = blk_.data() + off;
+            const std::size_t len = (std::size_t(w[1]) << 8) | w[2];
+            if (w[0] == 0x5A && len >= 8 && len <= limits_.maxFieldLength && pos_ + len + 2 <= end &&
+                w[len + 1] == 0x5A) [[likely]] {
+                chunkOffset_ = rawFrom_ = pos_;
+                rawCut_ = false;
+                out.code = (std::uint32_t(w[3]) << 16) | (std::uint32_t(w[4]) << 8) | w[5];
+                out.payload.assignSlice(blk_, off + 3, len - 2);
+                pos_ += len + 1;
+                // A copy takes the field as it is read; a field that follows
+                // the copy's last one in the same block only lengthens the
+                // writer's pending run.
+                if (copy_) [[unlikely]] {
+                    if (copied_ == rawFrom_ && copy_->extendRun(blk_, off, len + 1)) copied_ = pos_;
+                    else emitCopy();
+                }
+                return true;
+            }
+        }
+    }
+    return nextInGeneral(out);
+}
+
 inline void writeAFP(const std::string& path, AfpStream&& stream, WriteOptions options = {}) {
     writeAFP(path, stream, options);
 }
