@@ -3,8 +3,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <limits>
 #include <iostream>
+#include <limits>
 
 #include "command.hpp"
 

@@ -283,6 +283,8 @@ struct WriteOptions {
 // Writes the rest of a stream: byte for byte as it was read (line ends,
 // descriptor words and all) or, with `normalize`, in clean framing.
 void writeAFP(const std::string& path, AfpStream& stream, WriteOptions options = {});
+
+// Defined here, after AfpWriter, because a copy's run is lengthened inline.
 inline bool AfpReader::next(AFP_& out) {
     if (framing_ == Framing::Clean) [[likely]] {
         const std::uint64_t end = blkStart_ + blk_.size();
